@@ -1,0 +1,92 @@
+// diag_log.h — how every module of the tool writes a record to the platform log.
+//
+// A record is a constant per call site (line, subsystem 88, level, format,
+// source file) handed to the library by address, so each macro below expands
+// to a function-local static record and one library call. A module names its
+// source file once, at the top of its .cpp:
+//
+//   TESSEL_LOG_MODULE("src/mbim_ctx");
+//   ...
+//   LOG_NUM(LOG_ERROR, "[tessel] write ret = %d", ret);
+//
+// Which library call a record uses follows from its arguments:
+//   LOG_MSG  — no values                 → msg_send
+//   LOG_NUM  — 1, 2 or 3 values          → msg_send_1 / _2 / _3
+//              4 or more                 → msg_send_var with the count
+//   LOG_TXT  — printf arguments ("%s")   → msg_sprintf
+// Numeric values travel as 32-bit words (integers, or addresses cut to 32
+// bits on a 64-bit host), whatever the format's length modifier says.
+#ifndef TESSEL_DIAG_LOG_DIAG_LOG_H_
+#define TESSEL_DIAG_LOG_DIAG_LOG_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <type_traits>
+
+#include "libdiag.h"
+
+namespace tessel {
+
+constexpr uint16_t kLogSubsystem = 88;
+constexpr uint32_t kLogNormal = 2;
+constexpr uint32_t kLogError = 8;
+
+template <typename T>
+constexpr uint32_t log_word(T v) {
+  if constexpr (std::is_pointer_v<T>) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(v));
+  } else {
+    return static_cast<uint32_t>(v);
+  }
+}
+
+template <typename... V>
+inline void log_values(const msg_const_type* rec, V... v) {
+  constexpr uint32_t n = sizeof...(V);
+  static_assert(n >= 1, "use LOG_MSG for a record without values");
+  if constexpr (n == 1) {
+    msg_send_1(rec, log_word(v)...);
+  } else if constexpr (n == 2) {
+    msg_send_2(rec, log_word(v)...);
+  } else if constexpr (n == 3) {
+    msg_send_3(rec, log_word(v)...);
+  } else {
+    msg_send_var(rec, n, log_word(v)...);
+  }
+}
+
+}  // namespace tessel
+
+#define LOG_NORMAL ::tessel::kLogNormal
+#define LOG_ERROR ::tessel::kLogError
+
+#define TESSEL_LOG_MODULE(file) \
+  namespace { [[maybe_unused]] constexpr char kTesselLogFile[] = file; }
+
+#define TESSEL_LOG_RECORD_(name, level, fmt)                                  \
+  static const msg_const_type name = {static_cast<uint16_t>(__LINE__),       \
+                                      ::tessel::kLogSubsystem, (level), (fmt), \
+                                      kTesselLogFile}
+
+#define LOG_MSG(level, fmt)                         \
+  do {                                              \
+    TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);    \
+    msg_send(&tessel_rec_);                         \
+  } while (0)
+
+#define LOG_NUM(level, fmt, ...)                     \
+  do {                                               \
+    TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);     \
+    ::tessel::log_values(&tessel_rec_, __VA_ARGS__); \
+  } while (0)
+
+// The dead printf call lets the compiler check the arguments against the
+// format, as it would for printf itself.
+#define LOG_TXT(level, fmt, ...)                  \
+  do {                                            \
+    TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);  \
+    if (false) std::printf(fmt, __VA_ARGS__);     \
+    msg_sprintf(&tessel_rec_, __VA_ARGS__);       \
+  } while (0)
+
+#endif  // TESSEL_DIAG_LOG_DIAG_LOG_H_
