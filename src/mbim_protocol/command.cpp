@@ -1,0 +1,66 @@
+// command.cpp — see command.h.
+#include "mbim_protocol/command.h"
+
+#include "diag_log/diag_log.h"
+#include "mbim_protocol/build_command.h"
+#include "mbim_protocol/status.h"
+#include "mbim_protocol/wire.h"
+
+TESSEL_LOG_MODULE("src/mbim_protocol");
+
+namespace tessel {
+
+constexpr int kTimedOut = 110;  // ETIMEDOUT, as the transport reports a deadline
+
+uint32_t response_size(const uint8_t* response) {
+  return get_le32(response + kMessageLengthOffset);
+}
+
+int exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {
+  uint8_t* raw = nullptr;
+  const int err = send_and_wait(request, &raw, timeout_s);
+  response->reset(raw);
+  return err;
+}
+
+int finish_command(int err, MessagePtr response, Answer* answer) {
+  uint32_t status = 0;
+  if (response) {
+    const uint32_t held = response_size(response.get());
+    if (!status_field_held(response.get(), held)) {
+      err = -1;
+    } else {
+      status = decode_status(response.get(), held);
+    }
+  }
+  if (err != 0 || status != 0) {
+    LOG_NUM(LOG_NORMAL, "[tessel] err=%d, Status=%d", err, status);
+    return err != 0 ? err : static_cast<int>(status);
+  }
+  if (answer == nullptr) return 0;
+  answer->info = nullptr;
+  answer->length = 0;
+  if (response) {
+    const uint32_t held = response_size(response.get());
+    uint32_t claimed = 0;
+    if (read_le32(response.get(), held, kInfoLengthOffset, &claimed) && claimed != 0 &&
+        held > kInfoOffset) {
+      const uint32_t present = held - static_cast<uint32_t>(kInfoOffset);
+      answer->info = response.get() + kInfoOffset;
+      answer->length = claimed < present ? claimed : present;
+    }
+  }
+  answer->response = std::move(response);
+  return 0;
+}
+
+int run_command(const CommandSpec& spec, Answer* answer) {
+  MessagePtr request =
+      build_command(spec.service, spec.cid, spec.command_type, spec.payload, spec.payload_length);
+  MessagePtr response;
+  const int err = exchange(request.get(), spec.timeout_s, &response);
+  if (err == kTimedOut && spec.timeout_is_success) return 0;
+  return finish_command(err, std::move(response), answer);
+}
+
+}  // namespace tessel
