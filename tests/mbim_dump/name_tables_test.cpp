@@ -1,0 +1,132 @@
+// name_tables_test.cpp — UUID text, service and CID names, and the names of
+// enumerated values, quirks included.
+#include <string>
+
+#include "dump_test_util.h"
+#include "mbim_dump/hex_text.h"
+#include "mbim_dump/name_tables.h"
+#include "mbim_dump/service_and_cid.h"
+#include "mbim_dump/value_names.h"
+
+namespace tessel {
+namespace {
+
+using namespace dump_test;
+
+// The two records dump_service_and_cid writes for `service` bytes and `cid`.
+std::vector<std::string> named(const Bytes& service, uint32_t cid) {
+  capture_log::clear();
+  const Bytes exact = exact_copy(service);
+  dump_service_and_cid(exact.data(), cid, "<");
+  return texts();
+}
+
+TEST(UuidToString, ShowsTheBytesInStoredOrderInLowerCase) {
+  const Bytes bytes = exact_copy({0xfe, 0xdc, 0xba, 0x98, 0x76, 0x54, 0x32, 0x10,
+                                  0x0f, 0x1e, 0x2d, 0x3c, 0x4b, 0x5a, 0x69, 0x78});
+  EXPECT_STREQ(uuid_to_string(bytes.data()), "fedcba98-7654-3210-0f1e-2d3c4b5a6978");
+}
+
+TEST(ServiceAndCid, SarControlUpperCaseRowMatchesAndItsCidsAreUnknow) {
+  const Bytes sar = {0x68, 0x22, 0x3d, 0x04, 0x9f, 0x6c, 0x4e, 0x0f,
+                     0x82, 0x2d, 0x28, 0x44, 0x1f, 0xb7, 0x23, 0x40};
+  EXPECT_EQ(named(sar, 1),
+            (std::vector<std::string>{
+                "[tessel] < DeviceServiceId = UUID_MS_SARControl "
+                "(68223d04-9f6c-4e0f-822d-28441fb72340)",
+                "[tessel] < CID = Unknow (1)"}));
+}
+
+TEST(ServiceAndCid, QmbeNamesCid21OnlyNotTheSarCids) {
+  const Bytes qmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
+                      0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
+  EXPECT_EQ(named(qmbe, 21).at(1),
+            "[tessel] < CID = VELKOR_QBI_SVC_QMBE_MBIM_CID_DIAG_OVER_MBIM_CFG (21)");
+  EXPECT_EQ(named(qmbe, 22).at(1), "[tessel] < CID = Unknow (22)");
+  EXPECT_EQ(named(qmbe, 23).at(1), "[tessel] < CID = Unknow (23)");
+  EXPECT_EQ(named(qmbe, 25).at(1), "[tessel] < CID = Unknow (25)");
+  EXPECT_EQ(named(qmbe, 2).at(1), "[tessel] < CID = QBI_SVC_QMBE_MBIM_CID_DIAG_DATA (2)");
+}
+
+TEST(ServiceAndCid, UnknownServiceShowsItsUuidTextTwice) {
+  const Bytes other = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                       0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
+  EXPECT_EQ(named(other, 3),
+            (std::vector<std::string>{
+                "[tessel] < DeviceServiceId = 00112233-4455-6677-8899-aabbccddeeff "
+                "(00112233-4455-6677-8899-aabbccddeeff)",
+                "[tessel] < CID = Unknow (3)"}));
+}
+
+TEST(ServiceAndCid, ProxyControlAndVoiceExtensionsAreNamed) {
+  const Bytes proxy = {0x83, 0x8c, 0xf7, 0xfb, 0x8d, 0x0d, 0x4d, 0x7f,
+                       0x87, 0x1e, 0xd7, 0x1d, 0xbe, 0xfb, 0xb3, 0x9b};
+  EXPECT_EQ(named(proxy, 1),
+            (std::vector<std::string>{
+                "[tessel] < DeviceServiceId = UUID_LIBMBIM_PROXY "
+                "(838cf7fb-8d0d-4d7f-871e-d71dbefbb39b)",
+                "[tessel] < CID = MBIM_CID_PROXY_CONTROL_CONFIGURATION (1)"}));
+  EXPECT_EQ(named(proxy, 0).at(1), "[tessel] < CID = MBIM_CID_PROXY_CONTROL_UNKNOWN (0)");
+  const Bytes voice = {0x8d, 0x8b, 0x9e, 0xba, 0x37, 0xbe, 0x44, 0x9b,
+                       0x8f, 0x1e, 0x61, 0xcb, 0x03, 0x4a, 0x70, 0x2e};
+  EXPECT_EQ(named(voice, 1).at(0),
+            "[tessel] < DeviceServiceId = UUID_VOICEEXTENSIONS "
+            "(8d8b9eba-37be-449b-8f1e-61cb034a702e)");
+}
+
+TEST(CidNameLookup, KeepsTheCutAndSpacedNamesAndSkipsTheGaps) {
+  const char* basic = "a289cc33-bcbb-8b4f-b6b0-133ec2aae6df";
+  const char* ext = "3d01dcc5-fef5-4d05-0d3a-bef7058e9aaf";
+  EXPECT_STREQ(cid_name_lookup(basic, 5), "MBIM_CID_PIN_LIS");
+  EXPECT_STREQ(cid_name_lookup(basic, 16), "MBIM_CID_DEVICE_SERVICES");
+  EXPECT_STREQ(cid_name_lookup(basic, 17), "Unknow");
+  EXPECT_STREQ(cid_name_lookup(basic, 19), "MBIM_CID_DEVICE_SERVICE_SUBSCRIBE_LIST");
+  EXPECT_STREQ(cid_name_lookup(basic, 24), "MBIM_CID_MULTICARRIER_PROVIDERS");
+  EXPECT_STREQ(cid_name_lookup(basic, 25), "Unknow");
+  EXPECT_STREQ(cid_name_lookup(basic, 0), "Unknow");
+  EXPECT_STREQ(cid_name_lookup(ext, 6), "MBIM_     CID_MS_DEVICE_CAPS_V2");
+  EXPECT_STREQ(cid_name_lookup(ext, 15), "MBIM_CID_MS_VERSION");
+  // CID texts match exactly; services match whatever the letter case.
+  EXPECT_STREQ(cid_name_lookup("A289CC33-BCBB-8B4F-B6B0-133EC2AAE6DF", 1), "Unknow");
+  EXPECT_STREQ(service_name_lookup("A289CC33-BCBB-8B4F-B6B0-133EC2AAE6DF"), "UUID_BASIC_CONNECT");
+  EXPECT_STREQ(message_type_name(0x80000000), "MBIMMSGTypeUnknow");
+}
+
+TEST(ValueNames, StatesOutsideTheirTablesAreUndefined) {
+  EXPECT_STREQ(ready_state_name(6), "DeviceLocked");
+  EXPECT_STREQ(ready_state_name(7), "Undefined");
+  EXPECT_STREQ(register_state_name(6), "Denied");
+  EXPECT_STREQ(register_state_name(7), "Undefined");
+  EXPECT_STREQ(packet_service_state_name(4), "Detached");
+  EXPECT_STREQ(packet_service_state_name(5), "Undefined");
+  EXPECT_STREQ(activation_state_name(4), "Deactivating");
+  EXPECT_STREQ(activation_state_name(5), "Undefined");
+  EXPECT_STREQ(activation_state_name(0xFFFFFFFF), "Undefined");
+  EXPECT_STREQ(ip_type_name(4), "MBIMContextIPTypeIPv4AndIPv6");
+  EXPECT_STREQ(ip_type_name(5), "MBIMContextIPTypeUnknow");
+}
+
+TEST(ValueNames, RegisterModeAndVoiceCallStateFallThroughToTheirLastRow) {
+  EXPECT_STREQ(register_mode_name(0), "Unknown");
+  EXPECT_STREQ(register_mode_name(1), "Automatic");
+  EXPECT_STREQ(voice_call_state_name(0), "None");
+  EXPECT_STREQ(voice_call_state_name(1), "InProgress");
+  for (uint32_t v : {2u, 3u, 0xFFFFFFFFu}) {
+    EXPECT_STREQ(register_mode_name(v), "Manual") << v;
+    EXPECT_STREQ(voice_call_state_name(v), "HangUp") << v;
+  }
+}
+
+TEST(ValueNames, DataClassNamesOneBitAndNothingElse) {
+  EXPECT_STREQ(data_class_name(0), "None");
+  EXPECT_STREQ(data_class_name(0x20), "LTE");
+  EXPECT_STREQ(data_class_name(0x80), "5G_SA");
+  EXPECT_STREQ(data_class_name(0x400000), "UMB");
+  EXPECT_STREQ(data_class_name(0x80000000), "Custom");
+  EXPECT_STREQ(data_class_name(0x60), "Unknow");
+  EXPECT_STREQ(data_class_name(0x80000020), "Unknow");
+  EXPECT_STREQ(data_class_name(0x100), "Unknow");
+}
+
+}  // namespace
+}  // namespace tessel
