@@ -23,6 +23,10 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
 // send_and_wait with the default 30 seconds.
 int send_request(const uint8_t* request, uint8_t** response);
 
+// Waits up to `timeout_s` seconds for anything to signal the transport: a
+// delivered response or the reader's end. 0, or the wait's error (110).
+int wait_indication(uint32_t timeout_s);
+
 }  // namespace tessel
 
 #endif  // TESSEL_MBIM_CTX_EXCHANGE_H_

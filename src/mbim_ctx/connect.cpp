@@ -1,0 +1,199 @@
+// connect.cpp — setting up, opening and tearing down the MBIM channel.
+//
+// The proxy daemon owns the modem when it runs, so the tool talks to it
+// rather than to the device node: through its socket file when the caller
+// names that file, through its abstract socket when the process list shows
+// the daemon. Otherwise the tool opens the device node itself.
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "diag_log/diag_log.h"
+#include "mbim_ctx/context.h"
+#include "mbim_ctx/transport.h"
+
+TESSEL_LOG_MODULE("src/mbim_ctx");
+
+namespace tessel {
+
+TransportContext& transport_context() {
+  static TransportContext ctx;
+  return ctx;
+}
+
+namespace {
+
+constexpr size_t kProxySocketFileLength = sizeof(kProxySocketFile) - 1;  // 24
+constexpr size_t kProxyAbstractLength = sizeof(kProxyAbstractName) - 1;  // 10
+constexpr size_t kDetectBufferSize = 128;
+
+void set_nonblocking(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags != -1) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+// Stores the channel and starts the reader on it (road D).
+int start_reader(TransportContext& c, int fd, bool stream, Road road, bool report) {
+  c.mbim_fd = fd;
+  c.stream = stream;
+  c.road = road;
+  if (pthread_create(&c.reader, nullptr, mbim_read_thread, nullptr) != 0) {
+    c.reader_started = false;
+    if (report) std::perror("pthread_create");
+    return -19;
+  }
+  c.reader_started = true;
+  return 0;
+}
+
+int connect_socket_file(TransportContext& c) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    LOG_NUM(LOG_ERROR, "[tessel] return error mbim_fd = %d", -1);
+    return -19;
+  }
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path, kProxySocketFile, kProxySocketFileLength);
+  LOG_TXT(LOG_NORMAL, "[tessel] addr.sun_path:%s", addr.sun_path);
+  const socklen_t len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + kProxySocketFileLength);
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
+    const int e = errno;
+    LOG_TXT(LOG_NORMAL, "[tessel] Fail to connect '%s', errno (%s)", kProxySocketFile, std::strerror(e));
+    LOG_NUM(LOG_ERROR, "[tessel] Error number:%d", e);
+    close(fd);
+    LOG_NUM(LOG_ERROR, "[tessel] return error mbim_fd = %d", -1);
+    return -19;
+  }
+  set_nonblocking(fd);
+  LOG_TXT(LOG_NORMAL, "[tessel] connet %s", kProxySocketFile);
+  return start_reader(c, fd, /*stream=*/true, Road::kSocketFile, /*report=*/true);
+}
+
+// True when the first bytes of the process list name the proxy daemon.
+bool proxy_listed() {
+  FILE* ps = popen(kProxyDetectCommand, "r");
+  if (ps == nullptr) return false;
+  std::array<char, kDetectBufferSize + 1> buff{};  // one more for the terminator
+  const size_t n = std::fread(buff.data(), 1, kDetectBufferSize, ps);
+  pclose(ps);
+  LOG_TXT(LOG_NORMAL, "[tessel] fread buff:%s", buff.data());
+  return memmem(buff.data(), n, kProxyAbstractName, kProxyAbstractLength) != nullptr;
+}
+
+// The abstract socket; -1 when the tool should open the device node instead.
+int connect_abstract_socket(TransportContext& c) {
+  if (!proxy_listed()) return -1;
+  LOG_MSG(LOG_NORMAL, "[tessel] use mbim-proxy\n\n");
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  addr.sun_path[0] = '\0';
+  std::memcpy(addr.sun_path + 1, kProxyAbstractName, kProxyAbstractLength);
+  const socklen_t len =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + kProxyAbstractLength);
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
+    const int e = errno;
+    LOG_TXT(LOG_NORMAL, "[tessel] Fail to connect '%s', errno (%s)", kProxyAbstractName, std::strerror(e));
+    LOG_NUM(LOG_ERROR, "[tessel] Error number:%d", e);
+    close(fd);
+    return -1;
+  }
+  set_nonblocking(fd);
+  LOG_TXT(LOG_NORMAL, "[tessel] connet sunccess ('%s')", kProxyAbstractName);
+  return start_reader(c, fd, /*stream=*/true, Road::kAbstractSocket, /*report=*/false);
+}
+
+int open_device_node(TransportContext& c, const char* path) {
+  LOG_TXT(LOG_NORMAL, "[tessel] use %s directly", path);
+  const int fd = open(path, O_RDWR);
+  if (fd < 0) {
+    std::perror(path);
+    return -19;
+  }
+  return start_reader(c, fd, /*stream=*/false, Road::kDeviceNode, /*report=*/true);
+}
+
+}  // namespace
+
+int ctx_init(int verbose) {
+  TransportContext& c = transport_context();
+  if (c.stop_read != -1) return 0;
+  int fds[2];
+  if (pipe(fds) != 0) return -19;
+  set_nonblocking(fds[0]);
+  set_nonblocking(fds[1]);
+  c.stop_read = fds[0];
+  c.stop_write = fds[1];
+  c.verbose = verbose;
+  pthread_mutex_init(&c.lock, nullptr);
+  pthread_condattr_init(&c.cond_attr);
+  pthread_condattr_setclock(&c.cond_attr, CLOCK_MONOTONIC);
+  pthread_cond_init(&c.cond, &c.cond_attr);
+  return 0;
+}
+
+int ctx_connect(const char* path) {
+  TransportContext& c = transport_context();
+  if (path == nullptr || access(path, F_OK) != 0) {
+    LOG_TXT(LOG_NORMAL, "[tessel] fail to access %s", path != nullptr ? path : "(null)");
+    return -19;
+  }
+  if (c.stop_read == -1) {
+    LOG_MSG(LOG_ERROR, "[tessel]  pipe invaild");
+    return -19;
+  }
+  if (c.mbim_fd != -1) return 0;
+  if (std::strncmp(path, kProxySocketFile, kProxySocketFileLength) == 0) {
+    return connect_socket_file(c);
+  }
+  const int r = connect_abstract_socket(c);
+  if (r != -1) return r;
+  return open_device_node(c, path);
+}
+
+int ctx_adopt_channel(int fd, bool stream) {
+  TransportContext& c = transport_context();
+  if (c.stop_read == -1 || c.mbim_fd != -1 || fd < 0) return -19;
+  return start_reader(c, fd, stream, Road::kNone, /*report=*/true);
+}
+
+Road ctx_road() { return transport_context().road; }
+
+void ctx_deinit() {
+  TransportContext& c = transport_context();
+  if (c.stop_read == -1) return;
+  if (c.reader_started) {
+    const char stop = 'q';
+    if (write(c.stop_write, &stop, 1) != 1) LOG_MSG(LOG_ERROR, "[tessel] fail to write");
+    pthread_join(c.reader, nullptr);
+    c.reader_started = false;
+  }
+  if (c.mbim_fd != -1) {
+    close(c.mbim_fd);
+    c.mbim_fd = -1;
+  }
+  close(c.stop_read);
+  c.stop_read = -1;
+  if (c.stop_write != -1) {
+    close(c.stop_write);
+    c.stop_write = -1;
+  }
+  c.road = Road::kNone;
+  // Nothing else uses them once the reader has been joined; destroying them
+  // lets a later ctx_init set them up afresh.
+  pthread_cond_destroy(&c.cond);
+  pthread_condattr_destroy(&c.cond_attr);
+  pthread_mutex_destroy(&c.lock);
+}
+
+}  // namespace tessel

@@ -1,0 +1,100 @@
+// read_thread.cpp — the one thread that receives everything the modem sends.
+//
+// It polls the channel and the stop pipe, cuts what it reads into messages
+// (message_splitter.h), dumps each one and hands a copy of the one that
+// answers the pending request to the waiting sender. It ends on a stop
+// request, a poll failure, or an error, hang-up or invalid descriptor on
+// either entry; the channel stays open for ctx_deinit to close.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "diag_log/diag_log.h"
+#include "mbim_ctx/context.h"
+#include "mbim_ctx/message_splitter.h"
+#include "mbim_ctx/transport.h"
+#include "mbim_dump/dump_message.h"
+#include "mbim_protocol/mbim_message.h"
+#include "mbim_protocol/wire.h"
+
+TESSEL_LOG_MODULE("src/mbim_ctx");
+
+namespace tessel {
+namespace {
+
+constexpr short kFailureEvents = POLLERR | POLLHUP | POLLNVAL;  // 0x38
+
+// Dumps one received message and delivers it when it answers the request.
+void deliver(const uint8_t* msg, uint32_t length, void* context) {
+  TransportContext& c = *static_cast<TransportContext*>(context);
+  TransportLock lock(c);
+  dump_message(msg, length, c.verbose);
+  if (c.pending == nullptr ||
+      get_le32(c.pending + kTransactionIdOffset) != get_le32(msg + kTransactionIdOffset)) {
+    return;  // an indication, a late answer, or one nobody asked for
+  }
+  std::free(c.response);  // an earlier match of the same wait is replaced
+  c.response = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length) + 1));
+  if (c.response != nullptr) std::memcpy(c.response, msg, length);
+  pthread_cond_signal(&c.cond);
+}
+
+// Reads once from the channel; false when the read failed.
+bool read_channel(TransportContext& c, MessageSplitter& splitter) {
+  const ssize_t n = read(c.mbim_fd, splitter.read_target(), splitter.read_room());
+  if (n < 1) {
+    const int e = errno;
+    LOG_NUM(LOG_ERROR, "[tessel] read=%d errno: %d", static_cast<int>(n), e);
+    LOG_TXT(LOG_NORMAL, "[tessel] errno: (%s)", std::strerror(e));
+    return false;
+  }
+  splitter.received(static_cast<size_t>(n), deliver, &c);
+  return true;
+}
+
+}  // namespace
+
+void* mbim_read_thread(void*) {
+  TransportContext& c = transport_context();
+  LOG_MSG(LOG_NORMAL, "[tessel] mbim_read_thread is created");
+  MessageSplitter splitter(c.stream);
+
+  bool running = true;
+  while (running && c.mbim_fd > 0) {
+    pollfd entries[2] = {{c.mbim_fd, POLLIN, 0}, {c.stop_read, POLLIN, 0}};
+    const int ready = poll(entries, 2, -1);
+    if (ready < 1) {
+      const int e = errno;
+      LOG_TXT(LOG_ERROR, "[tessel] poll=%d, errno: %d (%s)", ready, e, std::strerror(e));
+      break;
+    }
+    for (const pollfd& entry : entries) {
+      if (entry.revents & kFailureEvents) {
+        LOG_MSG(LOG_ERROR, "[tessel] poll err/hup/inval");
+        LOG_NUM(LOG_ERROR, "[tessel] epoll fd = %d, events = 0x%04x", entry.fd, entry.revents);
+        running = false;
+        break;
+      }
+      if (!(entry.revents & POLLIN)) continue;
+      if (entry.fd == c.stop_read) {
+        running = false;
+        break;
+      }
+      // A failed read does not skip the stop pipe: a channel that keeps
+      // failing must not keep the thread from being stopped.
+      read_channel(c, splitter);
+    }
+  }
+
+  {
+    TransportLock lock(c);
+    pthread_cond_signal(&c.cond);
+  }
+  LOG_MSG(LOG_NORMAL, "[tessel] mbim_read_thread exit");
+  return nullptr;
+}
+
+}  // namespace tessel

@@ -1,0 +1,55 @@
+// transport.h — the tool's one MBIM channel to the modem.
+//
+// One process-wide context holds the channel (a proxy socket or the modem's
+// device node), the reader thread that receives everything the modem sends,
+// and the slots where a request waits for its response. The service API is
+// the only caller, always under api_lock, in this order:
+//   ctx_init → ctx_connect → exchanges (exchange.h) → ctx_deinit
+//
+// States: Unset (nothing set up) → Ready (stop pipe, lock and condition) →
+// Connected (channel open, reader running). The reader may end by itself on
+// a hang-up or channel error (Channel lost); a failed thread start leaves the
+// channel open without a reader (Half open). Only ctx_deinit leaves those.
+#ifndef TESSEL_MBIM_CTX_TRANSPORT_H_
+#define TESSEL_MBIM_CTX_TRANSPORT_H_
+
+#include <cstdint>
+
+namespace tessel {
+
+// The socket file of the proxy daemon, and its abstract socket's name.
+constexpr char kProxySocketFile[] = "/var/volatile/mbim-proxy";
+constexpr char kProxyAbstractName[] = "mbim-proxy";
+constexpr char kProxyDetectCommand[] = "ps -eT |  grep mbim-proxy";
+
+// 0 when the context is ready (also when it already was: the first verbose
+// flag stays), -19 when the stop pipe cannot be created.
+int ctx_init(int verbose);
+
+// Opens the channel named by `path` and starts the reader thread:
+//   path begins "/var/volatile/mbim-proxy"  → that socket file, no fallback;
+//   else, the process list shows mbim-proxy → its abstract socket;
+//   else, or when that connect fails        → the device node `path`.
+// 0 when a channel is open (or already was), -19 on every failure.
+int ctx_connect(const char* path);
+
+// Stops the reader thread, closes the channel and the stop pipe. Does nothing
+// before ctx_init; the context can be set up again afterwards.
+void ctx_deinit();
+
+// Which road the last successful ctx_connect took.
+enum class Road { kNone, kSocketFile, kAbstractSocket, kDeviceNode };
+Road ctx_road();
+
+// Takes `fd` as the open channel and starts the reader on it, as the three
+// roads do once connected; for tests and tools that open a channel of their
+// own (a socketpair, a pty). `stream` tells how the reader cuts messages
+// (message_splitter.h). 0, or -19 when the context is not Ready.
+int ctx_adopt_channel(int fd, bool stream);
+
+// The reader thread's body; started by ctx_connect.
+void* mbim_read_thread(void*);
+
+}  // namespace tessel
+
+#endif  // TESSEL_MBIM_CTX_TRANSPORT_H_

@@ -1,0 +1,55 @@
+// Deadlines for the condition waits, and the log timestamp.
+#include "mbim_ctx/deadline.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "mbim_ctx/timestamp.h"
+
+namespace {
+
+using tessel::deadline_from;
+using tessel::timeout_offset;
+
+TEST(Deadline, ZeroMeansTheLongestMillisecondCount) {
+  const timespec o = timeout_offset(0);
+  EXPECT_EQ(o.tv_sec, 4294967);
+  EXPECT_EQ(o.tv_nsec, 295000000);
+}
+
+TEST(Deadline, SecondsBecomeMillisecondsInThirtyTwoBits) {
+  EXPECT_EQ(timeout_offset(30).tv_sec, 30);
+  EXPECT_EQ(timeout_offset(30).tv_nsec, 0);
+  // 4294968 s is 4294968000 ms, which wraps to 704 ms.
+  EXPECT_EQ(timeout_offset(4294968).tv_sec, 0);
+  EXPECT_EQ(timeout_offset(4294968).tv_nsec, 704000000);
+}
+
+TEST(Deadline, NanosecondsCarryIntoSeconds) {
+  const timespec now = {100, 999999999};
+  const timespec d = deadline_from(now, 0);  // + 4294967.295 s
+  EXPECT_EQ(d.tv_sec, 100 + 4294967 + 1);
+  EXPECT_EQ(d.tv_nsec, 294999999);
+  const timespec e = deadline_from({5, 1}, 3);
+  EXPECT_EQ(e.tv_sec, 8);
+  EXPECT_EQ(e.tv_nsec, 1);
+}
+
+TEST(Timestamp, MillisecondsRoundAndCarryIntoTheSecond) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  // 3 March 2026, 12:00:00.9996 UTC.
+  const time_t noon = 1772539200;
+  char text[50];
+  tessel::format_timestamp(noon, 999600, text, sizeof text);
+  EXPECT_STREQ(text, "03-03_12:00:01:000");
+  tessel::format_timestamp(noon, 499, text, sizeof text);
+  EXPECT_STREQ(text, "03-03_12:00:00:000");
+  tessel::format_timestamp(noon, 500, text, sizeof text);
+  EXPECT_STREQ(text, "03-03_12:00:00:001");
+  EXPECT_EQ(std::strlen(tessel::timestamp_text()), 18u);
+}
+
+}  // namespace

@@ -1,0 +1,37 @@
+// test_messages.h — MBIM messages built by hand for the transport tests.
+#ifndef TESSEL_TESTS_TEST_MESSAGES_H_
+#define TESSEL_TESTS_TEST_MESSAGES_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "mbim_protocol/wire.h"
+
+namespace test_messages {
+
+// A message of `length` bytes with the given header; the body is `fill`.
+inline std::vector<uint8_t> message(uint32_t type, uint32_t length, uint32_t tid,
+                                    uint8_t fill = 0) {
+  std::vector<uint8_t> m(length < 12 ? 12 : length, fill);
+  tessel::put_le32(&m[0], type);
+  tessel::put_le32(&m[4], length);
+  tessel::put_le32(&m[8], tid);
+  return m;
+}
+
+inline std::vector<uint8_t> command_done(uint32_t tid, uint32_t length = 48) {
+  return message(0x80000003, length, tid);
+}
+
+inline std::vector<uint8_t> indication(uint32_t length = 48) {
+  return message(0x80000007, length, 0);
+}
+
+inline std::vector<uint8_t> join(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+}  // namespace test_messages
+
+#endif  // TESSEL_TESTS_TEST_MESSAGES_H_

@@ -1,0 +1,293 @@
+// The exchange and the reader thread over a socketpair: the test plays the
+// modem (or the proxy) on the far end.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "capture_log.h"
+#include "mbim_ctx/exchange.h"
+#include "mbim_ctx/transport.h"
+#include "mbim_protocol/build_command.h"
+#include "mbim_protocol/wire.h"
+#include "test_messages.h"
+
+namespace {
+
+using namespace test_messages;
+using tessel::MessagePtr;
+using Clock = std::chrono::steady_clock;
+
+uint32_t tid_of(const std::vector<uint8_t>& m) { return tessel::get_le32(m.data() + 8); }
+uint32_t tid_of(const uint8_t* m) { return tessel::get_le32(m + 8); }
+
+bool has_record(const std::string& format) { return !capture_log::with_format(format).empty(); }
+
+// Waits up to two seconds for a record with `format`.
+bool wait_for_record(const std::string& format) {
+  const auto until = Clock::now() + std::chrono::seconds(2);
+  while (Clock::now() < until) {
+    if (has_record(format)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+class Transport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    capture_log::clear();
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv_), 0);
+  }
+  void TearDown() override {
+    tessel::ctx_deinit();
+    if (sv_[1] != -1) close(sv_[1]);
+  }
+
+  void connect(int verbose = 1) {
+    ASSERT_EQ(tessel::ctx_init(verbose), 0);
+    ASSERT_EQ(tessel::ctx_adopt_channel(sv_[0], /*stream=*/true), 0);
+  }
+
+  // Reads one whole request from the far end, waiting up to two seconds.
+  std::vector<uint8_t> read_request() {
+    std::vector<uint8_t> got;
+    const auto until = Clock::now() + std::chrono::seconds(2);
+    while (Clock::now() < until) {
+      if (got.size() >= 8 && got.size() >= tessel::get_le32(got.data() + 4)) break;
+      pollfd p = {sv_[1], POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) continue;
+      uint8_t buf[4096];
+      const ssize_t n = read(sv_[1], buf, sizeof buf);
+      if (n <= 0) break;
+      got.insert(got.end(), buf, buf + n);
+    }
+    return got;
+  }
+
+  void reply(const std::vector<uint8_t>& bytes) {
+    ASSERT_EQ(write(sv_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  void hang_up() {
+    close(sv_[1]);
+    sv_[1] = -1;
+  }
+
+  MessagePtr request() {
+    return tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 0, nullptr, 0);
+  }
+
+  int sv_[2] = {-1, -1};
+};
+
+TEST_F(Transport, WithoutAChannelTheRequestIsRefusedSilently) {
+  ASSERT_EQ(tessel::ctx_init(1), 0);
+  auto req = request();
+  uint8_t* response = reinterpret_cast<uint8_t*>(&sv_);  // must stay untouched
+  EXPECT_EQ(tessel::send_request(req.get(), &response), -19);
+  EXPECT_EQ(response, reinterpret_cast<uint8_t*>(&sv_));
+  EXPECT_EQ(tessel::send_request(nullptr, nullptr), -19);
+  EXPECT_TRUE(capture_log::records().empty());
+}
+
+TEST_F(Transport, TheResponseWithTheRequestsIdIsHandedOverAsACopy) {
+  connect();
+  auto req = request();
+  const std::vector<uint8_t> sent(req.get(), req.get() + 48);
+  std::vector<uint8_t> answer;
+  std::thread modem([&] {
+    auto got = read_request();
+    EXPECT_EQ(got, sent);
+    answer = command_done(tid_of(got), 60);
+    answer[59] = 0xAB;
+    reply(answer);
+  });
+  uint8_t* response = nullptr;
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  modem.join();
+  ASSERT_NE(response, nullptr);
+  MessagePtr owned(response);
+  EXPECT_EQ(std::vector<uint8_t>(response, response + 60), answer);
+  EXPECT_EQ(std::vector<uint8_t>(req.get(), req.get() + 48), sent);  // request untouched
+  auto length = capture_log::with_format("[tessel] MessageLength:%d");
+  ASSERT_EQ(length.size(), 1u);
+  EXPECT_EQ(length[0].values, std::vector<uint32_t>{48});
+}
+
+TEST_F(Transport, IndicationsAndOtherIdsNeverMatchEvenInTheSameRead) {
+  connect();
+  auto req = request();
+  std::thread modem([&] {
+    const uint32_t tid = tid_of(read_request());
+    reply(join(join(indication(), command_done(tid + 1, 52)), command_done(tid, 56)));
+  });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  modem.join();
+  MessagePtr owned(response);
+  EXPECT_EQ(tessel::get_le32(response + 4), 56u);
+  // Every message was dumped, in order: the request, then the three received.
+  std::vector<uint32_t> ids;
+  for (const auto& r : capture_log::with_format("[tessel] TransactionId = %u"))
+    ids.push_back(r.values[0]);
+  ASSERT_EQ(ids.size(), 4u);
+  EXPECT_EQ(ids[1], 0u);
+  EXPECT_EQ(ids[2], ids[0] + 1);
+  EXPECT_EQ(ids[3], ids[0]);
+}
+
+TEST_F(Transport, AFunctionErrorIsHandedOverLikeAResponse) {
+  connect();
+  auto req = request();
+  std::thread modem([&] {
+    auto error = message(0x80000004, 16, tid_of(read_request()));
+    tessel::put_le32(&error[12], 3);
+    reply(error);
+  });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_request(req.get(), &response), 0);
+  modem.join();
+  MessagePtr owned(response);
+  EXPECT_EQ(tessel::get_le32(response), 0x80000004u);
+}
+
+TEST_F(Transport, ALateResponseIsDumpedAndDiscardedWithoutDisturbingTheNext) {
+  connect();
+  auto first = request();
+  uint32_t first_tid = 0;
+  std::thread silent([&] { first_tid = tid_of(read_request()); });
+  uint8_t* response = nullptr;
+  EXPECT_EQ(tessel::send_and_wait(first.get(), &response, 1), 110);
+  silent.join();
+  EXPECT_EQ(response, nullptr);
+  auto waits = capture_log::with_format("[tessel] wait ret = %d");
+  ASSERT_EQ(waits.size(), 1u);
+  EXPECT_EQ(waits[0].values, std::vector<uint32_t>{110});
+  EXPECT_EQ(waits[0].level, 2u);
+
+  capture_log::clear();
+  reply(command_done(first_tid));
+  ASSERT_TRUE(wait_for_record("[tessel] read=%d MessageLength=%u"));
+
+  auto second = request();
+  std::thread modem([&] { reply(command_done(tid_of(read_request()), 52)); });
+  ASSERT_EQ(tessel::send_and_wait(second.get(), &response, 2), 0);
+  modem.join();
+  MessagePtr owned(response);
+  EXPECT_EQ(tid_of(response), tid_of(second.get()));
+  EXPECT_EQ(tessel::get_le32(response + 4), 52u);
+}
+
+TEST_F(Transport, GarbageLengthsAreDroppedAndTheChannelGoesOn) {
+  connect();
+  auto req = request();
+  std::thread modem([&] {
+    const uint32_t tid = tid_of(read_request());
+    reply(message(0x80000003, 5, tid));  // MessageLength 5: no way to step over it
+    wait_for_record("[tessel] error: read=%d MessageLength=%u");
+    reply(command_done(tid));
+  });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  modem.join();
+  MessagePtr owned(response);
+  auto errors = capture_log::with_format("[tessel] error: read=%d MessageLength=%u");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].level, 8u);
+  EXPECT_EQ(errors[0].values, (std::vector<uint32_t>{12, 5}));
+}
+
+TEST_F(Transport, AHangUpEndsTheReaderAndWakesTheWaiterAtOnce) {
+  connect();
+  auto req = request();
+  std::thread modem([&] {
+    read_request();
+    hang_up();
+  });
+  uint8_t* response = nullptr;
+  const auto start = Clock::now();
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 10), -19);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  modem.join();
+  EXPECT_EQ(response, nullptr);
+  ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread exit"));
+  auto hup = capture_log::with_format("[tessel] poll err/hup/inval");
+  ASSERT_EQ(hup.size(), 1u);
+  EXPECT_EQ(hup[0].level, 8u);
+  auto events = capture_log::with_format("[tessel] epoll fd = %d, events = 0x%04x");
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].values[0], static_cast<uint32_t>(sv_[0]));
+  EXPECT_TRUE(events[0].values[1] & POLLHUP);
+
+  // With the peer gone, the next write fails instead of raising SIGPIPE.
+  capture_log::clear();
+  auto next = request();
+  EXPECT_EQ(tessel::send_and_wait(next.get(), &response, 1), -1);
+  auto writes = capture_log::with_format("[tessel] write ret = %d");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].level, 8u);
+}
+
+TEST_F(Transport, DeinitStopsAnIdleReaderThroughThePipe) {
+  connect();
+  ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread is created"));
+  tessel::ctx_deinit();
+  auto r = capture_log::records();
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(r.back().format, "[tessel] mbim_read_thread exit");
+  EXPECT_FALSE(has_record("[tessel] poll err/hup/inval"));
+  // Deinit twice does nothing more; the context can be set up again.
+  tessel::ctx_deinit();
+  EXPECT_EQ(tessel::ctx_init(0), 0);
+}
+
+TEST_F(Transport, SecondInitKeepsTheFirstVerboseFlag) {
+  ASSERT_EQ(tessel::ctx_init(0), 0);
+  ASSERT_EQ(tessel::ctx_init(1), 0);
+  ASSERT_EQ(tessel::ctx_adopt_channel(sv_[0], true), 0);
+  auto req = request();
+  std::thread modem([&] { reply(command_done(tid_of(read_request()))); });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  modem.join();
+  MessagePtr owned(response);
+  for (const auto& r : capture_log::records()) EXPECT_NE(r.file, "src/mbim_dump");
+}
+
+TEST_F(Transport, ConnectRefusesMissingPathsAndAnUnsetContext) {
+  EXPECT_EQ(tessel::ctx_connect("/dev/null"), -19);  // before ctx_init
+  auto pipe = capture_log::with_format("[tessel]  pipe invaild");
+  ASSERT_EQ(pipe.size(), 1u);
+  EXPECT_EQ(pipe[0].level, 8u);
+  capture_log::clear();
+  ASSERT_EQ(tessel::ctx_init(0), 0);
+  EXPECT_EQ(tessel::ctx_connect("/nonexistent/wdm0"), -19);
+  EXPECT_EQ(tessel::ctx_connect(nullptr), -19);
+  const std::vector<std::string> expected = {"[tessel] fail to access /nonexistent/wdm0",
+                                             "[tessel] fail to access (null)"};
+  EXPECT_EQ(capture_log::texts(), expected);
+}
+
+TEST_F(Transport, ConnectOnAnOpenChannelChangesNothing) {
+  connect();
+  ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread is created"));
+  capture_log::clear();
+  EXPECT_EQ(tessel::ctx_connect("/dev/null"), 0);
+  EXPECT_TRUE(capture_log::records().empty());
+}
+
+TEST_F(Transport, WaitIndicationTimesOutWithItsRecord) {
+  ASSERT_EQ(tessel::ctx_init(0), 0);
+  EXPECT_EQ(tessel::wait_indication(1), 110);
+  auto r = capture_log::with_format("[tessel] seconds=%u, retval=%d");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].values, (std::vector<uint32_t>{1, 110}));
+  EXPECT_EQ(r[0].level, 8u);
+}
+
+}  // namespace
