@@ -40,6 +40,7 @@ int finish_command(int err, MessagePtr response, Answer* answer) {
   if (answer == nullptr) return 0;
   answer->info = nullptr;
   answer->length = 0;
+  answer->declared = 0;
   if (response) {
     const uint32_t held = response_size(response.get());
     uint32_t claimed = 0;
@@ -48,10 +49,17 @@ int finish_command(int err, MessagePtr response, Answer* answer) {
       const uint32_t present = held - static_cast<uint32_t>(kInfoOffset);
       answer->info = response.get() + kInfoOffset;
       answer->length = claimed < present ? claimed : present;
+      answer->declared = claimed;
     }
   }
   answer->response = std::move(response);
   return 0;
+}
+
+int run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer) {
+  MessagePtr response;
+  const int err = exchange(request.get(), timeout_s, &response);
+  return finish_command(err, std::move(response), answer);
 }
 
 int run_command(const CommandSpec& spec, Answer* answer) {

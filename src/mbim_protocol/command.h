@@ -45,11 +45,17 @@ struct Answer {
   MessagePtr response;
   const uint8_t* info = nullptr;  // the InformationBuffer; null when empty
   uint32_t length = 0;            // its bytes that lie inside the response
+  uint32_t declared = 0;          // its InformationBufferLength, as sent
 };
 
 // Runs one command; on 0 `*answer` holds the response and its bounded
 // InformationBuffer (length 0: the answer carries no data).
 int run_command(const CommandSpec& spec, Answer* answer);
+
+// The same for a request the command built itself (build_command with no
+// payload, fields then written into the zeroed InformationBuffer). A null
+// request is refused by the transport with -19, like any absent request.
+int run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer);
 
 // Sends `request` and waits; on 0 `*response` owns the answer.
 int exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response);
