@@ -13,4 +13,16 @@ void print_usage(const char* invocation) {
   std::printf("\tdebug_tool\n\n");
 }
 
+void print_sar_tool_usage() {
+  std::printf("-d <mbim device> -f <sar table file> [--force]\n");
+  std::printf("--version\n");
+}
+
+void print_debug_tool_usage() {
+  std::printf("-d <mbim device> -a <at command>\n");
+  std::printf("--version\n");
+}
+
+void print_version() { std::printf("%s\n", kVersion); }
+
 }  // namespace tessel

@@ -9,6 +9,13 @@ constexpr char kVersion[] = "v1.1.1";
 // The top-level usage, nine lines on standard output.
 void print_usage(const char* invocation);
 
+// The two lines of each sub-command's usage. The item number option -n of
+// sar_tool is accepted but not listed.
+void print_sar_tool_usage();
+void print_debug_tool_usage();
+
+void print_version();
+
 }  // namespace tessel
 
 #endif  // TESSEL_MAIN_USAGE_H_
