@@ -65,7 +65,7 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   if (response == nullptr) return 0;
   uint8_t* copy = static_cast<uint8_t*>(std::malloc(reply.response.size() + 1));
   if (copy == nullptr) return -19;
-  std::memcpy(copy, reply.response.data(), reply.response.size());
+  if (!reply.response.empty()) std::memcpy(copy, reply.response.data(), reply.response.size());
   *response = copy;
   return 0;
 }

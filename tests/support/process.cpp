@@ -1,0 +1,213 @@
+// process.cpp — see process.h.
+#include "process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+extern char** environ;
+
+namespace process {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::string> environment(const Options& o) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    bool drop = false;
+    for (const auto& u : o.unset) drop |= name == u;
+    for (const auto& s : o.env) drop |= name == s.substr(0, s.find('='));
+    if (!drop) env.push_back(entry);
+  }
+  env.insert(env.end(), o.env.begin(), o.env.end());
+  return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& v) {
+  std::vector<char*> p;
+  for (auto& s : v) p.push_back(&s[0]);
+  p.push_back(nullptr);
+  return p;
+}
+
+void drain(int fd, std::string* into) {
+  char buf[4096];
+  const ssize_t n = read(fd, buf, sizeof buf);
+  if (n > 0) into->append(buf, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+Result run(const std::vector<std::string>& argv, const Options& options) {
+  Result result;
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
+  std::vector<std::string> args = argv;
+  std::vector<std::string> env = environment(options);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    const int null = open("/dev/null", O_RDONLY);
+    if (null >= 0) dup2(null, 0);
+    if (options.uid != static_cast<uid_t>(-1)) {
+      if (setgid(options.uid) != 0 || setuid(options.uid) != 0) _exit(126);
+    }
+    auto a = pointers(args);
+    auto e = pointers(env);
+    execve(a[0], a.data(), e.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  const auto until = Clock::now() + std::chrono::milliseconds(options.timeout_ms);
+  bool out_open = true, err_open = true;
+  while (out_open || err_open) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) {
+      kill(pid, SIGKILL);
+      result.timed_out = true;
+      break;
+    }
+    pollfd p[2] = {{out_open ? out[0] : -1, POLLIN, 0}, {err_open ? err[0] : -1, POLLIN, 0}};
+    if (poll(p, 2, static_cast<int>(left)) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (!(p[i].revents & (POLLIN | POLLHUP))) continue;
+      std::string* into = i == 0 ? &result.out : &result.err;
+      const size_t before = into->size();
+      drain(p[i].fd, into);
+      if (into->size() == before) (i == 0 ? out_open : err_open) = false;
+    }
+  }
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) && !result.timed_out ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+Simulator::Simulator(const std::vector<std::string>& args) {
+  char log[] = "/tmp/tessel-sim-log-XXXXXX";
+  const int lfd = mkstemp(log);
+  if (lfd >= 0) close(lfd);
+  log_ = log;
+  char err[] = "/tmp/tessel-sim-err-XXXXXX";
+  const int efd = mkstemp(err);
+  err_ = err;
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return;
+  std::vector<std::string> argv = {TESSEL_MODEM_SIM_BIN, "--log", log_, "--exit-on-stdin-eof"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  int in[2];
+  if (pipe2(in, O_CLOEXEC) != 0) return;
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    if (efd >= 0) dup2(efd, 2);
+    auto a = pointers(argv);
+    execv(a[0], a.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  if (efd >= 0) close(efd);
+  out_fd_ = out[0];
+  // The write end of stdin stays open in this process for the simulator's
+  // life; if the test dies, the simulator sees EOF and exits.
+  in_fd_ = in[1];
+  std::string line;
+  const auto until = Clock::now() + std::chrono::seconds(5);
+  while (Clock::now() < until && line.find('\n') == std::string::npos) {
+    pollfd p = {out_fd_, POLLIN, 0};
+    if (poll(&p, 1, 100) > 0) {
+      const size_t before = line.size();
+      drain(out_fd_, &line);
+      if (line.size() == before) break;
+    }
+  }
+  if (line.rfind("READY ", 0) == 0) path_ = line.substr(6, line.find('\n') - 6);
+}
+
+Simulator::~Simulator() {
+  stop();
+  unlink(log_.c_str());
+  unlink(err_.c_str());
+}
+
+void Simulator::stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  for (int i = 0; i < 100; ++i) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      break;
+    }
+    usleep(10000);
+  }
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  if (out_fd_ >= 0) close(out_fd_);
+  out_fd_ = -1;
+  if (in_fd_ >= 0) close(in_fd_);
+  in_fd_ = -1;
+}
+
+std::vector<std::vector<unsigned char>> Simulator::rx() const {
+  std::vector<std::vector<unsigned char>> out;
+  std::ifstream in(log_);
+  std::string kind, hex;
+  while (in >> kind >> hex) {
+    if (kind != "RX") continue;
+    std::vector<unsigned char> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+      bytes.push_back(static_cast<unsigned char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    out.push_back(bytes);
+  }
+  return out;
+}
+
+std::string Simulator::notes() const {
+  std::ifstream in(err_);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TempFile::TempFile(const std::vector<unsigned char>& bytes) {
+  char name[] = "/tmp/tessel-test-XXXXXX";
+  const int fd = mkstemp(name);
+  path_ = name;
+  if (fd < 0) return;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+}
+
+TempFile::~TempFile() { unlink(path_.c_str()); }
+
+std::vector<unsigned char> TempFile::read() const {
+  std::ifstream in(path_, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace process

@@ -1,0 +1,76 @@
+// process.h — running the built tool and the modem simulator from tests, as
+// a user or a script would: arguments in, exit status, standard output and
+// standard error out.
+#ifndef TESSEL_TESTS_PROCESS_H_
+#define TESSEL_TESTS_PROCESS_H_
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace process {
+
+struct Result {
+  int status = -1;         // exit status 0..255, or -1 when killed or not run
+  bool timed_out = false;  // killed after the time limit
+  std::string out;         // standard output
+  std::string err;         // standard error
+};
+
+struct Options {
+  std::vector<std::string> env;  // "NAME=value" added to (or replacing in) the environment
+  std::vector<std::string> unset;  // names removed from the environment
+  int timeout_ms = 20000;
+  uid_t uid = static_cast<uid_t>(-1);  // run as this user (needs root), when set
+};
+
+// Runs argv[0] with argv, waits for it (up to the time limit) and collects
+// its output.
+Result run(const std::vector<std::string>& argv, const Options& options = Options());
+
+// A tessel-modem-sim child: started with `args`, ready once it printed its
+// READY line; killed (SIGTERM, then SIGKILL) when destroyed. Its log file
+// (--log) is always set and read back by rx().
+class Simulator {
+ public:
+  explicit Simulator(const std::vector<std::string>& args);
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  bool ready() const { return !path_.empty(); }
+  const std::string& path() const { return path_; }  // READY's path
+  pid_t pid() const { return pid_; }
+  // Requests received so far, each as its bytes.
+  std::vector<std::vector<unsigned char>> rx() const;
+  // Everything the simulator wrote on standard error.
+  std::string notes() const;
+  void stop();
+
+ private:
+  pid_t pid_ = -1;
+  int out_fd_ = -1;
+  int in_fd_ = -1;  // its stdin; closing it ends the simulator
+  std::string path_;
+  std::string log_;
+  std::string err_;
+};
+
+// A file under /tmp removed when the object goes.
+class TempFile {
+ public:
+  explicit TempFile(const std::vector<unsigned char>& bytes = {});
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& path() const { return path_; }
+  std::vector<unsigned char> read() const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace process
+
+#endif  // TESSEL_TESTS_PROCESS_H_
