@@ -1,0 +1,48 @@
+// knobs.cpp — the fault knobs' verdict for each request.
+#include "modem_sim/knobs.h"
+
+#include "modem_sim/notes.h"
+
+namespace tessel::sim {
+
+constexpr uint32_t kStatusBusy = 1;
+
+Knobs::Knobs(const Options& options) : delay_ms_(options.delay_ms) {
+  // A later knob for the same CID replaces an earlier one.
+  for (uint32_t cid : options.no_reply) no_reply_.insert(cid);
+  for (const CidValue& k : options.busy) busy_left_[k.cid] = k.value;
+  for (const CidValue& k : options.function_error) function_error_[k.cid] = k.value;
+  for (const CidValue& k : options.status) status_[k.cid] = k.value;
+  for (const CidValue& k : options.delay) delay_[k.cid] = k.value;
+}
+
+KnobVerdict Knobs::for_command(uint32_t cid) {
+  if (no_reply_.count(cid) != 0) {
+    note("CID %u: not answering (--no-reply)", cid);
+    return {KnobAction::kNoReply, 0};
+  }
+  auto busy = busy_left_.find(cid);
+  if (busy != busy_left_.end() && busy->second > 0) {
+    --busy->second;
+    note("CID %u: answering BUSY (--busy, %u more to come)", cid, busy->second);
+    return {KnobAction::kStatus, kStatusBusy};
+  }
+  auto error = function_error_.find(cid);
+  if (error != function_error_.end()) {
+    note("CID %u: answering MBIM_FUNCTION_ERROR_MSG %u (--function-error)", cid, error->second);
+    return {KnobAction::kFunctionError, error->second};
+  }
+  auto status = status_.find(cid);
+  if (status != status_.end()) {
+    note("CID %u: answering Status %u (--status)", cid, status->second);
+    return {KnobAction::kStatus, status->second};
+  }
+  return {};
+}
+
+uint32_t Knobs::delay_for_command(uint32_t cid) const {
+  auto delay = delay_.find(cid);
+  return delay != delay_.end() ? delay->second : delay_ms_;
+}
+
+}  // namespace tessel::sim

@@ -1,0 +1,295 @@
+// options.cpp — reads the simulator's command line into Options.
+//
+// Numbers are decimal and checked whole; a mistyped knob must stop the
+// simulator at once rather than leave a test running against a modem that
+// behaves differently from what the test believes it asked for.
+#include "modem_sim/options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace tessel::sim {
+namespace {
+
+enum OptionId {
+  kOptPty = 1000,
+  kOptAbstract,
+  kOptSocket,
+  kOptLog,
+  kOptExitOnStdinEof,
+  kOptQuiet,
+  kOptItem,
+  kOptTableIn,
+  kOptTableOut,
+  kOptReadChunk,
+  kOptAtReply,
+  kOptAtEmpty,
+  kOptBusy,
+  kOptStatus,
+  kOptFunctionError,
+  kOptDelayMs,
+  kOptDelay,
+  kOptNoReply,
+  kOptHangupAt,
+  kOptInject,
+  kOptInjectSameWrite,
+  kOptBadSignature,
+  kOptMd5Length,
+  kOptHelp,
+};
+
+constexpr option kLongOptions[] = {
+    {"pty", no_argument, nullptr, kOptPty},
+    {"abstract", no_argument, nullptr, kOptAbstract},
+    {"socket", required_argument, nullptr, kOptSocket},
+    {"log", required_argument, nullptr, kOptLog},
+    {"exit-on-stdin-eof", no_argument, nullptr, kOptExitOnStdinEof},
+    {"quiet", no_argument, nullptr, kOptQuiet},
+    {"item", required_argument, nullptr, kOptItem},
+    {"table-in", required_argument, nullptr, kOptTableIn},
+    {"table-out", required_argument, nullptr, kOptTableOut},
+    {"read-chunk", required_argument, nullptr, kOptReadChunk},
+    {"at-reply", required_argument, nullptr, kOptAtReply},
+    {"at-empty", no_argument, nullptr, kOptAtEmpty},
+    {"busy", required_argument, nullptr, kOptBusy},
+    {"status", required_argument, nullptr, kOptStatus},
+    {"function-error", required_argument, nullptr, kOptFunctionError},
+    {"delay-ms", required_argument, nullptr, kOptDelayMs},
+    {"delay", required_argument, nullptr, kOptDelay},
+    {"no-reply", required_argument, nullptr, kOptNoReply},
+    {"hangup-at", required_argument, nullptr, kOptHangupAt},
+    {"inject", required_argument, nullptr, kOptInject},
+    {"inject-same-write", no_argument, nullptr, kOptInjectSameWrite},
+    {"bad-signature", no_argument, nullptr, kOptBadSignature},
+    {"md5-length", required_argument, nullptr, kOptMd5Length},
+    {"help", no_argument, nullptr, kOptHelp},
+    {nullptr, 0, nullptr, 0},
+};
+
+struct InjectName {
+  const char* name;
+  InjectKind kind;
+};
+
+constexpr InjectName kInjectNames[] = {
+    {"indication", InjectKind::kIndication}, {"unrelated", InjectKind::kUnrelated},
+    {"len0", InjectKind::kLength0},          {"len5", InjectKind::kLength5},
+    {"len100000", InjectKind::kLength100000}, {"garbage", InjectKind::kGarbage},
+};
+
+// The longest --at-reply text: an answer must stay a sane MBIM message.
+constexpr size_t kMaxAtReply = 8192;
+// The largest DIAG read chunk; a reply carrying more exceeds what the tool reads at once.
+constexpr uint32_t kMaxReadChunk = 4096;
+// The largest --md5-length.
+constexpr int32_t kMaxMd5Length = 4096;
+
+bool parse_u32(const char* text, uint32_t* out) {
+  if (text == nullptr || *text < '0' || *text > '9') return false;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long v = std::strtoull(text, &end, 10);
+  if (errno != 0 || *end != '\0' || v > 0xFFFFFFFFull) return false;
+  *out = static_cast<uint32_t>(v);
+  return true;
+}
+
+bool parse_i32(const char* text, int32_t* out) {
+  if (text == nullptr || *text == '\0') return false;
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX) return false;
+  *out = static_cast<int32_t>(v);
+  return true;
+}
+
+// "CID:VALUE", both decimal.
+bool parse_cid_value(const char* text, CidValue* out) {
+  const char* colon = std::strchr(text, ':');
+  if (colon == nullptr) return false;
+  std::string cid(text, static_cast<size_t>(colon - text));
+  return parse_u32(cid.c_str(), &out->cid) && parse_u32(colon + 1, &out->value);
+}
+
+bool parse_inject_list(const char* text, std::vector<InjectKind>* out) {
+  std::string list(text);
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    std::string name = list.substr(start, comma - start);
+    bool known = false;
+    for (const InjectName& entry : kInjectNames) {
+      if (name == entry.name) {
+        out->push_back(entry.kind);
+        known = true;
+      }
+    }
+    if (!known) return false;
+    start = comma + 1;
+  }
+  return true;
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+int bad_value(const char* option, const char* value, const char* expected) {
+  std::fprintf(stderr, "tessel-modem-sim: --%s: bad value \"%s\" (expected %s)\n", option,
+               value, expected);
+  return kOptionsBad;
+}
+
+}  // namespace
+
+int unescape_text(const std::string& text, std::string* out, size_t* bad_at) {
+  out->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out->push_back(text[i]);
+      continue;
+    }
+    *bad_at = i;
+    if (i + 1 >= text.size()) return -1;
+    char e = text[++i];
+    switch (e) {
+      case 'r': out->push_back('\r'); break;
+      case 'n': out->push_back('\n'); break;
+      case 't': out->push_back('\t'); break;
+      case '0': out->push_back('\0'); break;
+      case '\\': out->push_back('\\'); break;
+      case 'x': {
+        if (i + 2 >= text.size()) return -1;
+        int hi = hex_digit(text[i + 1]);
+        int lo = hex_digit(text[i + 2]);
+        if (hi < 0 || lo < 0) return -1;
+        out->push_back(static_cast<char>(hi << 4 | lo));
+        i += 2;
+        break;
+      }
+      default:
+        return -1;
+    }
+  }
+  return 0;
+}
+
+int parse_options(int argc, char** argv, Options* out) {
+  int modes = 0;
+  opterr = 0;
+  optind = 1;
+  for (;;) {
+    int id = getopt_long(argc, argv, "", kLongOptions, nullptr);
+    if (id == -1) break;
+    const char* value = optarg;
+    switch (id) {
+      case kOptPty: out->mode = ServeMode::kPty; ++modes; break;
+      case kOptAbstract: out->mode = ServeMode::kAbstract; ++modes; break;
+      case kOptSocket:
+        out->mode = ServeMode::kSocket;
+        out->socket_path = value;
+        ++modes;
+        break;
+      case kOptLog: out->log_path = value; break;
+      case kOptExitOnStdinEof: out->exit_on_stdin_eof = true; break;
+      case kOptQuiet: out->quiet = true; break;
+      case kOptItem:
+        if (!parse_i32(value, &out->item)) return bad_value("item", value, "a signed 32-bit number");
+        break;
+      case kOptTableIn: out->table_in = value; break;
+      case kOptTableOut: out->table_out = value; break;
+      case kOptReadChunk:
+        if (!parse_u32(value, &out->read_chunk) || out->read_chunk == 0 ||
+            out->read_chunk > kMaxReadChunk)
+          return bad_value("read-chunk", value, "1 to 4096");
+        break;
+      case kOptAtReply: {
+        size_t bad_at = 0;
+        if (unescape_text(value, &out->at_reply, &bad_at) != 0) {
+          std::fprintf(stderr,
+                       "tessel-modem-sim: --at-reply: bad escape at character %zu of \"%s\" "
+                       "(known: \\r \\n \\t \\0 \\\\ \\xHH)\n",
+                       bad_at + 1, value);
+          return kOptionsBad;
+        }
+        if (out->at_reply.size() > kMaxAtReply)
+          return bad_value("at-reply", value, "at most 8192 bytes");
+        break;
+      }
+      case kOptAtEmpty: out->at_empty = true; break;
+      case kOptBusy:
+      case kOptStatus:
+      case kOptFunctionError:
+      case kOptDelay: {
+        CidValue knob{};
+        const char* name = id == kOptBusy     ? "busy"
+                           : id == kOptStatus ? "status"
+                           : id == kOptDelay  ? "delay"
+                                              : "function-error";
+        if (!parse_cid_value(value, &knob)) return bad_value(name, value, "CID:NUMBER");
+        std::vector<CidValue>* list = id == kOptBusy     ? &out->busy
+                                      : id == kOptStatus ? &out->status
+                                      : id == kOptDelay  ? &out->delay
+                                                         : &out->function_error;
+        list->push_back(knob);
+        break;
+      }
+      case kOptDelayMs:
+        if (!parse_u32(value, &out->delay_ms)) return bad_value("delay-ms", value, "milliseconds");
+        break;
+      case kOptNoReply: {
+        uint32_t cid = 0;
+        if (!parse_u32(value, &cid)) return bad_value("no-reply", value, "a CID number");
+        out->no_reply.push_back(cid);
+        break;
+      }
+      case kOptHangupAt:
+        if (!parse_u32(value, &out->hangup_at) || out->hangup_at == 0)
+          return bad_value("hangup-at", value, "a request number from 1");
+        break;
+      case kOptInject:
+        if (!parse_inject_list(value, &out->inject))
+          return bad_value("inject", value,
+                           "a comma list of indication, unrelated, len0, len5, len100000, garbage");
+        break;
+      case kOptInjectSameWrite: out->inject_same_write = true; break;
+      case kOptBadSignature: out->bad_signature = true; break;
+      case kOptMd5Length:
+        if (!parse_i32(value, &out->md5_length) || out->md5_length < 0 ||
+            out->md5_length > kMaxMd5Length)
+          return bad_value("md5-length", value, "0 to 4096");
+        break;
+      case kOptHelp:
+        print_usage(stdout);
+        return kOptionsHelpShown;
+      default:
+        // getopt_long reports both an unknown option and a missing value as '?'.
+        std::fprintf(stderr,
+                     "tessel-modem-sim: unknown option or missing value: %s\n"
+                     "Try 'tessel-modem-sim --help'.\n",
+                     argv[optind - 1]);
+        return kOptionsBad;
+    }
+  }
+  if (optind < argc) {
+    std::fprintf(stderr, "tessel-modem-sim: unexpected argument \"%s\"\n", argv[optind]);
+    return kOptionsBad;
+  }
+  if (modes != 1) {
+    std::fprintf(stderr,
+                 "tessel-modem-sim: give exactly one of --pty, --abstract, --socket PATH\n"
+                 "Try 'tessel-modem-sim --help'.\n");
+    return kOptionsBad;
+  }
+  return kOptionsOk;
+}
+
+}  // namespace tessel::sim

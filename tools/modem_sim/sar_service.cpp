@@ -1,0 +1,230 @@
+// sar_service.cpp — the vendor QMBE service: the DIAG-over-MBIM switch
+// (CID 21), the stored table's digest (CID 22), apply (CID 23) and the DIAG
+// packets that write and read the table (CID 25).
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "mbim_protocol/mbim_message.h"
+#include "mbim_protocol/wire.h"
+#include "md5/md5.h"
+#include "modem_sim/diag_packets.h"
+#include "modem_sim/fd_guard.h"
+#include "modem_sim/hdlc.h"
+#include "modem_sim/notes.h"
+#include "modem_sim/services.h"
+
+namespace tessel::sim {
+namespace {
+
+constexpr uint32_t kCidDiagOverMbimConfig = 21;
+constexpr uint32_t kCidTableDigest = 22;
+constexpr uint32_t kCidApply = 23;
+constexpr uint32_t kCidDiagPacket = 25;
+
+// CID 21 set: 2 bytes, 00 12 switches DIAG-over-MBIM on, 00 22 off.
+constexpr std::array<uint8_t, 2> kSwitchOn = {0x00, 0x12};
+constexpr std::array<uint8_t, 2> kSwitchOff = {0x00, 0x22};
+// CID 21 query answer: one 32-bit word, this value when on, 0 when off.
+constexpr uint32_t kConfigWordOn = 0x1200;
+
+constexpr size_t kDigestRequestSize = 4;  // item number, big-endian
+constexpr size_t kApplyRequestSize = 2;   // item's low 16 bits, big-endian
+
+// A table that keeps growing by appended chunks is refused beyond this,
+// rather than letting a confused host eat the simulator's memory.
+constexpr size_t kMaxTableSize = 16u << 20;
+
+uint16_t item_key(int32_t item) { return static_cast<uint16_t>(static_cast<uint32_t>(item)); }
+
+const std::vector<uint8_t>& table_of(const SimState& state, uint16_t key) {
+  static const std::vector<uint8_t> kEmpty;
+  auto found = state.tables.find(key);
+  return found != state.tables.end() ? found->second : kEmpty;
+}
+
+std::string digest_text(const std::vector<uint8_t>& table) {
+  std::array<uint8_t, kMd5DigestSize> digest{};
+  md5_digest(table.data(), table.size(), digest.data());
+  return hex_text(digest.data(), digest.size());
+}
+
+bool write_all(int fd, const uint8_t* bytes, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    ssize_t n = ::write(fd, bytes + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Rewrites --table-out through a temporary file and a rename, so a test that
+// looks at it never sees a half-written table.
+void store_table_file(const std::string& path, const std::vector<uint8_t>& table) {
+  std::string temporary = path + ".tmp";
+  FdGuard fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!fd.valid() || !write_all(fd.get(), table.data(), table.size())) {
+    note("cannot write %s: %s", temporary.c_str(), std::strerror(errno));
+    return;
+  }
+  fd.reset();
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    note("cannot rename %s to %s: %s", temporary.c_str(), path.c_str(), std::strerror(errno));
+  }
+}
+
+Answer diag_switch(SimState* state, const CommandRequest& rq) {
+  if (rq.command_type == kCommandQuery) {
+    Answer answer;
+    answer.info.assign(4, 0);
+    put_le32(answer.info.data(), state->diag_over_mbim_on ? kConfigWordOn : 0);
+    return answer;
+  }
+  if (rq.info_length == kSwitchOn.size() && std::equal(kSwitchOn.begin(), kSwitchOn.end(), rq.info)) {
+    state->diag_over_mbim_on = true;
+  } else if (rq.info_length == kSwitchOff.size() &&
+             std::equal(kSwitchOff.begin(), kSwitchOff.end(), rq.info)) {
+    state->diag_over_mbim_on = false;
+  } else {
+    note("CID 21: expected 00 12 or 00 22, got %zu bytes %s", rq.info_length,
+         hex_text(rq.info, rq.info_length).c_str());
+    return failure();
+  }
+  note("CID 21: DIAG-over-MBIM switched %s", state->diag_over_mbim_on ? "on" : "off");
+  return Answer{};
+}
+
+Answer table_digest(const SimState& state, const CommandRequest& rq) {
+  if (rq.command_type != kCommandSet) return not_supported();
+  if (rq.info_length != kDigestRequestSize) {
+    note("CID 22: expected a 4-byte item number, got %zu bytes", rq.info_length);
+    return failure();
+  }
+  // Big-endian item number; tables are keyed by its low 16 bits.
+  uint16_t key = static_cast<uint16_t>(rq.info[2] << 8 | rq.info[3]);
+  const std::vector<uint8_t>& table = table_of(state, key);
+  Answer answer;
+  answer.info.assign(kMd5DigestSize, 0);
+  md5_digest(table.data(), table.size(), answer.info.data());
+  if (state.options.md5_length >= 0) answer.info.resize(size_t(state.options.md5_length), 0);
+  note("CID 22: item %02x%02x%02x%02x (key %u), table of %zu bytes, md5 %s, answering %zu bytes",
+       rq.info[0], rq.info[1], rq.info[2], rq.info[3], key, table.size(),
+       digest_text(table).c_str(), answer.info.size());
+  return answer;
+}
+
+Answer apply(const SimState& state, const CommandRequest& rq) {
+  if (rq.command_type != kCommandSet) return not_supported();
+  if (rq.info_length != kApplyRequestSize) {
+    note("CID 23: expected the item's 2 low bytes, got %zu bytes", rq.info_length);
+    return failure();
+  }
+  uint16_t key = static_cast<uint16_t>(rq.info[0] << 8 | rq.info[1]);
+  const std::vector<uint8_t>& table = table_of(state, key);
+  note("CID 23: apply item key %u: table of %zu bytes, md5 %s", key, table.size(),
+       digest_text(table).c_str());
+  return Answer{};
+}
+
+Answer diag_write(SimState* state, const DiagRequest& d) {
+  if (!state->diag_over_mbim_on) note("CID 25: table write while DIAG-over-MBIM is switched off");
+  std::vector<uint8_t>& table = state->tables[d.item];
+  if (d.flag == 0) table.clear();
+  if (table.size() + d.data_length > kMaxTableSize) {
+    note("CID 25: item %u would grow past %zu bytes; refused", d.item, kMaxTableSize);
+    return failure();
+  }
+  table.insert(table.end(), d.data, d.data + d.data_length);
+  note("CID 25: write item %u, %s chunk of %zu bytes, table now %zu bytes", d.item,
+       d.flag == 0 ? "first" : "next", d.data_length, table.size());
+  if (d.item == item_key(state->options.item) && !state->options.table_out.empty()) {
+    store_table_file(state->options.table_out, table);
+  }
+  Answer answer;
+  answer.info = hdlc_frame(diag_write_reply(state->options.bad_signature));
+  return answer;
+}
+
+Answer diag_read(const SimState& state, const DiagRequest& d) {
+  const std::vector<uint8_t>& table = table_of(state, item_key(state.options.item));
+  size_t offset = std::min<size_t>(d.offset, table.size());
+  size_t count = std::min<size_t>(state.options.read_chunk, table.size() - offset);
+  // Both fields are 16 bits wide; a table past 64 KiB cannot be described whole.
+  size_t remaining = std::min<size_t>(table.size() - offset - count, 0xFFFF);
+  note("CID 25: read at offset %u of %zu bytes: %zu bytes, %zu remaining", d.offset,
+       table.size(), count, remaining);
+  Answer answer;
+  answer.info = hdlc_frame(diag_read_reply(table.data() + offset, static_cast<uint16_t>(count),
+                                           static_cast<uint16_t>(remaining)));
+  return answer;
+}
+
+Answer diag_packet(SimState* state, const CommandRequest& rq) {
+  if (rq.command_type != kCommandSet) return not_supported();
+  std::vector<uint8_t> packet;
+  std::string why;
+  if (hdlc_unframe(rq.info, rq.info_length, &packet, &why) != 0) {
+    note("CID 25: frame of %zu bytes refused: %s", rq.info_length, why.c_str());
+    return failure();
+  }
+  DiagRequest d;
+  if (parse_diag_request(packet, &d, &why) != 0) {
+    note("CID 25: packet refused: %s", why.c_str());
+    return failure();
+  }
+  return d.operation == DiagOperation::kWrite ? diag_write(state, d) : diag_read(*state, d);
+}
+
+}  // namespace
+
+Answer answer_qmbe(SimState* state, const CommandRequest& request) {
+  switch (request.cid) {
+    case kCidDiagOverMbimConfig: return diag_switch(state, request);
+    case kCidTableDigest: return table_digest(*state, request);
+    case kCidApply: return apply(*state, request);
+    case kCidDiagPacket: return diag_packet(state, request);
+    default:
+      note("QMBE CID %u: NO_DEVICE_SUPPORT", request.cid);
+      return not_supported();
+  }
+}
+
+int preload_table(SimState* state) {
+  const std::string& path = state->options.table_in;
+  if (path.empty()) return 0;
+  FdGuard fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    note("cannot open --table-in %s: %s", path.c_str(), std::strerror(errno));
+    return -1;
+  }
+  std::vector<uint8_t> table;
+  std::array<uint8_t, 4096> block{};
+  for (;;) {
+    ssize_t n = ::read(fd.get(), block.data(), block.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      note("cannot read --table-in %s: %s", path.c_str(), std::strerror(errno));
+      return -1;
+    }
+    if (n == 0) break;
+    if (table.size() + size_t(n) > kMaxTableSize) {
+      note("--table-in %s is larger than %zu bytes", path.c_str(), kMaxTableSize);
+      return -1;
+    }
+    table.insert(table.end(), block.begin(), block.begin() + n);
+  }
+  note("item %d: preloaded %zu bytes from %s, md5 %s", state->options.item, table.size(),
+       path.c_str(), digest_text(table).c_str());
+  state->tables[item_key(state->options.item)] = std::move(table);
+  return 0;
+}
+
+}  // namespace tessel::sim

@@ -1,0 +1,39 @@
+// sim_state.h — what the modem remembers for the life of the process, and
+// the shape of a service's answer.
+//
+// State survives clients: a table written by one tool run is what the next
+// run's digest query sees, as on a real modem.
+#ifndef TESSEL_TOOLS_MODEM_SIM_SIM_STATE_H_
+#define TESSEL_TOOLS_MODEM_SIM_SIM_STATE_H_
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "modem_sim/mbim_messages.h"
+#include "modem_sim/options.h"
+
+namespace tessel::sim {
+
+struct SimState {
+  explicit SimState(const Options& o) : options(o) {}
+
+  const Options& options;
+  // Stored SAR tables by the item's low 16 bits; a missing item is an empty table.
+  std::map<uint16_t, std::vector<uint8_t>> tables;
+  bool diag_over_mbim_on = false;  // QMBE CID 21
+  uint32_t sw_radio_state = 1;     // basic connect CID 3
+};
+
+// A service's answer: the Status of the MBIM_COMMAND_DONE and its InformationBuffer.
+struct Answer {
+  uint32_t status = kStatusSuccess;
+  std::vector<uint8_t> info;
+};
+
+inline Answer failure() { return Answer{kStatusFailure, {}}; }
+inline Answer not_supported() { return Answer{kStatusNoDeviceSupport, {}}; }
+
+}  // namespace tessel::sim
+
+#endif  // TESSEL_TOOLS_MODEM_SIM_SIM_STATE_H_

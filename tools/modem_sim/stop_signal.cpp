@@ -1,0 +1,65 @@
+// stop_signal.cpp — the self-pipe behind SIGTERM and SIGINT.
+#include "modem_sim/stop_signal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tessel::sim {
+namespace {
+
+// Both ends live for the whole process: the handler may run at any moment.
+int g_stop_read = -1;
+int g_stop_write = -1;
+
+void on_stop_signal(int) {
+  const int saved = errno;
+  const char byte = 's';
+  ssize_t ignored = ::write(g_stop_write, &byte, 1);
+  (void)ignored;  // a full pipe already says "stop"
+  errno = saved;
+}
+
+int64_t monotonic_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+int install_stop_signals() {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  g_stop_read = ends[0];
+  g_stop_write = ends[1];
+  struct sigaction action {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0) {
+    return -1;
+  }
+  signal(SIGPIPE, SIG_IGN);
+  return 0;
+}
+
+int stop_fd() { return g_stop_read; }
+
+bool sleep_unless_stopped(uint32_t ms) {
+  const int64_t deadline = monotonic_ms() + ms;
+  for (;;) {
+    const int64_t left = deadline - monotonic_ms();
+    if (left <= 0) return true;
+    pollfd stop{g_stop_read, POLLIN, 0};
+    int r = ::poll(&stop, 1, static_cast<int>(left > 0x7FFFFFFF ? 0x7FFFFFFF : left));
+    if (r > 0) return false;
+    if (r < 0 && errno != EINTR) return true;
+  }
+}
+
+}  // namespace tessel::sim

@@ -1,0 +1,26 @@
+// stop_signal.h — SIGTERM and SIGINT as a readable descriptor.
+//
+// The handlers only write one byte into a pipe; every wait of the simulator
+// (poll for a client, for a request, or a --delay) also watches that pipe,
+// so a stop is seen at once, whatever the simulator is waiting for.
+#ifndef TESSEL_TOOLS_MODEM_SIM_STOP_SIGNAL_H_
+#define TESSEL_TOOLS_MODEM_SIM_STOP_SIGNAL_H_
+
+#include <cstdint>
+
+namespace tessel::sim {
+
+// Creates the pipe, installs the handlers (without SA_RESTART) and ignores
+// SIGPIPE, so a client that left makes write() fail instead of killing the
+// simulator. Returns 0 or -1.
+int install_stop_signals();
+
+// The pipe's read end: readable once a stop signal has arrived.
+int stop_fd();
+
+// Waits `ms` milliseconds. Returns false when a stop signal arrives first.
+bool sleep_unless_stopped(uint32_t ms);
+
+}  // namespace tessel::sim
+
+#endif  // TESSEL_TOOLS_MODEM_SIM_STOP_SIGNAL_H_
