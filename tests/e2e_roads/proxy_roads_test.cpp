@@ -1,0 +1,168 @@
+// The built tool, run as an operator would, against the modem simulator
+// playing the proxy on each of its two sockets:
+//   abstract socket "mbim-proxy" — the tool first names its device to the
+//     proxy (MBIM_CID_PROXY_CONTROL_CONFIGURATION), then runs its flow; a
+//     Status refusing that is logged and the flow goes on, a lost channel
+//     stops it;
+//   socket file /var/volatile/mbim-proxy — nothing is sent before the flow's
+//     first command.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_wire.h"
+#include "process.h"
+
+namespace {
+
+using e2e::Bytes;
+
+constexpr char kSocketFile[] = "/var/volatile/mbim-proxy";
+constexpr char kAnyDevice[] = "/dev/null";  // any existing path takes the abstract road
+constexpr char kCsqReply[] = "\\r\\n+CSQ: 20,99\\r\\n\\r\\nOK\\r\\n";
+constexpr char kCsqStdout[] = "Send > AT+CSQ\nRecv < \r\n+CSQ: 20,99\r\n\r\nOK\r\n\nUnInit\n";
+constexpr int kToolLimitMs = 10000;  // far below the tool's 30 s waits
+
+process::Result run_tool(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {TESSEL_BIN, "--command"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  process::Options options;
+  options.timeout_ms = kToolLimitMs;
+  options.unset = {"VERBOSE"};
+  return process::run(argv, options);
+}
+
+class ProxyRoads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!e2e::isolated()) GTEST_SKIP() << e2e::kNotIsolated;
+    isolated_ = true;
+    unlink(kSocketFile);
+  }
+  void TearDown() override {
+    if (isolated_) unlink(kSocketFile);  // this namespace's own tmpfs only
+  }
+
+  // Expects the run to have ended by itself with status 0.
+  static void expect_clean_exit(const process::Result& r) {
+    EXPECT_FALSE(r.timed_out) << "the tool hung\n" << r.err;
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+
+ private:
+  bool isolated_ = false;
+};
+
+TEST_F(ProxyRoads, AbstractSocketDebugToolNamesTheDeviceThenSendsTheAtCommand) {
+  process::Simulator proxy({"--abstract", "--at-reply", kCsqReply});
+  ASSERT_TRUE(proxy.ready()) << proxy.notes();
+
+  const process::Result r = run_tool({"debug_tool", "-d", kAnyDevice, "-a", "AT+CSQ"});
+
+  expect_clean_exit(r);
+  EXPECT_EQ(r.out, kCsqStdout);
+  EXPECT_TRUE(e2e::logged(r.err, 'I', "src/mbim_ctx", "[tessel] connet sunccess ('mbim-proxy')"));
+  const std::vector<Bytes> rx = proxy.rx();
+  ASSERT_EQ(rx.size(), 2u);
+  EXPECT_EQ(rx[0], e2e::proxy_configuration(kAnyDevice, e2e::transaction_id(rx[0])));
+  EXPECT_EQ(e2e::service(rx[1]), e2e::kAtTunnel);
+  EXPECT_EQ(e2e::at_text(rx[1]), "AT+CSQ");
+  EXPECT_NE(e2e::transaction_id(rx[1]), e2e::transaction_id(rx[0]));
+}
+
+TEST_F(ProxyRoads, AbstractSocketSarToolNamesTheDeviceOnceThenStoresTheWholeTable) {
+  const Bytes table = e2e::table_bytes(5000);
+  process::TempFile table_file(table);
+  process::TempFile stored;
+  process::Simulator proxy({"--abstract", "--table-out", stored.path()});
+  ASSERT_TRUE(proxy.ready()) << proxy.notes();
+
+  const process::Result r = run_tool({"sar_tool", "-d", kAnyDevice, "-f", table_file.path()});
+
+  expect_clean_exit(r);
+  EXPECT_EQ(r.out, "UnInit\n");
+  EXPECT_EQ(e2e::error_lines(r.err), "");
+  EXPECT_EQ(stored.read(), table);
+  const std::vector<Bytes> rx = proxy.rx();
+  ASSERT_GE(rx.size(), 2u);
+  EXPECT_EQ(rx[0], e2e::proxy_configuration(kAnyDevice, e2e::transaction_id(rx[0])));
+  EXPECT_EQ(e2e::service(rx[1]), e2e::kQmbe);
+  EXPECT_EQ(e2e::cid(rx[1]), 22u) << "the flow begins with the stored table's digest";
+  for (size_t i = 1; i < rx.size(); ++i) {
+    EXPECT_FALSE(e2e::is_proxy_control(rx[i])) << "request " << i << " configures the proxy again";
+  }
+}
+
+// A proxy that does not know the configuration command answers it with a
+// Status; it still forwards, so the flow goes on after logging that Status.
+TEST_F(ProxyRoads, AbstractSocketConfigurationRefusedWithAStatusStillRunsTheFlow) {
+  // CID 1 of every service: only the configuration uses CID 1 in this flow.
+  process::Simulator proxy({"--abstract", "--status", "1:9", "--at-reply", kCsqReply});
+  ASSERT_TRUE(proxy.ready()) << proxy.notes();
+
+  const process::Result r = run_tool({"debug_tool", "-d", kAnyDevice, "-a", "AT+CSQ"});
+
+  expect_clean_exit(r);
+  EXPECT_EQ(r.out, kCsqStdout);
+  EXPECT_TRUE(e2e::logged(r.err, 'I', "src/mbim_protocol", "[tessel] err=0, Status=9")) << r.err;
+  EXPECT_EQ(e2e::error_lines(r.err), "");
+  const std::vector<Bytes> rx = proxy.rx();
+  ASSERT_EQ(rx.size(), 2u);
+  EXPECT_TRUE(e2e::is_proxy_control(rx[0]));
+  EXPECT_EQ(e2e::at_text(rx[1]), "AT+CSQ");
+}
+
+TEST_F(ProxyRoads, AbstractSocketChannelLostDuringConfigurationStopsBeforeTheFlow) {
+  process::Simulator proxy({"--abstract", "--hangup-at", "1"});
+  ASSERT_TRUE(proxy.ready()) << proxy.notes();
+
+  const process::Result r = run_tool({"debug_tool", "-d", kAnyDevice, "-a", "AT+CSQ"});
+
+  expect_clean_exit(r);
+  EXPECT_EQ(r.out, "UnInit\n") << "no AT command is sent";
+  EXPECT_TRUE(e2e::logged(r.err, 'E', "src/main", "[tessel] GetIsMbimReady err=-1")) << r.err;
+  const std::vector<Bytes> rx = proxy.rx();
+  ASSERT_EQ(rx.size(), 1u);
+  EXPECT_TRUE(e2e::is_proxy_control(rx[0]));
+}
+
+TEST_F(ProxyRoads, SocketFileDebugToolSendsTheAtCommandFirst) {
+  process::Simulator proxy({"--socket", kSocketFile, "--at-reply", kCsqReply});
+  ASSERT_TRUE(proxy.ready()) << proxy.notes();
+
+  const process::Result r = run_tool({"debug_tool", "-d", kSocketFile, "-a", "AT+CSQ"});
+
+  expect_clean_exit(r);
+  EXPECT_EQ(r.out, kCsqStdout);
+  EXPECT_TRUE(e2e::logged(r.err, 'I', "src/mbim_ctx", "[tessel] connet /var/volatile/mbim-proxy"));
+  const std::vector<Bytes> rx = proxy.rx();
+  ASSERT_EQ(rx.size(), 1u) << "nothing goes before the AT command on this road";
+  EXPECT_EQ(e2e::service(rx[0]), e2e::kAtTunnel);
+  EXPECT_EQ(e2e::at_text(rx[0]), "AT+CSQ");
+}
+
+TEST_F(ProxyRoads, SocketFileSarToolStoresTheWholeTableWithoutConfiguring) {
+  const Bytes table = e2e::table_bytes(5000);
+  process::TempFile table_file(table);
+  process::TempFile stored;
+  process::Simulator proxy({"--socket", kSocketFile, "--table-out", stored.path()});
+  ASSERT_TRUE(proxy.ready()) << proxy.notes();
+
+  const process::Result r = run_tool({"sar_tool", "-d", kSocketFile, "-f", table_file.path()});
+
+  expect_clean_exit(r);
+  EXPECT_EQ(r.out, "UnInit\n");
+  EXPECT_EQ(e2e::error_lines(r.err), "");
+  EXPECT_EQ(stored.read(), table);
+  const std::vector<Bytes> rx = proxy.rx();
+  ASSERT_FALSE(rx.empty());
+  EXPECT_EQ(e2e::service(rx[0]), e2e::kQmbe);
+  EXPECT_EQ(e2e::cid(rx[0]), 22u) << "the flow's first command comes first";
+  for (size_t i = 0; i < rx.size(); ++i) {
+    EXPECT_FALSE(e2e::is_proxy_control(rx[i])) << "request " << i;
+  }
+}
+
+}  // namespace
