@@ -42,17 +42,24 @@ void deliver(const uint8_t* msg, uint32_t length, void* context) {
   pthread_cond_signal(&c.cond);
 }
 
-// Reads once from the channel; false when the read failed.
-bool read_channel(TransportContext& c, MessageSplitter& splitter) {
+enum class ReadResult { kData, kFailed, kEnd };
+
+// Reads once from the channel.
+ReadResult read_channel(TransportContext& c, MessageSplitter& splitter) {
+  errno = 0;
   const ssize_t n = read(c.mbim_fd, splitter.read_target(), splitter.read_room());
   if (n < 1) {
     const int e = errno;
     LOG_NUM(LOG_ERROR, "[tessel] read=%d errno: %d", static_cast<int>(n), e);
     LOG_TXT(LOG_NORMAL, "[tessel] errno: (%s)", std::strerror(e));
-    return false;
+    // A read of nothing from a readable channel is its end (a peer that shut
+    // its side, or a path that is a plain file): polling again would spin
+    // and flood the log until the deadline, so the reader ends as on a
+    // hang-up and a waiting exchange returns at once.
+    return n == 0 ? ReadResult::kEnd : ReadResult::kFailed;
   }
   splitter.received(static_cast<size_t>(n), deliver, &c);
-  return true;
+  return ReadResult::kData;
 }
 
 }  // namespace
@@ -85,7 +92,10 @@ void* mbim_read_thread(void*) {
       }
       // A failed read does not skip the stop pipe: a channel that keeps
       // failing must not keep the thread from being stopped.
-      read_channel(c, splitter);
+      if (read_channel(c, splitter) == ReadResult::kEnd) {
+        running = false;
+        break;
+      }
     }
   }
 

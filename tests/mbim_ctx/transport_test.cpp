@@ -233,6 +233,25 @@ TEST_F(Transport, AHangUpEndsTheReaderAndWakesTheWaiterAtOnce) {
   EXPECT_EQ(writes[0].level, 8u);
 }
 
+TEST_F(Transport, AReadOfNothingEndsTheReaderInsteadOfSpinning) {
+  connect();
+  auto req = request();
+  std::thread modem([&] {
+    read_request();
+    shutdown(sv_[1], SHUT_WR);  // the peer's side ends; no hang-up yet
+  });
+  uint8_t* response = nullptr;
+  const auto start = Clock::now();
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 10), -19);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  modem.join();
+  ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread exit"));
+  auto reads = capture_log::with_format("[tessel] read=%d errno: %d");
+  ASSERT_EQ(reads.size(), 1u);
+  EXPECT_EQ(reads[0].values[0], 0u);
+  EXPECT_EQ(reads[0].level, 8u);
+}
+
 TEST_F(Transport, DeinitStopsAnIdleReaderThroughThePipe) {
   connect();
   ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread is created"));

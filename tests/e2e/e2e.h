@@ -1,0 +1,87 @@
+// e2e.h — what the end-to-end tests share: running the built tool as a user
+// would, reading its log records back from standard error, and naming the
+// requests the simulated modem received so a test can list them by hand.
+//
+// The host build's log writes one line per record on standard error:
+//   E src/main:57 [tessel] Init err=-1
+// records() drops the line number, so tests compare "E src/main [tessel] ..."
+// and do not break when a source line moves. A record whose text holds line
+// feeds spans several lines; they are joined back with '\n'.
+#ifndef TESSEL_TESTS_E2E_E2E_H_
+#define TESSEL_TESTS_E2E_E2E_H_
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+namespace e2e {
+
+using Bytes = std::vector<uint8_t>;
+
+// What the tool prints on standard output, written out as an operator sees it.
+inline const std::string kVersionLine = "v1.1.1\n";
+inline const std::string kSarToolUsage =
+    "-d <mbim device> -f <sar table file> [--force]\n"
+    "--version\n";
+inline const std::string kDebugToolUsage =
+    "-d <mbim device> -a <at command>\n"
+    "--version\n";
+inline const std::string kUnInit = "UnInit\n";
+
+// A run of the tool and how long it took.
+struct Outcome {
+  process::Result result;
+  std::chrono::milliseconds elapsed{0};
+};
+
+// Runs the built tool with `args` after its own path. VERBOSE is removed
+// from the environment unless `options.env` sets it, so a VERBOSE left in
+// the caller's shell cannot switch the message dump on.
+Outcome tessel(const std::vector<std::string>& args, process::Options options = process::Options());
+
+// The log records on `err`, each as "<I|E> <source file> <text>", in order.
+// A line that does not start a record continues the record before it; lines
+// before the first record (a perror line, the option parser's diagnostic)
+// come out as "? <line>".
+std::vector<std::string> records(const std::string& err);
+
+// One request as the modem saw it, for lists written by hand:
+//   "22 0000bb81"                       QMBE CID 22, InformationBuffer in hex
+//   "25 item=48001 len=1024 first"      QMBE CID 25: the DIAG write packet
+//                                       (unescaped) and its first/next flag
+//   "at 00000000415449"                 AT tunnel CID 8
+// Anything that is not a single-fragment set command, or a CID 25 frame
+// that does not hold a whole write packet, is named "malformed: ...".
+std::string describe(const Bytes& request);
+std::vector<std::string> describe(const std::vector<std::vector<unsigned char>>& requests);
+
+// The InformationBuffer of an MBIM_COMMAND_MSG (empty when it has none).
+Bytes info_buffer(const Bytes& request);
+
+// `n` bytes of a fixed pseudo-random sequence, different per `seed`.
+Bytes pattern(size_t n, uint32_t seed);
+
+// A process whose name holds "mbim-proxy" shows in `ps -eT`; the tool would
+// then talk to it instead of the simulator's pty.
+bool proxy_visible();
+
+// Tests that connect to the simulator: skipped when a real proxy is visible
+// and the suite does not run in namespaces of its own.
+class ModemTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+};
+
+// A simulator serving on a pty, with `args` after --pty. Callers check
+// ready() before using path().
+std::unique_ptr<process::Simulator> start_modem(const std::vector<std::string>& args = {});
+
+}  // namespace e2e
+
+#endif  // TESSEL_TESTS_E2E_E2E_H_
