@@ -36,6 +36,18 @@ std::vector<std::string> environment(const Options& o) {
   return env;
 }
 
+// TESSEL_TEST_EMULATOR (e.g. "qemu-arm -L /usr/arm-linux-gnueabihf") runs
+// the target's binaries when the tests themselves run under emulation.
+std::vector<std::string> with_emulator(std::vector<std::string> argv) {
+  const char* emulator = std::getenv("TESSEL_TEST_EMULATOR");
+  if (emulator == nullptr || *emulator == '\0') return argv;
+  std::vector<std::string> words;
+  std::istringstream in(emulator);
+  for (std::string w; in >> w;) words.push_back(w);
+  words.insert(words.end(), argv.begin(), argv.end());
+  return words;
+}
+
 std::vector<char*> pointers(std::vector<std::string>& v) {
   std::vector<char*> p;
   for (auto& s : v) p.push_back(&s[0]);
@@ -55,7 +67,7 @@ Result run(const std::vector<std::string>& argv, const Options& options) {
   Result result;
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
-  std::vector<std::string> args = argv;
+  std::vector<std::string> args = with_emulator(argv);
   std::vector<std::string> env = environment(options);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -68,7 +80,7 @@ Result run(const std::vector<std::string>& argv, const Options& options) {
     }
     auto a = pointers(args);
     auto e = pointers(env);
-    execve(a[0], a.data(), e.data());
+    execvpe(a[0], a.data(), e.data());
     _exit(127);
   }
   close(out[1]);
@@ -112,6 +124,7 @@ Simulator::Simulator(const std::vector<std::string>& args) {
   if (pipe2(out, O_CLOEXEC) != 0) return;
   std::vector<std::string> argv = {TESSEL_MODEM_SIM_BIN, "--log", log_, "--exit-on-stdin-eof"};
   argv.insert(argv.end(), args.begin(), args.end());
+  argv = with_emulator(argv);
   int in[2];
   if (pipe2(in, O_CLOEXEC) != 0) return;
   pid_ = fork();
@@ -120,7 +133,7 @@ Simulator::Simulator(const std::vector<std::string>& args) {
     dup2(out[1], 1);
     if (efd >= 0) dup2(efd, 2);
     auto a = pointers(argv);
-    execv(a[0], a.data());
+    execvp(a[0], a.data());
     _exit(127);
   }
   close(in[0]);

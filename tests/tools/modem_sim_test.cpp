@@ -16,6 +16,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -92,6 +94,13 @@ class Simulator {
                                      log_path_, "--table-out", table_path_,
                                      "--exit-on-stdin-eof"};
     args.insert(args.end(), knobs.begin(), knobs.end());
+    // Under emulation (the armhf tests) the simulator runs under it too.
+    if (const char* emulator = std::getenv("TESSEL_TEST_EMULATOR")) {
+      std::istringstream words(emulator);
+      std::vector<std::string> prefix;
+      for (std::string w; words >> w;) prefix.push_back(w);
+      args.insert(args.begin(), prefix.begin(), prefix.end());
+    }
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
@@ -105,7 +114,7 @@ class Simulator {
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, in[1]);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(in[0]);
