@@ -73,6 +73,12 @@ int sar_tool_main(int argc, char** argv) {
     print_sar_tool_usage();
     return -1;
   }
+  // Without -f the check fails too, and the report has no prefix.
+  if (table == nullptr) {
+    errno = ENOENT;
+    std::perror(nullptr);
+    return -1;
+  }
   if (access(table, R_OK) != 0) {
     std::perror(table);
     return -1;
