@@ -29,15 +29,15 @@ std::string format_record_words(const char* fmt, const uint32_t* words, size_t c
       p += 2;
       continue;
     }
-    // Copy "%[flags][width][.precision]" into spec, skip length modifiers,
+    // Copy "%[flags][width][.precision]" into conversion, skip length modifiers,
     // then append the conversion without them.
-    std::string spec = "%";
+    std::string conversion = "%";
     const char* q = p + 1;
-    while (is_flag(*q)) spec.push_back(*q++);
-    while (*q >= '0' && *q <= '9') spec.push_back(*q++);
+    while (is_flag(*q)) conversion.push_back(*q++);
+    while (*q >= '0' && *q <= '9') conversion.push_back(*q++);
     if (*q == '.') {
-      spec.push_back(*q++);
-      while (*q >= '0' && *q <= '9') spec.push_back(*q++);
+      conversion.push_back(*q++);
+      while (*q >= '0' && *q <= '9') conversion.push_back(*q++);
     }
     while (is_length(*q)) ++q;
     const char conv = *q;
@@ -55,16 +55,16 @@ std::string format_record_words(const char* fmt, const uint32_t* words, size_t c
     switch (conv) {
       case 'd':
       case 'i':
-        spec.push_back('d');
-        std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<int>(static_cast<int32_t>(w)));
+        conversion.push_back('d');
+        std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<int>(static_cast<int32_t>(w)));
         break;
       case 'u':
       case 'x':
       case 'X':
       case 'o':
       case 'c':
-        spec.push_back(conv);
-        std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned>(w));
+        conversion.push_back(conv);
+        std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<unsigned>(w));
         break;
       case 'p':
         std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(w));
