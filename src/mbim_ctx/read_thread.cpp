@@ -2,7 +2,13 @@
 //
 // It polls the channel and the stop pipe, cuts what it reads into messages
 // (message_splitter.h), dumps each one and hands a copy of the one that
-// answers the pending request to the waiting sender. It ends on a stop
+// answers the pending request to the waiting sender. A message answers when
+// it carries the request's TransactionId and is of a type that can answer
+// it: the request's own DONE or an MBIM_FUNCTION_ERROR_MSG. Anything else
+// with that TransactionId (an MBIM_OPEN_DONE or an indication sent for a
+// command, the request echoed back) is logged and passed over, so it can
+// neither pass for a success nor be read with a layout it does not have;
+// the wait goes on for the real answer. It ends on a stop
 // request, a poll failure, or an error, hang-up or invalid descriptor on
 // either entry; the channel stays open for ctx_deinit to close.
 #include <poll.h>
@@ -27,6 +33,17 @@ namespace {
 
 constexpr short kFailureEvents = POLLERR | POLLHUP | POLLNVAL;  // 0x38
 
+// True when a message of `type` can answer a request of `request_type`.
+bool answers(uint32_t request_type, uint32_t type) {
+  if (type == MBIM_FUNCTION_ERROR_MSG) return true;
+  switch (request_type) {
+    case MBIM_OPEN_MSG: return type == MBIM_OPEN_DONE;
+    case MBIM_CLOSE_MSG: return type == MBIM_CLOSE_DONE;
+    case MBIM_COMMAND_MSG: return type == MBIM_COMMAND_DONE;
+    default: return false;
+  }
+}
+
 // Dumps one received message and delivers it when it answers the request.
 void deliver(const uint8_t* msg, uint32_t length, void* context) {
   TransportContext& c = *static_cast<TransportContext*>(context);
@@ -35,6 +52,12 @@ void deliver(const uint8_t* msg, uint32_t length, void* context) {
   if (c.pending == nullptr ||
       get_le32(c.pending + kTransactionIdOffset) != get_le32(msg + kTransactionIdOffset)) {
     return;  // an indication, a late answer, or one nobody asked for
+  }
+  const uint32_t type = get_le32(msg + kMessageTypeOffset);
+  if (!answers(get_le32(c.pending + kMessageTypeOffset), type)) {
+    LOG_NUM(LOG_ERROR, "[tessel] TransactionId %u: MessageType 0x%08x cannot answer it; ignored",
+            get_le32(msg + kTransactionIdOffset), type);
+    return;
   }
   std::free(c.response);  // an earlier match of the same wait is replaced
   c.response = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length) + 1));

@@ -10,7 +10,21 @@ TESSEL_LOG_MODULE("src/mbim_protocol");
 
 namespace tessel {
 
+namespace {
+
 constexpr int kTimedOut = 110;  // ETIMEDOUT, as the transport reports a deadline
+
+// A response of `held` bytes that cannot be judged. A COMMAND_DONE cut
+// between its Status and its InformationBuffer would otherwise pass as a
+// success without data, whatever data its answer had.
+bool cannot_be_judged(const uint8_t* response, uint32_t held) {
+  if (!status_field_held(response, held)) return true;
+  uint32_t type = 0;
+  return read_le32(response, held, kMessageTypeOffset, &type) && type == MBIM_COMMAND_DONE &&
+         held < kCommandHeaderSize;
+}
+
+}  // namespace
 
 uint32_t response_size(const uint8_t* response) {
   return get_le32(response + kMessageLengthOffset);
@@ -27,7 +41,7 @@ int finish_command(int err, MessagePtr response, Answer* answer) {
   uint32_t status = 0;
   if (response) {
     const uint32_t held = response_size(response.get());
-    if (!status_field_held(response.get(), held)) {
+    if (cannot_be_judged(response.get(), held)) {
       err = -1;
     } else {
       status = decode_status(response.get(), held);

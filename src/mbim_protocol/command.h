@@ -14,7 +14,8 @@
 // the response actually holds, so an answer that claims more than it carries
 // is read only as far as it goes. A response too short to hold the status its
 // type calls for (a COMMAND_DONE of fewer than 44 bytes, say) cannot be
-// judged and fails the command with -1.
+// judged and fails the command with -1; so does a COMMAND_DONE that ends
+// inside its 48-byte header, whose InformationBufferLength is missing.
 //
 // The DIAG transfer, which must look for BUSY before the status is decoded
 // and resends, uses the two halves, exchange() and finish_command(), itself.

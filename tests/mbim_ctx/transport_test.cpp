@@ -156,6 +156,33 @@ TEST_F(Transport, AFunctionErrorIsHandedOverLikeAResponse) {
   EXPECT_EQ(tessel::get_le32(response), 0x80000004u);
 }
 
+TEST_F(Transport, MessagesOfTheWrongTypeWithTheRequestsIdArePassedOver) {
+  connect();
+  auto req = request();  // an MBIM_COMMAND_MSG
+  std::thread modem([&] {
+    const std::vector<uint8_t> got = read_request();
+    const uint32_t tid = tid_of(got);
+    auto open_done = message(0x80000001, 16, tid);   // Status 0 at offset 12
+    auto indication = message(0x80000007, 52, tid);  // its own layout, not a done's
+    auto echo = got;                                 // the request itself
+    reply(join(join(join(open_done, indication), echo), command_done(tid, 56)));
+  });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  modem.join();
+  MessagePtr owned(response);
+  EXPECT_EQ(tessel::get_le32(response), 0x80000003u);
+  EXPECT_EQ(tessel::get_le32(response + 4), 56u);
+  auto passed = capture_log::with_format(
+      "[tessel] TransactionId %u: MessageType 0x%08x cannot answer it; ignored");
+  ASSERT_EQ(passed.size(), 3u);
+  const uint32_t tid = tid_of(req.get());
+  EXPECT_EQ(passed[0].values, (std::vector<uint32_t>{tid, 0x80000001u}));
+  EXPECT_EQ(passed[1].values, (std::vector<uint32_t>{tid, 0x80000007u}));
+  EXPECT_EQ(passed[2].values, (std::vector<uint32_t>{tid, 0x00000003u}));
+  EXPECT_EQ(passed[0].level, 8u);
+}
+
 TEST_F(Transport, ALateResponseIsDumpedAndDiscardedWithoutDisturbingTheNext) {
   connect();
   auto first = request();
