@@ -11,6 +11,7 @@
 
 #include "mbim_protocol/mbim_message.h"
 #include "mbim_protocol/wire.h"
+#include "modem_sim/hostile.h"
 #include "modem_sim/inject.h"
 #include "modem_sim/message_stream.h"
 #include "modem_sim/notes.h"
@@ -122,6 +123,12 @@ ConnectionEnd serve_connection(int fd, ServerContext* ctx) {
         return ConnectionEnd::kHungUp;
       }
       Response response = respond(ctx->state, ctx->knobs, message.data(), message.size());
+      if (ctx->options->hostile_ms != 0) {
+        const HostileEnd end = send_hostile_burst(fd, ctx, message);
+        if (end == HostileEnd::kPeerGone) return ConnectionEnd::kPeerClosed;
+        if (end == HostileEnd::kStopRequested) return ConnectionEnd::kStopRequested;
+        if (ctx->options->hostile_then_silent) continue;
+      }
       if (!response.send) continue;
       if (response.delay_ms != 0 && !sleep_unless_stopped(response.delay_ms)) {
         return ConnectionEnd::kStopRequested;

@@ -18,7 +18,8 @@ struct ServerContext {
   SimState* state;
   Knobs* knobs;
   WireLog* log;
-  std::mt19937 random;
+  std::mt19937 random;  // seeded with --seed
+  bool byte_stream;     // sockets: a byte stream; a pty: one transfer per read
 };
 
 enum class ConnectionEnd {

@@ -38,6 +38,9 @@ enum OptionId {
   kOptInjectSameWrite,
   kOptBadSignature,
   kOptMd5Length,
+  kOptHostile,
+  kOptHostileThenSilent,
+  kOptSeed,
   kOptHelp,
 };
 
@@ -65,6 +68,9 @@ constexpr option kLongOptions[] = {
     {"inject-same-write", no_argument, nullptr, kOptInjectSameWrite},
     {"bad-signature", no_argument, nullptr, kOptBadSignature},
     {"md5-length", required_argument, nullptr, kOptMd5Length},
+    {"hostile", required_argument, nullptr, kOptHostile},
+    {"hostile-then-silent", no_argument, nullptr, kOptHostileThenSilent},
+    {"seed", required_argument, nullptr, kOptSeed},
     {"help", no_argument, nullptr, kOptHelp},
     {nullptr, 0, nullptr, 0},
 };
@@ -86,6 +92,8 @@ constexpr size_t kMaxAtReply = 8192;
 constexpr uint32_t kMaxReadChunk = 4096;
 // The largest --md5-length.
 constexpr int32_t kMaxMd5Length = 4096;
+// The longest --hostile burst.
+constexpr uint32_t kMaxHostileMs = 10000;
 
 bool parse_u32(const char* text, uint32_t* out) {
   if (text == nullptr || *text < '0' || *text > '9') return false;
@@ -267,6 +275,15 @@ int parse_options(int argc, char** argv, Options* out) {
             out->md5_length > kMaxMd5Length)
           return bad_value("md5-length", value, "0 to 4096");
         break;
+      case kOptHostile:
+        if (!parse_u32(value, &out->hostile_ms) || out->hostile_ms == 0 ||
+            out->hostile_ms > kMaxHostileMs)
+          return bad_value("hostile", value, "1 to 10000 milliseconds");
+        break;
+      case kOptHostileThenSilent: out->hostile_then_silent = true; break;
+      case kOptSeed:
+        if (!parse_u32(value, &out->seed)) return bad_value("seed", value, "0 to 4294967295");
+        break;
       case kOptHelp:
         print_usage(stdout);
         return kOptionsHelpShown;
@@ -281,6 +298,10 @@ int parse_options(int argc, char** argv, Options* out) {
   }
   if (optind < argc) {
     std::fprintf(stderr, "tessel-modem-sim: unexpected argument \"%s\"\n", argv[optind]);
+    return kOptionsBad;
+  }
+  if (out->hostile_then_silent && out->hostile_ms == 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --hostile-then-silent needs --hostile MS\n");
     return kOptionsBad;
   }
   if (modes != 1) {

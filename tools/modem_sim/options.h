@@ -57,6 +57,9 @@ struct Options {
   bool inject_same_write = false;
   bool bad_signature = false;
   int32_t md5_length = -1;               // --md5-length, -1 = the 16-byte digest as it is
+  uint32_t hostile_ms = 0;               // --hostile MS, 0 = off (hostile.h)
+  bool hostile_then_silent = false;      // --hostile-then-silent
+  uint32_t seed = 1;                     // --seed: random garbage, --hostile bursts
 };
 
 // Results of parse_options.

@@ -88,7 +88,8 @@ int run_server(const Options& options) {
   Endpoint endpoint;
   if (endpoint.open(options) != 0) return kExitSetupFailed;
 
-  ServerContext ctx{&options, &state, &knobs, &log, std::mt19937(std::random_device{}())};
+  ServerContext ctx{&options, &state, &knobs, &log, std::mt19937(options.seed),
+                    !endpoint.is_pty()};
   std::printf("READY %s\n", endpoint.ready_path().c_str());
   std::fflush(stdout);
   // Set-up failures above are always reported; --quiet silences the rest.
