@@ -1,7 +1,7 @@
 // The tool's command line as an operator meets it: "--command" dispatch, the
-// top-level usage, --version, and each sub-command's usage for -h, -v,
-// unknown options and missing arguments. None of these cases reaches a
-// modem, so no simulator runs here.
+// top-level usage, --version, each sub-command's usage, and sar_tool's checks
+// of the table and device paths, each with its exit status. None of these
+// cases reaches a modem, so no simulator runs here.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -38,27 +38,79 @@ std::string joined(const Args& args) {
   return s;
 }
 
-TEST(Dispatch, TwoArgumentsOrFewerOrAnyOtherFirstArgumentPrintTopLevelUsageAnd255) {
-  const std::vector<Args> cases = {
-      {},
-      {"--command"},
-      {"sar_tool"},
-      {"--Command", "sar_tool"},
-      {"--command ", "sar_tool", "-d", "/dev/null"},
-      {"-command", "debug_tool", "-a", "ATI"},
-      {"--commands", "debug_tool"},
-      {"sar_tool", "--command", "x"},
+TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
+  const std::string top = top_level_usage(TESSEL_BIN);
+  const char* missing_device = "/nonexistent/tessel-e2e-device";
+  const char* missing_table = "/nonexistent/tessel-e2e-table";
+  struct Case {
+    Args args;
+    std::string out;
+    std::string err;
+    int status;
   };
-  for (const Args& args : cases) {
-    SCOPED_TRACE(joined(args));
-    const Outcome run = tessel(args);
-    EXPECT_EQ(run.result.out, top_level_usage(TESSEL_BIN));
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(run.result.status, 255);
+  const std::vector<Case> cases = {
+      // Two arguments or fewer, or any other first argument: the top-level usage.
+      {{}, top, "", 255},
+      {{"--command"}, top, "", 255},
+      {{"sar_tool"}, top, "", 255},
+      {{"--Command", "sar_tool"}, top, "", 255},
+      {{"--command ", "sar_tool", "-d", "/dev/null"}, top, "", 255},
+      {{"-command", "debug_tool", "-a", "ATI"}, top, "", 255},
+      {{"--commands", "debug_tool"}, top, "", 255},
+      {{"sar_tool", "--command", "x"}, top, "", 255},
+      // An unknown sub-command: nothing at all.
+      {{"--command", "foo"}, "", "", 0},
+      {{"--command", "SAR_TOOL"}, "", "", 0},
+      {{"--command", "debug_tool2", "-a", "ATI"}, "", "", 0},
+      {{"--command", ""}, "", "", 0},
+      {{"--command", "sar_tool ", "-d", "/dev/null"}, "", "", 0},
+      // --version ends the parse at once: nothing before it (not even
+      // --debug) makes the tool start, nothing after it is looked at.
+      {{"--command", "sar_tool", "--version"}, kVersionLine, "", 0},
+      {{"--command", "debug_tool", "--version"}, kVersionLine, "", 0},
+      {{"--command", "sar_tool", "--debug", "--version"}, kVersionLine, "", 0},
+      {{"--command", "debug_tool", "--debug", "--version"}, kVersionLine, "", 0},
+      {{"--command", "sar_tool", "--version", "-x", "--no-such-option"}, kVersionLine, "", 0},
+      {{"--command", "sar_tool", "-d", missing_device, "-f", missing_table, "--version"},
+       kVersionLine, "", 0},
+      {{"--command", "debug_tool", "-d", missing_device, "-a", "ATI", "--version"}, kVersionLine,
+       "", 0},
+      // -h and -v (which takes an argument in sar_tool): the sub-command's usage.
+      {{"--command", "sar_tool", "-h"}, kSarToolUsage, "", 0},
+      {{"--command", "sar_tool", "-v", "3"}, kSarToolUsage, "", 0},
+      {{"--command", "sar_tool", "-d", "/dev/null", "-f", "/dev/null", "-h"}, kSarToolUsage, "", 0},
+      {{"--command", "debug_tool", "-h"}, kDebugToolUsage, "", 0},
+      {{"--command", "debug_tool", "-v"}, kDebugToolUsage, "", 0},
+      {{"--command", "debug_tool", "-d", "/dev/null", "-a", "ATI", "-v"}, kDebugToolUsage, "", 0},
+      // Without the device, or debug_tool without the command: usage and
+      // 255; debug_tool with nothing after it: usage and 0.
+      {{"--command", "sar_tool"}, kSarToolUsage, "", 255},
+      {{"--command", "sar_tool", "-f", "/dev/null"}, kSarToolUsage, "", 255},
+      {{"--command", "sar_tool", "--force", "-n", "1"}, kSarToolUsage, "", 255},
+      {{"--command", "sar_tool", "/dev/null"}, kSarToolUsage, "", 255},
+      {{"--command", "debug_tool", "-a", "ATI"}, kDebugToolUsage, "", 255},
+      {{"--command", "debug_tool", "-d", "/dev/null"}, kDebugToolUsage, "", 255},
+      {{"--command", "debug_tool"}, kDebugToolUsage, "", 0},
+      // sar_tool's table check comes before the device check: a perror line
+      // and 255; without -f the line has no prefix.
+      {{"--command", "sar_tool", "-d", missing_device, "-f", missing_table}, "",
+       std::string(missing_table) + ": No such file or directory\n", 255},
+      {{"--command", "sar_tool", "-d", "/dev/null"}, "", "No such file or directory\n", 255},
+      // A device that cannot be read and written: "fial to access" and 1.
+      {{"--command", "sar_tool", "-d", missing_device, "-f", "/dev/null"},
+       std::string("fial to access ") + missing_device + ", errno: 2 (No such file or directory)\n",
+       "", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(joined(c.args));
+    const Outcome run = tessel(c.args);
+    EXPECT_EQ(run.result.out, c.out);
+    EXPECT_EQ(run.result.err, c.err);
+    EXPECT_EQ(run.result.status, c.status);
   }
 }
 
-TEST(Dispatch, TopLevelUsageNamesTheInvocationTheToolWasStartedAs) {
+TEST(CommandLine, TopLevelUsageNamesTheInvocationTheToolWasStartedAs) {
   char dir[] = "/tmp/tessel-e2e-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string alias = std::string(dir) + "/modem-updater";
@@ -70,69 +122,9 @@ TEST(Dispatch, TopLevelUsageNamesTheInvocationTheToolWasStartedAs) {
   EXPECT_EQ(r.status, 255);
 }
 
-TEST(Dispatch, UnknownSubCommandPrintsNothingAndSucceeds) {
-  const std::vector<Args> cases = {
-      {"--command", "foo"},
-      {"--command", "SAR_TOOL"},
-      {"--command", "debug_tool2", "-a", "ATI"},
-      {"--command", ""},
-      {"--command", "sar_tool ", "-d", "/dev/null"},
-  };
-  for (const Args& args : cases) {
-    SCOPED_TRACE(joined(args));
-    const Outcome run = tessel(args);
-    EXPECT_EQ(run.result.out, "");
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(run.result.status, 0);
-  }
-}
-
-// --version ends the parse at once: nothing before it (not even --debug)
-// makes the tool start, nothing after it is looked at.
-TEST(Version, EitherSubCommandPrintsOnlyTheVersion) {
-  const std::vector<Args> cases = {
-      {"--command", "sar_tool", "--version"},
-      {"--command", "debug_tool", "--version"},
-      {"--command", "sar_tool", "--debug", "--version"},
-      {"--command", "debug_tool", "--debug", "--version"},
-      {"--command", "sar_tool", "--version", "-x", "--no-such-option"},
-      {"--command", "sar_tool", "-d", "/nonexistent/device", "-f", "/nonexistent/table", "--version"},
-      {"--command", "debug_tool", "-d", "/nonexistent/device", "-a", "ATI", "--version"},
-  };
-  for (const Args& args : cases) {
-    SCOPED_TRACE(joined(args));
-    const Outcome run = tessel(args);
-    EXPECT_EQ(run.result.out, kVersionLine);
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(run.result.status, 0);
-  }
-}
-
-TEST(SubCommandUsage, HelpAndTheVOptionPrintUsageWithoutDiagnosticAndSucceed) {
-  struct Case {
-    Args args;
-    std::string usage;
-  };
-  const std::vector<Case> cases = {
-      {{"--command", "sar_tool", "-h"}, kSarToolUsage},
-      {{"--command", "sar_tool", "-v", "3"}, kSarToolUsage},
-      {{"--command", "sar_tool", "-d", "/dev/null", "-f", "/dev/null", "-h"}, kSarToolUsage},
-      {{"--command", "debug_tool", "-h"}, kDebugToolUsage},
-      {{"--command", "debug_tool", "-v"}, kDebugToolUsage},
-      {{"--command", "debug_tool", "-d", "/dev/null", "-a", "ATI", "-v"}, kDebugToolUsage},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(joined(c.args));
-    const Outcome run = tessel(c.args);
-    EXPECT_EQ(run.result.out, c.usage);
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(run.result.status, 0);
-  }
-}
-
 // The sub-command's name is the parser's program name, so its one-line
 // diagnostic names "sar_tool" or "debug_tool", not the tool's path.
-TEST(SubCommandUsage, UnknownOptionOrMissingArgumentGivesDiagnosticNamingSubCommandThenUsage) {
+TEST(CommandLine, UnknownOptionOrMissingArgumentGivesDiagnosticNamingSubCommandThenUsage) {
   struct Case {
     Args args;
     std::string usage;
@@ -158,29 +150,6 @@ TEST(SubCommandUsage, UnknownOptionOrMissingArgumentGivesDiagnosticNamingSubComm
     EXPECT_EQ(run.result.err.find('\n'), run.result.err.size() - 1) << "one line: " << run.result.err;
     EXPECT_EQ(run.result.status, 0);
   }
-}
-
-TEST(SubCommandUsage, SarToolWithoutDevicePrintsUsageAnd255) {
-  const std::vector<Args> cases = {
-      {"--command", "sar_tool"},
-      {"--command", "sar_tool", "-f", "/dev/null"},
-      {"--command", "sar_tool", "--force", "-n", "1"},
-      {"--command", "sar_tool", "/dev/null"},
-  };
-  for (const Args& args : cases) {
-    SCOPED_TRACE(joined(args));
-    const Outcome run = tessel(args);
-    EXPECT_EQ(run.result.out, kSarToolUsage);
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(run.result.status, 255);
-  }
-}
-
-TEST(SubCommandUsage, DebugToolWithNothingAfterItPrintsUsageAndSucceeds) {
-  const Outcome run = tessel({"--command", "debug_tool"});
-  EXPECT_EQ(run.result.out, kDebugToolUsage);
-  EXPECT_EQ(run.result.err, "");
-  EXPECT_EQ(run.result.status, 0);
 }
 
 }  // namespace

@@ -118,11 +118,6 @@ std::vector<std::string> records(const std::string& err) {
   return out;
 }
 
-Bytes info_buffer(const Bytes& request) {
-  if (request.size() < kHeaderSize) return {};
-  return Bytes(request.begin() + kHeaderSize, request.end());
-}
-
 std::string describe(const Bytes& m) {
   if (m.size() < kHeaderSize) return "malformed: " + hex(m);
   if (le32(m, 0) != 3 || le32(m, 4) != m.size() || le32(m, 12) != 1 || le32(m, 16) != 0 ||
@@ -130,7 +125,7 @@ std::string describe(const Bytes& m) {
     return "malformed: " + hex(m);
   const Bytes service(m.begin() + kServiceOffset, m.begin() + kServiceOffset + 16);
   const uint32_t cid = le32(m, kCidOffset);
-  const Bytes info = info_buffer(m);
+  const Bytes info(m.begin() + kHeaderSize, m.end());
   if (service == kQmbe) {
     if (cid == 25) return describe_write(info);
     return std::to_string(cid) + " " + hex(info);

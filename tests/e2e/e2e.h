@@ -61,9 +61,6 @@ std::vector<std::string> records(const std::string& err);
 std::string describe(const Bytes& request);
 std::vector<std::string> describe(const std::vector<std::vector<unsigned char>>& requests);
 
-// The InformationBuffer of an MBIM_COMMAND_MSG (empty when it has none).
-Bytes info_buffer(const Bytes& request);
-
 // `n` bytes of a fixed pseudo-random sequence, different per `seed`.
 Bytes pattern(size_t n, uint32_t seed);
 

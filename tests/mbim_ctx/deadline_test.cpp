@@ -13,18 +13,19 @@ namespace {
 using tessel::deadline_from;
 using tessel::timeout_offset;
 
-TEST(Deadline, ZeroMeansTheLongestMillisecondCount) {
-  const timespec o = timeout_offset(0);
-  EXPECT_EQ(o.tv_sec, 4294967);
-  EXPECT_EQ(o.tv_nsec, 295000000);
-}
-
-TEST(Deadline, SecondsBecomeMillisecondsInThirtyTwoBits) {
-  EXPECT_EQ(timeout_offset(30).tv_sec, 30);
-  EXPECT_EQ(timeout_offset(30).tv_nsec, 0);
-  // 4294968 s is 4294968000 ms, which wraps to 704 ms.
-  EXPECT_EQ(timeout_offset(4294968).tv_sec, 0);
-  EXPECT_EQ(timeout_offset(4294968).tv_nsec, 704000000);
+TEST(Deadline, SecondsBecomeMillisecondsInThirtyTwoBitsAndZeroMeansTheLongest) {
+  struct Case {
+    uint32_t seconds;
+    time_t sec;
+    long nsec;
+  };
+  for (const Case& c : {Case{0, 4294967, 295000000},  // the longest millisecond count
+                        Case{30, 30, 0},
+                        Case{4294968, 0, 704000000}}) {  // 4294968000 ms wraps to 704 ms
+    SCOPED_TRACE(c.seconds);
+    EXPECT_EQ(timeout_offset(c.seconds).tv_sec, c.sec);
+    EXPECT_EQ(timeout_offset(c.seconds).tv_nsec, c.nsec);
+  }
 }
 
 TEST(Deadline, NanosecondsCarryIntoSeconds) {

@@ -119,16 +119,6 @@ TEST_F(Splitter, StreamStepsOverAMessageLongerThanTheBufferAndStaysInStep) {
   EXPECT_EQ(error_records(), std::vector<std::string>{"[tessel] error: read=4096 MessageLength=5000"});
 }
 
-TEST_F(Splitter, DeviceMessageOverTheBufferIsDropped) {
-  MessageSplitter s(/*stream=*/false);
-  Collected out;
-  auto big = indication(100000);
-  big.resize(4096);
-  feed(s, big, out);
-  EXPECT_TRUE(out.messages.empty());
-  EXPECT_EQ(error_records(), std::vector<std::string>{"[tessel] error: read=4096 MessageLength=100000"});
-}
-
 TEST_F(Splitter, AFullBufferOfExactlyOneMessageIsDelivered) {
   MessageSplitter s(/*stream=*/true);
   Collected out;

@@ -76,27 +76,9 @@ TEST(Utf16ToText, KeepsLowBytesAndCutsAt255Characters) {
   std::string digits;
   for (int i = 0; i < 30; ++i) digits += "0123456789";  // 300 characters
   const Bytes long_text = exact_copy(utf16(digits));
-  std::string first255;
-  for (int i = 0; i < 25; ++i) first255 += "0123456789";
-  first255 += "01234";
   const char* text = utf16_to_text(long_text.data(), long_text.size(), 0, 600);
   ASSERT_NE(text, nullptr);
-  EXPECT_EQ(std::string(text), first255);
-}
-
-TEST_F(InfoDecoders, RegisterStateNamesStateAndMode) {
-  Bytes b;
-  put32(b, 0, 0);           // NwError
-  put32(b, 4, 7);           // RegisterState outside the table
-  put32(b, 8, 0xFFFFFFFF);  // RegisterMode: falls through to Manual
-  const Bytes info = exact_copy(b);
-  dump_register_state(info.data(), info.size(), "<");
-  expect_records({
-      {Call::kSprintf, "[tessel] <"},
-      {Call::kSend1, "[tessel] NwError = 0"},
-      {Call::kSprintf, "[tessel] RegisterState = Undefined"},
-      {Call::kSprintf, "[tessel] RegisterMode = Manual"},
-  });
+  EXPECT_EQ(std::string(text), digits.substr(0, 255));  // "0123456789" 25 times, then "01234"
 }
 
 TEST_F(InfoDecoders, PacketServiceSpeedsAreTheSignedLowWord) {
@@ -118,21 +100,6 @@ TEST_F(InfoDecoders, PacketServiceSpeedsAreTheSignedLowWord) {
       {Call::kSend1, "[tessel] UplinkSpeed = -2147483648"},
       {Call::kSend1, "[tessel] DownlinkSpeed = 0"},
   });
-
-  capture_log::clear();
-  b = Bytes(28, 0);
-  put32(b, 4, 5);           // PacketServiceState outside the table
-  put32(b, 8, 0x60);        // LTE and 5G_NSA together
-  put32(b, 12, 0xFFFFFFFF);  // UplinkSpeed 2^32 - 1
-  put32(b, 20, 150000000);
-  const Bytes second = exact_copy(b);
-  dump_packet_service(second.data(), second.size(), "<");
-  const auto t = texts();
-  ASSERT_EQ(t.size(), 6u);
-  EXPECT_EQ(t[2], "[tessel] PacketServiceState = Undefined");
-  EXPECT_EQ(t[3], "[tessel] HighestAvailableDataClass = Unknow");
-  EXPECT_EQ(t[4], "[tessel] UplinkSpeed = -1");
-  EXPECT_EQ(t[5], "[tessel] DownlinkSpeed = 150000000");
 }
 
 TEST_F(InfoDecoders, ConnectShowsFieldsInRecordOrderNotFieldOrder) {
@@ -155,18 +122,6 @@ TEST_F(InfoDecoders, ConnectShowsFieldsInRecordOrderNotFieldOrder) {
       {Call::kSprintf, "[tessel] ContextType = 7e5e2a7e-4e6f-7272-736b-656e7e5e2a7e"},
       {Call::kSend1, "[tessel] NwError = 0"},
   });
-
-  capture_log::clear();
-  put32(b, 4, 5);   // ActivationState outside the table
-  put32(b, 8, 3);   // VoiceCallState: falls through to HangUp
-  put32(b, 12, 5);  // IPType outside the table
-  const Bytes odd = exact_copy(b);
-  dump_connect(odd.data(), odd.size(), "<");
-  const auto t = texts();
-  ASSERT_EQ(t.size(), 7u);
-  EXPECT_EQ(t[2], "[tessel] ActivationState = Undefined");
-  EXPECT_EQ(t[3], "[tessel] IPType = MBIMContextIPTypeUnknow");
-  EXPECT_EQ(t[4], "[tessel] VoiceCallState = HangUp");
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// name_tables_test.cpp — UUID text, service and CID names, and the names of
+// name_tables_test.cpp — service and CID names, and the names of
 // enumerated values, quirks included.
 #include <string>
 
 #include "dump_test_util.h"
-#include "mbim_dump/hex_text.h"
 #include "mbim_dump/name_tables.h"
 #include "mbim_dump/service_and_cid.h"
 #include "mbim_dump/value_names.h"
@@ -13,65 +12,55 @@ namespace {
 
 using namespace dump_test;
 
-// The two records dump_service_and_cid writes for `service` bytes and `cid`.
-std::vector<std::string> named(const Bytes& service, uint32_t cid) {
-  capture_log::clear();
-  const Bytes exact = exact_copy(service);
-  dump_service_and_cid(exact.data(), cid, "<");
-  return texts();
-}
+// The service bytes, as they travel.
+const Bytes kSar = {0x68, 0x22, 0x3d, 0x04, 0x9f, 0x6c, 0x4e, 0x0f,
+                    0x82, 0x2d, 0x28, 0x44, 0x1f, 0xb7, 0x23, 0x40};
+const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
+                     0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
+const Bytes kUnknown = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                        0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
+const Bytes kProxy = {0x83, 0x8c, 0xf7, 0xfb, 0x8d, 0x0d, 0x4d, 0x7f,
+                      0x87, 0x1e, 0xd7, 0x1d, 0xbe, 0xfb, 0xb3, 0x9b};
+const Bytes kVoice = {0x8d, 0x8b, 0x9e, 0xba, 0x37, 0xbe, 0x44, 0x9b,
+                      0x8f, 0x1e, 0x61, 0xcb, 0x03, 0x4a, 0x70, 0x2e};
 
-TEST(UuidToString, ShowsTheBytesInStoredOrderInLowerCase) {
-  const Bytes bytes = exact_copy({0xfe, 0xdc, 0xba, 0x98, 0x76, 0x54, 0x32, 0x10,
-                                  0x0f, 0x1e, 0x2d, 0x3c, 0x4b, 0x5a, 0x69, 0x78});
-  EXPECT_STREQ(uuid_to_string(bytes.data()), "fedcba98-7654-3210-0f1e-2d3c4b5a6978");
-}
-
-TEST(ServiceAndCid, SarControlUpperCaseRowMatchesAndItsCidsAreUnknow) {
-  const Bytes sar = {0x68, 0x22, 0x3d, 0x04, 0x9f, 0x6c, 0x4e, 0x0f,
-                     0x82, 0x2d, 0x28, 0x44, 0x1f, 0xb7, 0x23, 0x40};
-  EXPECT_EQ(named(sar, 1),
-            (std::vector<std::string>{
-                "[tessel] < DeviceServiceId = UUID_MS_SARControl "
-                "(68223d04-9f6c-4e0f-822d-28441fb72340)",
-                "[tessel] < CID = Unknow (1)"}));
-}
-
-TEST(ServiceAndCid, QmbeNamesCid21OnlyNotTheSarCids) {
-  const Bytes qmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
-                      0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
-  EXPECT_EQ(named(qmbe, 21).at(1),
-            "[tessel] < CID = VELKOR_QBI_SVC_QMBE_MBIM_CID_DIAG_OVER_MBIM_CFG (21)");
-  EXPECT_EQ(named(qmbe, 22).at(1), "[tessel] < CID = Unknow (22)");
-  EXPECT_EQ(named(qmbe, 23).at(1), "[tessel] < CID = Unknow (23)");
-  EXPECT_EQ(named(qmbe, 25).at(1), "[tessel] < CID = Unknow (25)");
-  EXPECT_EQ(named(qmbe, 2).at(1), "[tessel] < CID = QBI_SVC_QMBE_MBIM_CID_DIAG_DATA (2)");
-}
-
-TEST(ServiceAndCid, UnknownServiceShowsItsUuidTextTwice) {
-  const Bytes other = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                       0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
-  EXPECT_EQ(named(other, 3),
-            (std::vector<std::string>{
-                "[tessel] < DeviceServiceId = 00112233-4455-6677-8899-aabbccddeeff "
-                "(00112233-4455-6677-8899-aabbccddeeff)",
-                "[tessel] < CID = Unknow (3)"}));
-}
-
-TEST(ServiceAndCid, ProxyControlAndVoiceExtensionsAreNamed) {
-  const Bytes proxy = {0x83, 0x8c, 0xf7, 0xfb, 0x8d, 0x0d, 0x4d, 0x7f,
-                       0x87, 0x1e, 0xd7, 0x1d, 0xbe, 0xfb, 0xb3, 0x9b};
-  EXPECT_EQ(named(proxy, 1),
-            (std::vector<std::string>{
-                "[tessel] < DeviceServiceId = UUID_LIBMBIM_PROXY "
-                "(838cf7fb-8d0d-4d7f-871e-d71dbefbb39b)",
-                "[tessel] < CID = MBIM_CID_PROXY_CONTROL_CONFIGURATION (1)"}));
-  EXPECT_EQ(named(proxy, 0).at(1), "[tessel] < CID = MBIM_CID_PROXY_CONTROL_UNKNOWN (0)");
-  const Bytes voice = {0x8d, 0x8b, 0x9e, 0xba, 0x37, 0xbe, 0x44, 0x9b,
-                       0x8f, 0x1e, 0x61, 0xcb, 0x03, 0x4a, 0x70, 0x2e};
-  EXPECT_EQ(named(voice, 1).at(0),
-            "[tessel] < DeviceServiceId = UUID_VOICEEXTENSIONS "
-            "(8d8b9eba-37be-449b-8f1e-61cb034a702e)");
+TEST(ServiceAndCid, ServicesMatchWhateverTheCaseAndOnlyTheirOwnCidsAreNamed) {
+  struct Case {
+    const Bytes* service;
+    uint32_t cid;
+    const char* service_record;
+    const char* cid_record;
+  };
+  const char* qmbe = "[tessel] < DeviceServiceId = uuid_qmbe (2d0c12c9-0e6a-495a-915c-8d174fe5d63c)";
+  const char* proxy =
+      "[tessel] < DeviceServiceId = UUID_LIBMBIM_PROXY (838cf7fb-8d0d-4d7f-871e-d71dbefbb39b)";
+  const Case cases[] = {
+      // The SAR-control row is upper case in the table; its CIDs are not named.
+      {&kSar, 1,
+       "[tessel] < DeviceServiceId = UUID_MS_SARControl (68223d04-9f6c-4e0f-822d-28441fb72340)",
+       "[tessel] < CID = Unknow (1)"},
+      {&kQmbe, 21, qmbe, "[tessel] < CID = VELKOR_QBI_SVC_QMBE_MBIM_CID_DIAG_OVER_MBIM_CFG (21)"},
+      {&kQmbe, 23, qmbe, "[tessel] < CID = Unknow (23)"},
+      {&kQmbe, 25, qmbe, "[tessel] < CID = Unknow (25)"},
+      {&kQmbe, 2, qmbe, "[tessel] < CID = QBI_SVC_QMBE_MBIM_CID_DIAG_DATA (2)"},
+      // An unknown service shows its UUID text, in stored order and lower case, twice.
+      {&kUnknown, 3,
+       "[tessel] < DeviceServiceId = 00112233-4455-6677-8899-aabbccddeeff "
+       "(00112233-4455-6677-8899-aabbccddeeff)",
+       "[tessel] < CID = Unknow (3)"},
+      {&kProxy, 1, proxy, "[tessel] < CID = MBIM_CID_PROXY_CONTROL_CONFIGURATION (1)"},
+      {&kProxy, 0, proxy, "[tessel] < CID = MBIM_CID_PROXY_CONTROL_UNKNOWN (0)"},  // CID 0 named
+      {&kVoice, 1,
+       "[tessel] < DeviceServiceId = UUID_VOICEEXTENSIONS (8d8b9eba-37be-449b-8f1e-61cb034a702e)",
+       "[tessel] < CID = Unknow (1)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cid_record);
+    capture_log::clear();
+    const Bytes exact = exact_copy(*c.service);
+    dump_service_and_cid(exact.data(), c.cid, "<");
+    EXPECT_EQ(texts(), (std::vector<std::string>{c.service_record, c.cid_record}));
+  }
 }
 
 TEST(CidNameLookup, KeepsTheCutAndSpacedNamesAndSkipsTheGaps) {

@@ -17,7 +17,7 @@ std::vector<uint8_t> bytes(const tessel::MessagePtr& m, size_t n) {
   return std::vector<uint8_t>(m.get(), m.get() + n);
 }
 
-TEST(TransactionId, StartsAtOneAndSkipsZeroAndTheMiddleValue) {
+TEST(TransactionId, StartsAtOneSkipsTheMiddleValueAndWrapsFromTheTopBackToOne) {
   set_transaction_counter(0);
   EXPECT_EQ(next_transaction_id(), 1u);
   EXPECT_EQ(next_transaction_id(), 2u);
@@ -25,12 +25,9 @@ TEST(TransactionId, StartsAtOneAndSkipsZeroAndTheMiddleValue) {
   EXPECT_EQ(next_transaction_id(), 2147483646u);
   EXPECT_EQ(next_transaction_id(), 2147483648u);  // 0x7FFFFFFF is never issued
   EXPECT_EQ(next_transaction_id(), 2147483649u);
-}
-
-TEST(TransactionId, WrapsFromTheTopBackToOne) {
   set_transaction_counter(4294967295u);
   EXPECT_EQ(next_transaction_id(), 4294967295u);
-  EXPECT_EQ(next_transaction_id(), 1u);
+  EXPECT_EQ(next_transaction_id(), 1u);  // never 0
   EXPECT_EQ(next_transaction_id(), 2u);
 }
 
@@ -59,23 +56,18 @@ TEST(BuildCommand, PayloadIsCopiedAndAnAbsentPayloadIsZeroFilled) {
   auto set = build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 1, payload, 2);
   auto zero = build_command("a289cc33-bcbb-8b4f-b6b0-133ec2aae6df", 3, 1, nullptr, 4);
   ASSERT_TRUE(set && zero);
-  const std::vector<uint8_t> second_id = {0x02, 0x00, 0x00, 0x00};  // TransactionId 2
-  EXPECT_EQ(bytes(set, 50)[4], 50);                  // MessageLength low byte
-  EXPECT_EQ(bytes(set, 50)[8], 1);                   // TransactionId 1
-  EXPECT_EQ(bytes(set, 50)[40], 1);                  // CommandType: set
-  EXPECT_EQ(bytes(set, 50)[44], 2);                  // InformationBufferLength
-  EXPECT_EQ(bytes(set, 50)[48], 0x00);               // payload unchanged
-  EXPECT_EQ(bytes(set, 50)[49], 0x12);
-  EXPECT_EQ(std::vector<uint8_t>(zero.get() + 8, zero.get() + 12), second_id);
-  EXPECT_EQ(std::vector<uint8_t>(zero.get() + 48, zero.get() + 52),
-            std::vector<uint8_t>(4, 0));
+  EXPECT_EQ(bytes(set, 50)[4], 50);  // MessageLength
+  EXPECT_EQ(bytes(set, 50)[8], 1);   // TransactionId 1
+  EXPECT_EQ(std::vector<uint8_t>(set.get() + 40, set.get() + 50),
+            (std::vector<uint8_t>{1, 0, 0, 0,  // CommandType: set
+                                  2, 0, 0, 0,  // InformationBufferLength
+                                  0x00, 0x12}));  // the payload unchanged
+  EXPECT_EQ(bytes(zero, 52)[8], 2);  // TransactionId 2
+  EXPECT_EQ(std::vector<uint8_t>(zero.get() + 48, zero.get() + 52), std::vector<uint8_t>(4, 0));
 }
 
-TEST(BuildCommand, ALengthThatOverflowsMessageLengthIsRefused) {
+TEST(BuildCommand, SetInfoLengthRewritesBothLengthsAndAnOverflowingLengthIsRefused) {
   EXPECT_FALSE(build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 25, 1, nullptr, 0xFFFFFFF0u));
-}
-
-TEST(BuildCommand, SetInfoLengthRewritesBothLengths) {
   auto m = build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 25, 1, nullptr, 2083);
   ASSERT_TRUE(m);
   tessel::set_info_length(m.get(), 20);

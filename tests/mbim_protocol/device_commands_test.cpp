@@ -1,4 +1,5 @@
 // Device commands that no flow runs yet: their request layouts and answers.
+// The proxy configuration is checked byte for byte by the road tests.
 #include "mbim_protocol/device_commands.h"
 
 #include <gtest/gtest.h>
@@ -22,25 +23,6 @@ class DeviceCommands : public ::testing::Test {
     capture_log::clear();
   }
 };
-
-TEST_F(DeviceCommands, ProxyConfigCarriesThePathAsUtf16) {
-  fake_transport::push({0, command_done(1, 0, {})});
-  ASSERT_EQ(tessel::mbim_proxy_config("/dev/cdc-wdm0"), 0);  // 13 characters
-  auto req = fake_transport::requests().at(0);
-  EXPECT_EQ(req[36], 1);  // CID
-  std::vector<uint8_t> expected = {
-      12, 0, 0, 0,  // offset of the path
-      26, 0, 0, 0,  // its size in bytes
-      15, 0, 0, 0,  // the proxy's timeout
-  };
-  for (char c : std::string("/dev/cdc-wdm0")) {
-    expected.push_back(static_cast<uint8_t>(c));
-    expected.push_back(0);
-  }
-  EXPECT_EQ(info_of(req), expected);
-  EXPECT_EQ(req[44], 38);  // InformationBufferLength
-  EXPECT_EQ(req[20], 0x83);  // the proxy-control service, 838cf7fb-…
-}
 
 TEST_F(DeviceCommands, SubscribeListSizesItsElementByTheCidCount) {
   fake_transport::push({0, command_done(1, 0, {})});
@@ -89,34 +71,38 @@ std::vector<uint8_t> caps(uint32_t offset, uint32_t size, size_t total = 200) {
   return info;
 }
 
-TEST_F(DeviceCommands, CapsTextIsTheLowBytesCutTo31Characters) {
-  fake_transport::push({0, command_done(1, 0, caps(64, 100))});
-  fake_transport::push({0, command_done(2, 0, caps(64, 7))});
-  char hw[64];
-  ASSERT_EQ(tessel::mbim_device_caps_query(hw, sizeof hw), 0);
-  EXPECT_STREQ(hw, "abcdefghijklmnopqrstuvwxyzabcde");  // 31 characters
-  ASSERT_EQ(tessel::mbim_device_caps_query(hw, sizeof hw), 0);
-  EXPECT_STREQ(hw, "abcd");  // byte offsets 0, 2, 4, 6
-  auto r = capture_log::with_format("[tessel] HardwareInfo: %s");
-  ASSERT_EQ(r.size(), 2u);
-  EXPECT_TRUE(capture_log::with_format("[tessel] DeviceId:     %s").empty());  // offset 0: skipped
-}
-
-TEST_F(DeviceCommands, CapsStringsOutsideTheAnswerAreSkipped) {
-  fake_transport::push({0, command_done(1, 0, caps(190, 20))});         // runs past the end
-  fake_transport::push({0, command_done(2, 0, caps(0xFFFFFFF0, 32))});  // offset + size wraps
-  char hw[8] = "x";
-  ASSERT_EQ(tessel::mbim_device_caps_query(hw, sizeof hw), 0);
-  ASSERT_EQ(tessel::mbim_device_caps_query(hw, sizeof hw), 0);
-  EXPECT_STREQ(hw, "");
-  EXPECT_TRUE(capture_log::with_format("[tessel] HardwareInfo: %s").empty());
-}
-
-TEST_F(DeviceCommands, CapsCopyIsAlwaysTerminated) {
-  fake_transport::push({0, command_done(1, 0, caps(64, 40))});
-  char hw[5];
-  ASSERT_EQ(tessel::mbim_device_caps_query(hw, sizeof hw), 0);
-  EXPECT_STREQ(hw, "abcd");
+TEST_F(DeviceCommands, CapsTextIsTheLowBytesCutTo31CharactersAndStringsOutsideAreSkipped) {
+  struct Case {
+    const char* what;
+    uint32_t offset;
+    uint32_t size;
+    size_t capacity;
+    const char* copied;
+    const char* logged;  // nullptr: no HardwareInfo record
+  };
+  const Case cases[] = {
+      {"100 bytes", 64, 100, 64, "abcdefghijklmnopqrstuvwxyzabcde",  // 31 characters
+       "[tessel] HardwareInfo: abcdefghijklmnopqrstuvwxyzabcde"},
+      {"odd size", 64, 7, 64, "abcd", "[tessel] HardwareInfo: abcd"},  // byte offsets 0, 2, 4, 6
+      {"copy always terminated", 64, 40, 5, "abcd", "[tessel] HardwareInfo: abcdefghijklmnopqrst"},
+      {"runs past the end", 190, 20, 8, "", nullptr},
+      {"offset + size wraps", 0xFFFFFFF0, 32, 8, "", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    capture_log::clear();
+    fake_transport::push({0, command_done(1, 0, caps(c.offset, c.size))});
+    std::vector<char> hw(c.capacity + 1, 'x');  // one byte past the capacity given
+    hw.back() = '\0';
+    ASSERT_EQ(tessel::mbim_device_caps_query(hw.data(), c.capacity), 0);
+    EXPECT_STREQ(hw.data(), c.copied);
+    const auto r = capture_log::with_format("[tessel] HardwareInfo: %s");
+    ASSERT_EQ(r.size(), c.logged == nullptr ? 0u : 1u);
+    if (c.logged != nullptr) {
+      EXPECT_EQ(r[0].text, c.logged);
+    }
+    EXPECT_TRUE(capture_log::with_format("[tessel] DeviceId:     %s").empty());  // offset 0: skipped
+  }
 }
 
 TEST_F(DeviceCommands, RadioStateGoesToBasicConnectOrTheAlternative) {
