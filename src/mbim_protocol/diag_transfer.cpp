@@ -12,10 +12,10 @@
 #include "mbim_protocol/build_command.h"
 #include "mbim_protocol/command.h"
 #include "mbim_protocol/diag_frame.h"
-#include "mbim_protocol/file_bytes.h"
 #include "mbim_protocol/mbim_message.h"
 #include "mbim_protocol/sar_commands.h"
 #include "mbim_protocol/status.h"
+#include "mbim_protocol/table_reader.h"
 #include "mbim_protocol/uuid.h"
 #include "mbim_protocol/wire.h"
 
@@ -108,13 +108,24 @@ int verify_write_reply(const Answer& answer) {
 int mbim_SetSarValue(const char* path, int item) {
   // A table that cannot be read whole must fail the update: reporting
   // success here would let it go on to apply a table never written.
-  FileBytes file;
-  if (read_file_bytes(path, &file) != 0) {
+  auto cannot_read = [path]() {
     LOG_TXT(LOG_ERROR, "[tessel] cannot read %s: %s", path != nullptr ? path : "(null)",
             std::strerror(errno));
     return -1;
+  };
+  // Each chunk is taken from the file (table_reader.h) into the packet just
+  // before it is sent, so the table is never held whole. The first one is
+  // taken before anything is logged or sent: a file that cannot be read at
+  // all is refused before the transfer starts.
+  TableReader file;
+  if (file.open(path) != 0) return cannot_read();
+  const size_t size = file.size();
+  auto chunk_length = [size](size_t offset) {
+    return size - offset < kDiagChunkSize ? size - offset : kDiagChunkSize;
+  };
+  if (size > 0 && file.read_next(diag_packet.data() + kWriteHeaderSize, chunk_length(0)) != 0) {
+    return cannot_read();
   }
-  const size_t size = file.size;
 
   std::memcpy(diag_packet.data(), kWriteHeader, sizeof kWriteHeader);
   put_le16(diag_packet.data() + 8, 0);
@@ -123,10 +134,13 @@ int mbim_SetSarValue(const char* path, int item) {
 
   int busy = 0;
   for (size_t offset = 0; offset < size; offset += kDiagChunkSize) {
-    const size_t n = size - offset < kDiagChunkSize ? size - offset : kDiagChunkSize;
+    const size_t n = chunk_length(offset);
+    if (offset > 0 && file.read_next(diag_packet.data() + kWriteHeaderSize, n) != 0) return cannot_read();
+    // A file that grew after it was opened is refused before its last chunk
+    // goes out, like one that shrank.
+    if (offset + n == size && file.check_end() != 0) return cannot_read();
     put_le16(diag_packet.data() + 12, static_cast<uint16_t>(n));
     diag_packet[14] = offset == 0 ? 0 : 1;
-    std::memcpy(diag_packet.data() + kWriteHeaderSize, file.bytes.get() + offset, n);
     put_le16(diag_packet.data() + kWriteHeaderSize + n,
              diag_crc16(diag_packet.data(), kWriteHeaderSize + n));
 
@@ -169,6 +183,11 @@ int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
 
     size_t count = 0;
     if (diag_unframe(answer.info, answer.length, decoded.data(), decoded.size(), &count) != 0) return -1;
+    // A reply too short for its own counts would show the previous reply's.
+    if (count < kReadReplyDataOffset) {
+      LOG_NUM(LOG_ERROR, "[tessel] ERROR:short msg,received:%zd", count);
+      return -1;
+    }
     const uint16_t read_len = get_le16(decoded.data() + 14);
     const uint16_t remaining = get_le16(decoded.data() + 16);
     if (budget < 0 && total_length != nullptr) *total_length = static_cast<uint16_t>(read_len + remaining);

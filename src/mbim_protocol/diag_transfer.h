@@ -34,10 +34,12 @@ constexpr unsigned kBusyDelayMicroseconds = 200000;
 // 16-bit running offset would pass 65535.
 constexpr int kErrReadOverflow = -4;
 
-// Writes the file at `path` into the modem as the table `item`. Returns 0
-// (also for an empty file, which sends nothing); -1 when the file cannot be
-// read whole or the BUSY answers outrun the retries; -2 when a checked reply
-// is not a good write reply; else the transport's result or MBIM Status.
+// Writes the file at `path` into the modem as the table `item`, reading it
+// a piece at a time (table_reader.h). Returns 0 (also for an empty file,
+// which sends nothing); -1 when the file cannot be read whole, changes size
+// while it is sent (the chunks already sent stay sent), or the BUSY answers
+// outrun the retries; -2 when a checked reply is not a good write reply;
+// else the transport's result or MBIM Status.
 int mbim_SetSarValue(const char* path, int item);
 
 // Reads the table the modem holds into `data` (`capacity` bytes) and its

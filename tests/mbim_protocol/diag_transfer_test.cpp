@@ -364,4 +364,14 @@ TEST_F(DiagTransfer, ReadRejectsABadFcsAndARepliesShortOfWhatTheyClaim) {
   EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr), -1);
 }
 
+TEST_F(DiagTransfer, ReadRefusesAReplyTooShortForItsCountsWithoutLoggingStaleOnes) {
+  fake_transport::push(read_reply(10, 5, std::vector<uint8_t>(10, 1)));
+  fake_transport::push({0, command_done(2, 0, frame({0x4B, 0x0B, 0x24, 0x00, 0x77, 0x02}))});
+  std::vector<uint8_t> data(100);
+  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr), -1);
+  // Only the first reply's counts are logged.
+  EXPECT_EQ(capture_log::with_format("[tessel] BytesReadLen:%zd,BytesRemainingLen:%zd").size(), 1u);
+  EXPECT_EQ(capture_log::with_format("[tessel] ERROR:short msg,received:%zd").size(), 1u);
+}
+
 }  // namespace
