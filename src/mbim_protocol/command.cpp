@@ -76,12 +76,12 @@ int run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer) {
   return finish_command(err, std::move(response), answer);
 }
 
-int run_command(const CommandSpec& spec, Answer* answer) {
+int run_command(const CommandSpec& cmd, Answer* answer) {
   MessagePtr request =
-      build_command(spec.service, spec.cid, spec.command_type, spec.payload, spec.payload_length);
+      build_command(cmd.service, cmd.cid, cmd.command_type, cmd.payload, cmd.payload_length);
   MessagePtr response;
-  const int err = exchange(request.get(), spec.timeout_s, &response);
-  if (err == kTimedOut && spec.timeout_is_success) return 0;
+  const int err = exchange(request.get(), cmd.timeout_s, &response);
+  if (err == kTimedOut && cmd.timeout_is_success) return 0;
   return finish_command(err, std::move(response), answer);
 }
 

@@ -51,7 +51,7 @@ struct Answer {
 
 // Runs one command; on 0 `*answer` holds the response and its bounded
 // InformationBuffer (length 0: the answer carries no data).
-int run_command(const CommandSpec& spec, Answer* answer);
+int run_command(const CommandSpec& cmd, Answer* answer);
 
 // The same for a request the command built itself (build_command with no
 // payload, fields then written into the zeroed InformationBuffer). A null

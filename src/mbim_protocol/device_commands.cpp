@@ -88,11 +88,11 @@ int mbim_close() { return open_or_close(MBIM_CLOSE_MSG, kCloseMessageSize); }
 
 int mbim_radio_state_query(RadioState* out, int alternative) {
   LOG_MSG(LOG_NORMAL, "[tessel] mbim_radio_state_query()");
-  const CommandSpec spec = alternative != 0
+  const CommandSpec cmd = alternative != 0
                                ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, kCommandQuery, nullptr, 0}
                                : CommandSpec{kUuidBasicConnect, kCidRadioState, kCommandQuery, nullptr, 0};
   Answer answer;
-  const int err = run_command(spec, &answer);
+  const int err = run_command(cmd, &answer);
   if (err != 0) return err;
   log_radio_state(answer, out);
   return 0;
@@ -102,11 +102,11 @@ int mbim_radio_state_set(int state, int alternative) {
   LOG_NUM(LOG_NORMAL, "[tessel] mbim_radio_state_set ( %d )", state);
   uint8_t payload[4];
   put_le32(payload, static_cast<uint32_t>(state));
-  const CommandSpec spec = alternative != 0
+  const CommandSpec cmd = alternative != 0
                                ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, kCommandSet, payload, 4}
                                : CommandSpec{kUuidBasicConnect, kCidRadioState, kCommandSet, payload, 4};
   Answer answer;
-  const int err = run_command(spec, &answer);
+  const int err = run_command(cmd, &answer);
   if (err != 0) return err;
   log_radio_state(answer, nullptr);
   return 0;

@@ -48,10 +48,10 @@ int mbim_SarApply(int item) {
   LOG_NUM(LOG_NORMAL, "[tessel] (Value=%x)", item);
   const uint32_t v = static_cast<uint32_t>(item);
   const uint8_t payload[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-  CommandSpec spec{kUuidQmbe, kCidSarApply, kCommandSet, payload, 2};
-  spec.timeout_s = kApplyTimeoutSeconds;
-  spec.timeout_is_success = true;
-  return run_command(spec, nullptr);
+  CommandSpec cmd{kUuidQmbe, kCidSarApply, kCommandSet, payload, 2};
+  cmd.timeout_s = kApplyTimeoutSeconds;
+  cmd.timeout_is_success = true;
+  return run_command(cmd, nullptr);
 }
 
 }  // namespace tessel
