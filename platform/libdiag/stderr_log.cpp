@@ -3,12 +3,15 @@
 // Writes every record to standard error as one line:
 //   E src/main:57 [tessel] Init err=-1
 // "E" for the error level (mask 8), "I" for any other, then the call site and
-// the formatted text with the format's trailing newlines dropped. One fputs
+// the formatted text with the format's trailing newlines dropped. One fwrite
 // per record: stdio's own lock keeps lines from the main thread and the
-// reader thread whole.
+// reader thread whole. Lines are built in a stack buffer (a heap block only
+// for a line too long for it), so the stand-in needs no C++ runtime.
 #include <cstdarg>
 #include <cstdio>
-#include <string>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "libdiag.h"
 #include "record_text.h"
@@ -17,25 +20,53 @@ namespace {
 
 constexpr uint32_t kErrorMask = 8;
 
-void write_line(const msg_const_type* rec, std::string text) {
-  if (rec == nullptr) return;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  std::string line;
-  line.reserve(text.size() + 32);
-  line += (rec->ss_mask & kErrorMask) ? 'E' : 'I';
-  line += ' ';
-  line += rec->fname != nullptr ? rec->fname : "?";
-  line += ':';
-  line += std::to_string(rec->line);
-  line += ' ';
-  line += text;
-  line += '\n';
-  std::fputs(line.c_str(), stderr);
+struct FreeDeleter {
+  void operator()(char* p) const { std::free(p); }
+};
+
+// Room for every line but a few long string records; those get a heap block.
+constexpr size_t kLineRoom = 512;
+
+// Writes the line: the prefix, then the text that `format(out, room)`
+// produces (snprintf's contract), with the format's trailing newlines dropped.
+template <typename Format>
+void write_line(const msg_const_type* rec, Format format) {
+  char stack_line[kLineRoom];
+  std::unique_ptr<char, FreeDeleter> heap_line;
+  char* line = stack_line;
+  size_t room = kLineRoom;
+
+  const int prefix = std::snprintf(line, room, "%c %s:%u ", (rec->ss_mask & kErrorMask) ? 'E' : 'I',
+                                   rec->fname != nullptr ? rec->fname : "?",
+                                   static_cast<unsigned>(rec->line));
+  if (prefix < 0 || static_cast<size_t>(prefix) + 2 > room) return;
+  const size_t start = static_cast<size_t>(prefix);
+  // The text goes behind the prefix, leaving a byte for the line feed.
+  size_t length = format(line + start, room - start - 1);
+  if (start + length + 2 > room) {
+    const size_t cut = room - start - 2;
+    room = start + length + 2;
+    heap_line.reset(static_cast<char*>(std::malloc(room)));
+    if (heap_line == nullptr) {
+      length = cut;  // out of memory: the line as far as it fitted
+    } else {
+      line = heap_line.get();
+      std::memcpy(line, stack_line, start);
+      const size_t again = format(line + start, room - start - 1);
+      if (again < length) length = again;
+    }
+  }
+  size_t end = start + length;
+  while (end > start && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
+  line[end++] = '\n';
+  std::fwrite(line, 1, end, stderr);
 }
 
 void send_words(const msg_const_type* rec, const uint32_t* words, size_t count) {
   if (rec == nullptr) return;
-  write_line(rec, libdiag::format_record_words(rec->fmt, words, count));
+  write_line(rec, [&](char* out, size_t room) {
+    return libdiag::format_words_into(out, room, rec->fmt, words, count);
+  });
 }
 
 }  // namespace
@@ -78,9 +109,16 @@ void msg_sprintf(const msg_const_type* rec, ...) {
   if (rec == nullptr) return;
   va_list ap;
   va_start(ap, rec);
-  std::string text = libdiag::format_record_args(rec->fmt, ap);
+  write_line(rec, [&](char* out, size_t room) {
+    // A line too long for the stack buffer is formatted twice: each pass
+    // reads the arguments from a copy.
+    va_list copy;
+    va_copy(copy, ap);
+    const size_t length = libdiag::format_args_into(out, room, rec->fmt, copy);
+    va_end(copy);
+    return length;
+  });
   va_end(ap);
-  write_line(rec, std::move(text));
 }
 
 }  // extern "C"

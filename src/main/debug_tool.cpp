@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "api/service_api.h"
 #include "diag_log/diag_log.h"
@@ -30,7 +29,6 @@ constexpr option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-std::string g_device;
 std::array<char, kAtCommandSize> at_command{};
 
 }  // namespace
@@ -57,8 +55,7 @@ int debug_tool_main(int argc, char** argv) {
         break;
       }
       case 'd':
-        g_device = optarg;
-        device = g_device.c_str();
+        device = optarg;  // argv outlives the run; Init copies what it keeps
         break;
       case 'D':
         setenv("VERBOSE", "1", 1);

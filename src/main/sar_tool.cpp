@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "main/sub_commands.h"
 #include "main/usage.h"
@@ -28,10 +27,6 @@ constexpr option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// The paths given on the command line live until the process ends.
-std::string g_device;
-std::string g_table;
-
 }  // namespace
 
 int sar_tool_main(int argc, char** argv) {
@@ -43,12 +38,10 @@ int sar_tool_main(int argc, char** argv) {
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (c) {
       case 'd':
-        g_device = optarg;
-        device = g_device.c_str();
+        device = optarg;  // argv outlives the run; Init copies what it keeps
         break;
       case 'f':
-        g_table = optarg;
-        table = g_table.c_str();
+        table = optarg;
         break;
       case 'n':
         // Unchecked, as operators have always used it: text that is not a

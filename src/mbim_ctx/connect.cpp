@@ -24,10 +24,13 @@ TESSEL_LOG_MODULE("src/mbim_ctx");
 
 namespace tessel {
 
-TransportContext& transport_context() {
-  static TransportContext ctx;
-  return ctx;
-}
+namespace {
+// One context for the process, set up before main runs: every member has a
+// constant initial value, so the compiler lays it out in the data segment.
+TransportContext g_context;
+}  // namespace
+
+TransportContext& transport_context() { return g_context; }
 
 namespace {
 

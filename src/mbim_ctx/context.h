@@ -19,12 +19,12 @@ struct TransportContext {
   int verbose = 0;
   bool stream = false;       // socket roads: a byte stream
   Road road = Road::kNone;
-  pthread_mutex_t lock;      // the transport lock
-  pthread_cond_t cond;       // bound to CLOCK_MONOTONIC
-  pthread_condattr_t cond_attr;
+  pthread_mutex_t lock{};    // the transport lock; set up by ctx_init
+  pthread_cond_t cond{};     // bound to CLOCK_MONOTONIC
+  pthread_condattr_t cond_attr{};
   const uint8_t* pending = nullptr;  // request awaiting its response
   uint8_t* response = nullptr;       // copy delivered by the reader
-  pthread_t reader;
+  pthread_t reader{};
   bool reader_started = false;
   std::array<char, 50> timestamp{};
 };

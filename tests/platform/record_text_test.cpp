@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -45,6 +47,24 @@ TEST(RecordText, PrintfArgumentsFormatAsPrintfDoes) {
   EXPECT_EQ(fmt("[tessel] Send > %s\n", "AT+CGMR"), "[tessel] Send > AT+CGMR\n");
   EXPECT_EQ(fmt("%s=%d", "x", -5), "x=-5");
   EXPECT_EQ(fmt("%s", std::string(5000, 'a').c_str()).size(), 5000u);
+}
+
+TEST(RecordText, BoundedWritersCutTerminateAndTellTheWholeLength) {
+  const uint32_t w[] = {0xFFFFFFEDu, 2};
+  char out[12];
+  std::memset(out, 'x', sizeof out);
+  EXPECT_EQ(libdiag::format_words_into(out, sizeof out, "[tessel] err=%d", w, 2), 16u);
+  EXPECT_STREQ(out, "[tessel] er");
+  EXPECT_EQ(libdiag::format_words_into(nullptr, 0, "%d and %d", w, 2), 9u);
+  out[0] = 'x';
+  EXPECT_EQ(libdiag::format_words_into(out, 1, "%d", w, 1), 3u);
+  EXPECT_EQ(out[0], '\0');
+  // A conversion with more flags and digits than any format of the tool is
+  // cut to the converter's room, never copied past it.
+  const std::string wide = "%" + std::string(40, '0') + "5d";
+  const std::string text = libdiag::format_record_words(wide.c_str(), w, 1);
+  EXPECT_LT(text.size(), 64u);
+  EXPECT_EQ(text.substr(text.size() - 2), "19");
 }
 
 }  // namespace
