@@ -16,6 +16,7 @@
 #include <string>
 
 #include "libdiag.h"
+#include "record_sink.h"
 #include "record_text.h"
 
 namespace {
@@ -60,54 +61,27 @@ int word_conversions(const char* fmt) {
 // Keeps the optimiser from dropping the formatting as dead work.
 volatile size_t g_formatted_bytes = 0;
 
-void words(const msg_const_type* rec, const uint32_t* w, size_t count) {
-  if (rec == nullptr || rec->fmt == nullptr) __builtin_trap();
-  if (word_conversions(rec->fmt) != static_cast<int>(count)) __builtin_trap();
-  g_formatted_bytes = g_formatted_bytes + libdiag::format_record_words(rec->fmt, w, count).size();
+}  // namespace
+
+namespace libdiag {
+
+void take_words(const msg_const_type* rec, Call, const uint32_t* words, size_t held,
+                uint32_t count) {
+  if (rec->fmt == nullptr) __builtin_trap();
+  if (held != count || word_conversions(rec->fmt) != static_cast<int>(count)) __builtin_trap();
+  g_formatted_bytes = g_formatted_bytes + format_words_into(nullptr, 0, rec->fmt, words, held);
 }
 
-}  // namespace
+void take_args(const msg_const_type* rec, va_list args) {
+  if (rec->fmt == nullptr) __builtin_trap();
+  g_formatted_bytes = g_formatted_bytes + format_record_args(rec->fmt, args).size();
+}
+
+}  // namespace libdiag
 
 extern "C" {
 
 unsigned char Diag_LSM_Init(unsigned char*) { return 1; }
 unsigned char Diag_LSM_DeInit(void) { return 1; }
-
-void msg_send(const msg_const_type* rec) { words(rec, nullptr, 0); }
-
-void msg_send_1(const msg_const_type* rec, uint32_t a) {
-  const uint32_t w[] = {a};
-  words(rec, w, 1);
-}
-
-void msg_send_2(const msg_const_type* rec, uint32_t a, uint32_t b) {
-  const uint32_t w[] = {a, b};
-  words(rec, w, 2);
-}
-
-void msg_send_3(const msg_const_type* rec, uint32_t a, uint32_t b, uint32_t c) {
-  const uint32_t w[] = {a, b, c};
-  words(rec, w, 3);
-}
-
-void msg_send_var(const msg_const_type* rec, uint32_t count, ...) {
-  // No record of the tool carries more than eight values.
-  constexpr uint32_t kMaxWords = 16;
-  if (count > kMaxWords) __builtin_trap();
-  uint32_t w[kMaxWords];
-  va_list ap;
-  va_start(ap, count);
-  for (uint32_t i = 0; i < count; ++i) w[i] = va_arg(ap, uint32_t);
-  va_end(ap);
-  words(rec, w, count);
-}
-
-void msg_sprintf(const msg_const_type* rec, ...) {
-  if (rec == nullptr || rec->fmt == nullptr) __builtin_trap();
-  va_list ap;
-  va_start(ap, rec);
-  g_formatted_bytes = g_formatted_bytes + libdiag::format_record_args(rec->fmt, ap).size();
-  va_end(ap);
-}
 
 }  // extern "C"

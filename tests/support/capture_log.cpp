@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "libdiag.h"
+#include "record_sink.h"
 #include "record_text.h"
 
 namespace capture_log {
@@ -85,7 +86,18 @@ int deinit_calls() {
 
 }  // namespace capture_log
 
-using capture_log::Call;
+namespace libdiag {
+
+void take_words(const msg_const_type* rec, Call call, const uint32_t* words, size_t held,
+                uint32_t count) {
+  capture_log::keep_words(rec, call, std::vector<uint32_t>(words, words + held), count);
+}
+
+void take_args(const msg_const_type* rec, va_list args) {
+  capture_log::keep(rec, Call::kSprintf, {}, 0, format_record_args(rec->fmt, args));
+}
+
+}  // namespace libdiag
 
 extern "C" {
 
@@ -99,37 +111,6 @@ unsigned char Diag_LSM_DeInit(void) {
   std::lock_guard<std::mutex> lock(capture_log::g_mu);
   ++capture_log::g_deinits;
   return 1;
-}
-
-void msg_send(const msg_const_type* rec) { capture_log::keep_words(rec, Call::kSend, {}, 0); }
-
-void msg_send_1(const msg_const_type* rec, uint32_t a) {
-  capture_log::keep_words(rec, Call::kSend1, {a}, 1);
-}
-
-void msg_send_2(const msg_const_type* rec, uint32_t a, uint32_t b) {
-  capture_log::keep_words(rec, Call::kSend2, {a, b}, 2);
-}
-
-void msg_send_3(const msg_const_type* rec, uint32_t a, uint32_t b, uint32_t c) {
-  capture_log::keep_words(rec, Call::kSend3, {a, b, c}, 3);
-}
-
-void msg_send_var(const msg_const_type* rec, uint32_t count, ...) {
-  std::vector<uint32_t> words;
-  va_list ap;
-  va_start(ap, count);
-  for (uint32_t i = 0; i < count && i < 64; ++i) words.push_back(va_arg(ap, uint32_t));
-  va_end(ap);
-  capture_log::keep_words(rec, Call::kSendVar, std::move(words), count);
-}
-
-void msg_sprintf(const msg_const_type* rec, ...) {
-  va_list ap;
-  va_start(ap, rec);
-  std::string text = libdiag::format_record_args(rec->fmt, ap);
-  va_end(ap);
-  capture_log::keep(rec, Call::kSprintf, {}, 0, std::move(text));
 }
 
 }  // extern "C"

@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "record_sink.h"
+
 namespace capture_log {
 
-enum class Call { kSend, kSend1, kSend2, kSend3, kSendVar, kSprintf };
+// Which call sent a record.
+using Call = libdiag::Call;
 
 struct Record {
   Call call;
