@@ -7,6 +7,7 @@
 #include <cstring>
 #include <regex>
 
+#include "isolation.h"
 namespace e2e {
 namespace {
 
@@ -140,32 +141,8 @@ std::vector<std::string> describe(const std::vector<std::vector<unsigned char>>&
   return out;
 }
 
-Bytes pattern(size_t n, uint32_t seed) {
-  Bytes b(n);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& v : b) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    v = static_cast<uint8_t>(x >> 11);
-  }
-  return b;
-}
-
-bool proxy_visible() {
-  FILE* ps = popen("ps -eT 2>/dev/null", "r");
-  if (ps == nullptr) return false;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, ps)) > 0) text.append(buf, n);
-  pclose(ps);
-  return text.find("mbim-proxy") != std::string::npos;
-}
-
 void ModemTest::SetUp() {
-  const char* isolated = std::getenv("TESSEL_ISOLATED");
-  if ((isolated == nullptr || std::strcmp(isolated, "1") != 0) && proxy_visible()) {
+  if (!process::isolated() && process::proxy_visible()) {
     GTEST_SKIP() << "a process named mbim-proxy is visible and this run has no namespaces of "
                     "its own (run through isolated.sh as root): the tool would use that proxy "
                     "instead of the simulated modem";

@@ -61,12 +61,7 @@ std::vector<std::string> records(const std::string& err);
 std::string describe(const Bytes& request);
 std::vector<std::string> describe(const std::vector<std::vector<unsigned char>>& requests);
 
-// `n` bytes of a fixed pseudo-random sequence, different per `seed`.
-Bytes pattern(size_t n, uint32_t seed);
-
-// A process whose name holds "mbim-proxy" shows in `ps -eT`; the tool would
-// then talk to it instead of the simulator's pty.
-bool proxy_visible();
+using process::pattern;
 
 // Tests that connect to the simulator: skipped when a real proxy is visible
 // and the suite does not run in namespaces of its own.

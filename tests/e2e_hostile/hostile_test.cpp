@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "isolation.h"
 #include "process.h"
 
 namespace {
@@ -46,6 +47,9 @@ constexpr size_t kTableSize = 3000;
 constexpr char kAtReplyOption[] = "\\r\\nHOSTILE OK\\r\\n";
 const std::string kAtAnswered = "Send > ATI\nRecv < \r\nHOSTILE OK\r\n\nUnInit\n";
 const std::string kAtUnanswered = "Send > ATI\nUnInit\n";
+
+// The table the updates send: the same bytes on every run.
+Bytes table_bytes() { return process::pattern(kTableSize, 0x65ce4b38u); }
 
 const char kGarbageLength[] = "E src/mbim_ctx [tessel] error: read=";
 const char kWrongTypePassedOver[] = "E src/mbim_ctx [tessel] TransactionId ";
@@ -112,29 +116,6 @@ Bursts bursts(const std::string& notes) {
   return b;
 }
 
-bool proxy_visible() {
-  FILE* ps = popen("ps -eT 2>/dev/null", "r");
-  if (ps == nullptr) return false;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, ps)) > 0) text.append(buf, n);
-  pclose(ps);
-  return text.find("mbim-proxy") != std::string::npos;
-}
-
-Bytes table_bytes(size_t n) {
-  Bytes b(n);
-  uint32_t x = 0x9E3779B9u;
-  for (auto& v : b) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    v = static_cast<unsigned char>(x >> 11);
-  }
-  return b;
-}
-
 // One run of the tool against a hostile simulator.
 struct ToolRun {
   process::Result result;
@@ -147,9 +128,8 @@ struct ToolRun {
 class HostileModem : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* flag = std::getenv("TESSEL_ISOLATED");
-    isolated_ = flag != nullptr && std::strcmp(flag, "1") == 0;
-    if (!isolated_ && proxy_visible()) {
+    isolated_ = process::isolated();
+    if (!isolated_ && process::proxy_visible()) {
       GTEST_SKIP() << "a process named mbim-proxy is visible and this run has no namespaces of its "
                       "own (run through tests/support/isolated.sh as root)";
     }
@@ -255,7 +235,7 @@ TEST_F(HostileModem, SarTableIsStoredWholeThroughTheGarbageUnlessAnAnswerLikePie
   // Eight requests a run: digest, DIAG on, three chunks, DIAG off, digest,
   // apply. Seed 1 holds no answer-like piece on the pty and one (in the
   // fifth burst) on the socket file; seed 4 the other way round (third burst).
-  const Bytes table = table_bytes(kTableSize);
+  const Bytes table = table_bytes();
   process::TempFile table_file(table);
   for (Road road : {Road::kPty, Road::kSocketFile}) {
     if (!usable(road)) continue;
@@ -300,7 +280,7 @@ TEST_F(HostileModem, VerboseDumpDecodesEveryMessageTheReaderCutOut) {
   // message shows here.
   const Road road = isolated_ ? Road::kSocketFile : Road::kPty;
   const uint32_t seed = road == Road::kSocketFile ? 4 : 1;  // no answer-like piece
-  const Bytes table = table_bytes(kTableSize);
+  const Bytes table = table_bytes();
   process::TempFile table_file(table);
   process::TempFile stored;
   auto sim = modem(road, seed, {"--table-out", stored.path()});

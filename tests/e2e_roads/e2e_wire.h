@@ -3,7 +3,6 @@
 // log records the host build writes to standard error, one line each:
 //   I src/mbim_ctx:<line> [tessel] connet sunccess ('mbim-proxy')
 //   E src/main:<line> [tessel] GetIsMbimReady err=-1
-// Also the skip test for the private namespaces these tests need.
 #ifndef TESSEL_TESTS_E2E_ROADS_E2E_WIRE_H_
 #define TESSEL_TESTS_E2E_ROADS_E2E_WIRE_H_
 
@@ -15,21 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
+
 namespace e2e {
 
 using Bytes = std::vector<unsigned char>;
-
-// True inside tests/support/isolated.sh's namespaces: own process list, own
-// abstract socket names, own tmpfs on /var/volatile.
-inline bool isolated() {
-  const char* v = std::getenv("TESSEL_ISOLATED");
-  return v != nullptr && std::strcmp(v, "1") == 0;
-}
-
-constexpr char kNotIsolated[] =
-    "needs private net/pid/mount namespaces (the process list, the abstract socket "
-    "\"mbim-proxy\" and /var/volatile): run it through tests/support/isolated.sh as root, "
-    "as ctest does";
 
 inline uint32_t le32_at(const Bytes& m, size_t offset) {
   if (m.size() < offset + 4) return 0xFFFFFFFFu;
@@ -132,15 +121,7 @@ inline std::string error_lines(const std::string& err) {
 }
 
 // A table file's bytes: not a repeating pattern, so a misplaced chunk shows.
-inline Bytes table_bytes(size_t n) {
-  Bytes b(n);
-  uint32_t x = 0x12345678u;
-  for (auto& v : b) {
-    x = x * 1103515245u + 12345u;
-    v = static_cast<unsigned char>(x >> 16);
-  }
-  return b;
-}
+inline Bytes table_bytes(size_t n) { return process::pattern(n, 0x12345678u); }
 
 }  // namespace e2e
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "e2e_wire.h"
+#include "isolation.h"
 #include "process.h"
 
 namespace {
@@ -115,7 +116,7 @@ class ProxyDaemon {
 class LibmbimProxy : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!e2e::isolated()) GTEST_SKIP() << e2e::kNotIsolated;
+    if (!process::isolated()) GTEST_SKIP() << process::kNotIsolated;
     if (access(kProxyBin, X_OK) != 0) {
       GTEST_SKIP() << kProxyBin << " is missing: install Debian's libmbim-proxy "
                    << "(scripts/install-deps does it as root)";

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "e2e_wire.h"
+#include "isolation.h"
 #include "process.h"
 
 namespace {
@@ -37,7 +38,7 @@ process::Result run_tool(const std::vector<std::string>& args) {
 class ProxyRoads : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!e2e::isolated()) GTEST_SKIP() << e2e::kNotIsolated;
+    if (!process::isolated()) GTEST_SKIP() << process::kNotIsolated;
     isolated_ = true;
     unlink(kSocketFile);
   }

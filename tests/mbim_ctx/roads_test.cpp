@@ -28,6 +28,7 @@
 #include "mbim_ctx/transport.h"
 #include "mbim_protocol/build_command.h"
 #include "mbim_protocol/wire.h"
+#include "isolation.h"
 #include "process.h"
 
 namespace {
@@ -142,12 +143,7 @@ bool leave_stale_socket(const char* path) {
 class Roads : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* isolated = std::getenv("TESSEL_ISOLATED");
-    if (isolated == nullptr || std::strcmp(isolated, "1") != 0) {
-      GTEST_SKIP() << "needs private net/pid/mount namespaces (the process list, the abstract "
-                      "socket \"mbim-proxy\" and /var/volatile): run it through "
-                      "tests/support/isolated.sh as root, as ctest does";
-    }
+    if (!process::isolated()) GTEST_SKIP() << process::kNotIsolated;
     isolated_ = true;  // from here on /var/volatile is this test's own tmpfs
     unlink(kSocketFile);
     unlink(kLongerSocketPath);

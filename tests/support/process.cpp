@@ -223,4 +223,16 @@ std::vector<unsigned char> TempFile::read() const {
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::vector<unsigned char> pattern(size_t n, uint32_t seed) {
+  std::vector<unsigned char> b(n);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& v : b) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    v = static_cast<unsigned char>(x >> 11);
+  }
+  return b;
+}
+
 }  // namespace process

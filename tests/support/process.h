@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,10 @@ class Simulator {
   std::string log_;
   std::string err_;
 };
+
+// `n` bytes of a fixed pseudo-random sequence, different per `seed`: table
+// files that do not repeat, so a misplaced chunk shows.
+std::vector<unsigned char> pattern(size_t n, uint32_t seed);
 
 // A file under /tmp removed when the object goes.
 class TempFile {
