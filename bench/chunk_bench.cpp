@@ -1,6 +1,6 @@
 // chunk_bench.cpp — building and framing one full 1024-byte write chunk: the
 // steps mbim_SetSarValue and its framed_request take for every chunk
-// (src/mbim_protocol/diag_transfer.cpp), called in the same order on the same
+// (src/mbim_commands/diag_transfer.cpp), called in the same order on the same
 // functions:
 //   chunk length, later-chunk flag, the chunk bytes and diag_crc16 into the
 //   raw packet; build_command with room for kMaxFrameSize; diag_frame into
@@ -14,12 +14,12 @@
 #include <cstring>
 
 #include "bench_data.h"
-#include "mbim_protocol/build_command.h"
-#include "mbim_protocol/diag_frame.h"
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/sar_commands.h"
-#include "mbim_protocol/uuid.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_commands/sar_commands.h"
+#include "mbim_format/build_command.h"
+#include "mbim_format/diag_frame.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/uuid.h"
+#include "mbim_format/wire.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "bench_data.h"
-#include "mbim_protocol/diag_frame.h"
+#include "mbim_format/diag_frame.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "bench_data.h"
+#include "mbim_commands/sar_commands.h"
 #include "mbim_dump/dump_message.h"
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/sar_commands.h"
-#include "mbim_protocol/uuid.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/uuid.h"
+#include "mbim_format/wire.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "mbim_ctx/exchange.h"
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 
 namespace fake_modem {
 namespace {

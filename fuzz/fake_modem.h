@@ -1,7 +1,7 @@
 // fake_modem.h — the modem's answers, taken from the fuzz input, played to a
 // protocol command through the fuzz binary's own send_and_wait.
 //
-// The command targets link tessel_protocol with this file's send_and_wait
+// The command targets link tessel_commands with this file's send_and_wait
 // and send_request (fake_modem.cpp) in place of the transport's. Each call
 // hands the command the next reply of the script, as the transport would:
 // a C-allocated block of MessageLength + 1 bytes whose MessageLength is the

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "fake_modem.h"
-#include "mbim_protocol/at_command.h"
+#include "mbim_commands/at_command.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;

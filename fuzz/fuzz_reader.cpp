@@ -26,8 +26,8 @@
 
 #include "mbim_ctx/message_splitter.h"
 #include "mbim_dump/dump_message.h"
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "fake_modem.h"
-#include "mbim_protocol/sar_commands.h"
+#include "mbim_commands/sar_commands.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fake_modem::load(data, size);

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "fake_modem.h"
-#include "mbim_protocol/diag_transfer.h"
+#include "mbim_commands/diag_transfer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -21,7 +21,7 @@
 #include <memory>
 #include <vector>
 
-#include "mbim_protocol/diag_frame.h"
+#include "mbim_format/diag_frame.h"
 
 namespace {
 

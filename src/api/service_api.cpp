@@ -9,11 +9,12 @@
 #include <cstring>
 
 #include "diag_log/diag_log.h"
+#include "mbim_commands/at_command.h"
+#include "mbim_commands/device_commands.h"
+#include "mbim_commands/diag_transfer.h"
+#include "mbim_commands/sar_commands.h"
 #include "mbim_ctx/transport.h"
-#include "mbim_protocol/at_command.h"
-#include "mbim_protocol/device_commands.h"
-#include "mbim_protocol/diag_transfer.h"
-#include "mbim_protocol/sar_commands.h"
+#include "mbim_format/result_codes.h"
 
 TESSEL_LOG_MODULE("src/api");
 
@@ -38,10 +39,7 @@ int verbose_from_environment() {
   return v[0] == '0' ? 0 : 1;
 }
 
-int fold(int result) { return result == 0 ? 0 : -1; }
-
-// The transport's own failures, as opposed to an MBIM Status.
-bool transport_failure(int result) { return result < 0 || result == 110; }
+int fold(int result) { return result == 0 ? kResultOk : kApiFailure; }
 
 }  // namespace
 
@@ -52,12 +50,12 @@ int Init(const char* device) {
   }
   if (device == nullptr) {
     LOG_MSG(LOG_ERROR, "[tessel] Init: no device path");
-    return -1;
+    return kApiFailure;
   }
   const size_t length = strnlen(device, kMaxDevicePath + 1);
   if (length > kMaxDevicePath) {
     LOG_NUM(LOG_ERROR, "[tessel] Init: device path longer than %d characters", kMaxDevicePath);
-    return -1;
+    return kApiFailure;
   }
   device_path.fill('\0');
   std::memcpy(device_path.data(), device, length);
@@ -88,14 +86,14 @@ int GetIsMbimReady(int* ready) {
       // A proxy that does not know the command refuses it with a status but
       // still serves: only a failed exchange stops here.
       const int config = mbim_proxy_config(device_path.data());
-      if (transport_failure(config)) {
-        result = -1;
+      if (is_transport_failure(config)) {
+        result = kApiFailure;
       } else {
         proxy_configured = true;
       }
     }
   }
-  if (result != 0) return -1;
+  if (result != 0) return kApiFailure;
   if (ready != nullptr) *ready = 1;
   return 0;
 }

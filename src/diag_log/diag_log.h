@@ -61,7 +61,7 @@ inline void log_values(const msg_const_type* rec, V... v) {
 #define LOG_ERROR ::tessel::kLogError
 
 #define TESSEL_LOG_MODULE(file) \
-  namespace { [[maybe_unused]] constexpr char kTesselLogFile[] = file; }
+  namespace { [[maybe_unused]] constexpr const char* kTesselLogFile = file; }
 
 #define TESSEL_LOG_RECORD_(name, level, fmt)                                  \
   static const msg_const_type name = {static_cast<uint16_t>(__LINE__),       \

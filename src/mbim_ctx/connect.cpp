@@ -19,6 +19,7 @@
 #include "diag_log/diag_log.h"
 #include "mbim_ctx/context.h"
 #include "mbim_ctx/transport.h"
+#include "mbim_format/result_codes.h"
 
 TESSEL_LOG_MODULE("src/mbim_ctx");
 
@@ -51,7 +52,7 @@ int start_reader(TransportContext& c, int fd, bool stream, Road road, bool repor
   if (pthread_create(&c.reader, nullptr, mbim_read_thread, nullptr) != 0) {
     c.reader_started = false;
     if (report) std::perror("pthread_create");
-    return -19;
+    return kErrNoChannel;
   }
   c.reader_started = true;
   return 0;
@@ -61,7 +62,7 @@ int connect_socket_file(TransportContext& c) {
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     LOG_NUM(LOG_ERROR, "[tessel] return error mbim_fd = %d", -1);
-    return -19;
+    return kErrNoChannel;
   }
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
@@ -74,7 +75,7 @@ int connect_socket_file(TransportContext& c) {
     LOG_NUM(LOG_ERROR, "[tessel] Error number:%d", e);
     close(fd);
     LOG_NUM(LOG_ERROR, "[tessel] return error mbim_fd = %d", -1);
-    return -19;
+    return kErrNoChannel;
   }
   set_nonblocking(fd);
   LOG_TXT(LOG_NORMAL, "[tessel] connet %s", kProxySocketFile);
@@ -121,7 +122,7 @@ int open_device_node(TransportContext& c, const char* path) {
   const int fd = open(path, O_RDWR);
   if (fd < 0) {
     std::perror(path);
-    return -19;
+    return kErrNoChannel;
   }
   return start_reader(c, fd, /*stream=*/false, Road::kDeviceNode, /*report=*/true);
 }
@@ -132,7 +133,7 @@ int ctx_init(int verbose) {
   TransportContext& c = transport_context();
   if (c.stop_read != -1) return 0;
   int fds[2];
-  if (pipe(fds) != 0) return -19;
+  if (pipe(fds) != 0) return kErrNoChannel;
   set_nonblocking(fds[0]);
   set_nonblocking(fds[1]);
   c.stop_read = fds[0];
@@ -149,11 +150,11 @@ int ctx_connect(const char* path) {
   TransportContext& c = transport_context();
   if (path == nullptr || access(path, F_OK) != 0) {
     LOG_TXT(LOG_NORMAL, "[tessel] fail to access %s", path != nullptr ? path : "(null)");
-    return -19;
+    return kErrNoChannel;
   }
   if (c.stop_read == -1) {
     LOG_MSG(LOG_ERROR, "[tessel]  pipe invaild");
-    return -19;
+    return kErrNoChannel;
   }
   if (c.mbim_fd != -1) return 0;
   if (std::strncmp(path, kProxySocketFile, kProxySocketFileLength) == 0) {
@@ -166,7 +167,7 @@ int ctx_connect(const char* path) {
 
 int ctx_adopt_channel(int fd, bool stream) {
   TransportContext& c = transport_context();
-  if (c.stop_read == -1 || c.mbim_fd != -1 || fd < 0) return -19;
+  if (c.stop_read == -1 || c.mbim_fd != -1 || fd < 0) return kErrNoChannel;
   return start_reader(c, fd, stream, Road::kNone, /*report=*/true);
 }
 

@@ -19,8 +19,9 @@
 #include "mbim_ctx/context.h"
 #include "mbim_ctx/deadline.h"
 #include "mbim_dump/dump_message.h"
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/result_codes.h"
+#include "mbim_format/wire.h"
 
 TESSEL_LOG_MODULE("src/mbim_ctx");
 
@@ -38,7 +39,7 @@ ssize_t write_request(const TransportContext& c, const uint8_t* msg, uint32_t le
 
 int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s) {
   TransportContext& c = transport_context();
-  if (request == nullptr || c.mbim_fd == -1) return -19;
+  if (request == nullptr || c.mbim_fd == -1) return kErrNoChannel;
   if (response != nullptr) *response = nullptr;
 
   const uint32_t length = get_le32(request + kMessageLengthOffset);
@@ -54,7 +55,7 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
     LOG_NUM(LOG_ERROR, "[tessel] write ret = %d", static_cast<int>(written));
     // A write that took nothing must not pass as success: the commands
     // read the response whenever the result is 0.
-    result = written == 0 ? -1 : static_cast<int>(written);
+    result = written == 0 ? kErrWriteFailed : static_cast<int>(written);
   } else {
     const timespec deadline = deadline_after(timeout_s);
     const int wait = pthread_cond_timedwait(&c.cond, &c.lock, &deadline);
@@ -65,7 +66,7 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
       *response = c.response;
       c.response = nullptr;
     } else {
-      result = response != nullptr ? -19 : 0;
+      result = response != nullptr ? kErrNoChannel : kResultOk;
     }
   }
 

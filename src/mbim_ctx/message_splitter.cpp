@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "diag_log/diag_log.h"
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 
 TESSEL_LOG_MODULE("src/mbim_ctx");
 

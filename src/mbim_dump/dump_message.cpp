@@ -8,9 +8,9 @@
 #include "mbim_dump/info_decoders.h"
 #include "mbim_dump/name_tables.h"
 #include "mbim_dump/service_and_cid.h"
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/uuid.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/uuid.h"
+#include "mbim_format/wire.h"
 
 TESSEL_LOG_MODULE("src/mbim_dump");
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "mbim_protocol/wire.h"
+#include "mbim_format/wire.h"
 
 namespace tessel {
 namespace {

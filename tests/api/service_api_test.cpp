@@ -14,9 +14,10 @@
 #include <thread>
 
 #include "capture_log.h"
+#include "mbim_answer.h"
 #include "mbim_ctx/context.h"
 #include "mbim_ctx/transport.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/wire.h"
 
 namespace {
 
@@ -54,13 +55,7 @@ class ServiceApi : public ::testing::Test {
       pollfd p = {modem_, POLLIN, 0};
       if (poll(&p, 1, 2000) <= 0) return;
       if (read(modem_, req, sizeof req) < 12) return;
-      std::vector<uint8_t> m(48 + info.size(), 0);
-      tessel::put_le32(&m[0], 0x80000003);
-      tessel::put_le32(&m[4], static_cast<uint32_t>(m.size()));
-      tessel::put_le32(&m[8], tessel::get_le32(req + 8));
-      tessel::put_le32(&m[40], status);
-      tessel::put_le32(&m[44], static_cast<uint32_t>(info.size()));
-      std::copy(info.begin(), info.end(), m.begin() + 48);
+      const std::vector<uint8_t> m = mbim_answer::answer_to(req, status, info);
       ASSERT_EQ(write(modem_, m.data(), m.size()), static_cast<ssize_t>(m.size()));
     });
   }

@@ -49,7 +49,7 @@ TEST_F(DebugTool, OperatorSeesTheExchangeAndTheModemGetsTheCommandAfterAZeroWord
       // The simulator's default reply keeps its CR LF pairs; the line adds
       // "\n", the log drops the reply's trailing line end.
       {"default reply", {}, "ATI", "Send > ATI\nRecv < \r\nOK\r\n\nUnInit\n", "at 00000000415449",
-       {"I src/mbim_protocol [tessel] Send > ATI", "I src/mbim_protocol [tessel] Recv < \r\nOK"}},
+       {protocol_record("[tessel] Send > ATI"), protocol_record("[tessel] Recv < \r\nOK")}},
       {"blanks, quotes and case travel unchanged", {"--at-reply", "OK"},
        "at+cgdcont=1,\"IP\",\"my apn\"", "Send > at+cgdcont=1,\"IP\",\"my apn\"\nRecv < OK\nUnInit\n",
        "at 0000000061742b636764636f6e743d312c224950222c226d792061706e22", {}},
@@ -57,7 +57,7 @@ TEST_F(DebugTool, OperatorSeesTheExchangeAndTheModemGetsTheCommandAfterAZeroWord
        "Send > \nRecv < ERROR\nUnInit\n", "at 00000000", {}},
       {"refused: the status is logged", {"--status", "8:2"}, "ATI", "Send > ATI\nUnInit\n",
        "at 00000000415449",
-       {"I src/mbim_protocol [tessel] err=0, Status=2", "I src/api [tessel] err=2"}},
+       {protocol_record("[tessel] err=0, Status=2"), "I src/api [tessel] err=2"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

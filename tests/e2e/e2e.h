@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "process.h"
+#include "mbim_format/protocol_log.h"
 
 namespace e2e {
 
@@ -50,6 +51,12 @@ Outcome tessel(const std::vector<std::string>& args, process::Options options = 
 // before the first record (a perror line, the option parser's diagnostic)
 // come out as "? <line>".
 std::vector<std::string> records(const std::string& err);
+
+// A normal-level record of the message formats or the commands, as records()
+// gives it: "I src/mbim_protocol <text>".
+inline std::string protocol_record(const std::string& text) {
+  return std::string("I ") + tessel::kProtocolLogFile + " " + text;
+}
 
 // One request as the modem saw it, for lists written by hand:
 //   "22 0000bb81"                       QMBE CID 22, InformationBuffer in hex

@@ -25,7 +25,8 @@ using ::testing::StartsWith;
 
 using Requests = std::vector<std::string>;
 
-const char kBusyRecord[] = "I src/mbim_protocol [tessel] mbim status busy,now delay 200mS resend";
+const std::string kBusyRecord =
+    protocol_record("[tessel] mbim status busy,now delay 200mS resend");
 
 class SarFailure : public ModemTest {
  protected:
@@ -79,7 +80,7 @@ TEST_F(SarFailure, EachFailingStepIsLoggedAndNothingFollowsIt) {
       // The switch stays on after a failed write: no "21 0022" follows.
       {"refused chunk: no switch off, read-back or apply",
        {"--status", "25:2"}, 3000,
-       {"I src/mbim_protocol [tessel] err=0, Status=2", StartsWith("I src/api [tessel] err=2, data="),
+       {protocol_record("[tessel] err=0, Status=2"), StartsWith("I src/api [tessel] err=2, data="),
         "E src/main [tessel] SetSarValue err=-1"},
        {}, 0, false, {"22 0000bb81", "21 0012", first}},
       {"lost switch off: no read-back",

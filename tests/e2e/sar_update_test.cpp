@@ -114,7 +114,7 @@ TEST_F(SarTool, EmptyFileHasTheDigestOfNothingAndSendsNoChunk) {
   const auto log = records(r.result.err);
   EXPECT_THAT(log, Contains(std::string("I src/main [tessel] --- md5: ") + kZeroDigest));
   EXPECT_THAT(log, Contains(std::string("I src/main [tessel] +++ md5: ") + kMd5OfNothing));
-  EXPECT_THAT(log, Contains("I src/mbim_protocol [tessel] (size=0)"));
+  EXPECT_THAT(log, Contains(protocol_record("[tessel] (size=0)")));
   EXPECT_THAT(requests(), ElementsAreArray(full_update({})));
   EXPECT_EQ(stored(), Bytes());
 }

@@ -34,6 +34,7 @@
 
 #include "isolation.h"
 #include "process.h"
+#include "mbim_format/protocol_log.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ Bytes table_bytes() { return process::pattern(kTableSize, 0x65ce4b38u); }
 
 const char kGarbageLength[] = "E src/mbim_ctx [tessel] error: read=";
 const char kWrongTypePassedOver[] = "E src/mbim_ctx [tessel] TransactionId ";
-const char kUnjudgeable[] = "I src/mbim_protocol [tessel] err=-1, Status=0";
+const std::string kUnjudgeable =
+    std::string("I ") + tessel::kProtocolLogFile + " [tessel] err=-1, Status=0";
 const char kWaitTimedOut[] = "I src/mbim_ctx [tessel] wait ret = 110";
 
 enum class Road { kPty, kSocketFile };

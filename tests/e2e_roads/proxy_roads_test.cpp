@@ -15,6 +15,7 @@
 #include "e2e_wire.h"
 #include "isolation.h"
 #include "process.h"
+#include "mbim_format/protocol_log.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ TEST_F(ProxyRoads, AbstractSocketConfigurationRefusedWithAStatusStillRunsTheFlow
 
   expect_clean_exit(r);
   EXPECT_EQ(r.out, kCsqStdout);
-  EXPECT_TRUE(e2e::logged(r.err, 'I', "src/mbim_protocol", "[tessel] err=0, Status=9")) << r.err;
+  EXPECT_TRUE(e2e::logged(r.err, 'I', tessel::kProtocolLogFile, "[tessel] err=0, Status=9")) << r.err;
   EXPECT_EQ(e2e::error_lines(r.err), "");
   const std::vector<Bytes> rx = proxy.rx();
   ASSERT_EQ(rx.size(), 2u);

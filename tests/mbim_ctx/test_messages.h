@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "mbim_protocol/wire.h"
+#include "mbim_answer.h"
+#include "mbim_format/wire.h"
 
 namespace test_messages {
 
@@ -19,8 +20,9 @@ inline std::vector<uint8_t> message(uint32_t type, uint32_t length, uint32_t tid
   return m;
 }
 
+// A COMMAND_DONE of `length` bytes in all, its InformationBuffer zeros.
 inline std::vector<uint8_t> command_done(uint32_t tid, uint32_t length = 48) {
-  return message(0x80000003, length, tid);
+  return mbim_answer::command_done(tid, 0, std::vector<uint8_t>(length > 48 ? length - 48 : 0));
 }
 
 inline std::vector<uint8_t> indication(uint32_t length = 48) {

@@ -12,8 +12,8 @@
 #include "capture_log.h"
 #include "mbim_ctx/exchange.h"
 #include "mbim_ctx/transport.h"
-#include "mbim_protocol/build_command.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/build_command.h"
+#include "mbim_format/wire.h"
 #include "test_messages.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capture_log.h"
+#include "mbim_answer.h"
 
 namespace dump_test {
 
@@ -52,16 +53,7 @@ inline const Bytes kBasicConnect = {0xa2, 0x89, 0xcc, 0x33, 0xbc, 0xbb, 0x8b, 0x
 // MBIM_COMMAND_DONE (0x80000003) of `service`/`cid`, Status 0, with `info`
 // as its InformationBuffer at offset 48.
 inline Bytes command_done(const Bytes& service, uint32_t cid, const Bytes& info) {
-  Bytes m(48);
-  put32(m, 0, 0x80000003);
-  put32(m, 4, static_cast<uint32_t>(48 + info.size()));
-  put32(m, 8, 7);
-  put32(m, 12, 1);
-  put_bytes(m, 20, service);
-  put32(m, 36, cid);
-  put32(m, 44, static_cast<uint32_t>(info.size()));
-  put_bytes(m, 48, info);
-  return exact_copy(m);
+  return exact_copy(mbim_answer::command_done(7, 0, info, -1, service.data(), cid));
 }
 
 // MBIM_INDICATE_STATUS_MSG (0x80000007), InformationBuffer at offset 44.

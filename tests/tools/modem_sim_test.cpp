@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "mbim_answer.h"
 #include "process.h"
 
 namespace {
@@ -26,19 +27,18 @@ Bytes le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), 
 const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
                      0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
 
-// A single-fragment QMBE message: MessageType, MessageLength, TransactionId,
-// TotalFragments 1, CurrentFragment 0, service, CID, `word` (CommandType of a
-// request, Status of a done), InformationBufferLength, InformationBuffer.
-Bytes message(uint32_t type, uint32_t tid, uint32_t cid, uint32_t word, const Bytes& info) {
+// A single-fragment QMBE set command: MessageType 3, MessageLength,
+// TransactionId, TotalFragments 1, CurrentFragment 0, service, CID,
+// CommandType 1, InformationBufferLength, InformationBuffer.
+Bytes command(uint32_t tid, uint32_t cid, const Bytes& info) {
   Bytes m;
-  for (const Bytes& part : {le32(type), le32(uint32_t(48 + info.size())), le32(tid), le32(1),
-                            le32(0), kQmbe, le32(cid), le32(word), le32(uint32_t(info.size())), info})
+  for (const Bytes& part : {le32(3), le32(uint32_t(48 + info.size())), le32(tid), le32(1), le32(0),
+                            kQmbe, le32(cid), le32(1), le32(uint32_t(info.size())), info})
     m.insert(m.end(), part.begin(), part.end());
   return m;
 }
-Bytes command(uint32_t tid, uint32_t cid, const Bytes& info) { return message(3, tid, cid, 1, info); }
 Bytes done(uint32_t tid, uint32_t cid, uint32_t status, const Bytes& info) {
-  return message(0x80000003, tid, cid, status, info);
+  return mbim_answer::command_done(tid, status, info, -1, kQmbe.data(), cid);
 }
 
 class ModemSim : public ::testing::Test {

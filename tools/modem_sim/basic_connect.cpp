@@ -3,8 +3,8 @@
 #include <array>
 #include <string>
 
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 #include "modem_sim/notes.h"
 #include "modem_sim/services.h"
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 #include "modem_sim/hostile.h"
 #include "modem_sim/inject.h"
 #include "modem_sim/message_stream.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdio>
 
-#include "mbim_protocol/wire.h"
+#include "mbim_format/wire.h"
 
 namespace tessel::sim {
 namespace {

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 #include "modem_sim/hostile_pieces.h"
 #include "modem_sim/notes.h"
 #include "modem_sim/stop_signal.h"

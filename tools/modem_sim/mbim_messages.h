@@ -1,7 +1,7 @@
 // mbim_messages.h — the modem's side of the MBIM control messages: reading a
 // host's MBIM_COMMAND_MSG and building the messages the modem sends.
 //
-// Layouts are those of mbim_protocol/mbim_message.h; every field read from a
+// Layouts are those of mbim_format/mbim_message.h; every field read from a
 // request is checked to lie inside the bytes received.
 #ifndef TESSEL_TOOLS_MODEM_SIM_MBIM_MESSAGES_H_
 #define TESSEL_TOOLS_MODEM_SIM_MBIM_MESSAGES_H_

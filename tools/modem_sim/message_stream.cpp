@@ -1,8 +1,8 @@
 // message_stream.cpp — reassembly of MBIM messages by MessageLength.
 #include "modem_sim/message_stream.h"
 
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 
 namespace tessel::sim {
 

@@ -1,8 +1,8 @@
 // responder.cpp — turns one received MBIM message into the modem's response.
 #include "modem_sim/responder.h"
 
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 #include "modem_sim/mbim_messages.h"
 #include "modem_sim/notes.h"
 #include "modem_sim/services.h"

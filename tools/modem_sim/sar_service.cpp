@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 #include "md5/md5.h"
 #include "modem_sim/diag_packets.h"
 #include "modem_sim/fd_guard.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "mbim_protocol/mbim_message.h"
-#include "mbim_protocol/wire.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/wire.h"
 #include "modem_sim/notes.h"
 
 namespace tessel::sim {

@@ -1,0 +1,88 @@
+// command.cpp — see command.h.
+#include "mbim_commands/command.h"
+
+#include "diag_log/diag_log.h"
+#include "mbim_format/build_command.h"
+#include "mbim_format/protocol_log.h"
+#include "mbim_format/result_codes.h"
+#include "mbim_format/status.h"
+#include "mbim_format/wire.h"
+
+TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
+
+namespace tessel {
+
+namespace {
+
+// A response of `held` bytes that cannot be judged. A COMMAND_DONE cut
+// between its Status and its InformationBuffer would otherwise pass as a
+// success without data, whatever data its answer had.
+bool cannot_be_judged(const uint8_t* response, uint32_t held) {
+  if (!status_field_held(response, held)) return true;
+  uint32_t type = 0;
+  return read_le32(response, held, kMessageTypeOffset, &type) && type == MBIM_COMMAND_DONE &&
+         held < kCommandHeaderSize;
+}
+
+}  // namespace
+
+uint32_t response_size(const uint8_t* response) {
+  return get_le32(response + kMessageLengthOffset);
+}
+
+int exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {
+  uint8_t* raw = nullptr;
+  const int err = send_and_wait(request, &raw, timeout_s);
+  response->reset(raw);
+  return err;
+}
+
+int finish_command(int err, MessagePtr response, Answer* answer) {
+  uint32_t status = 0;
+  if (response) {
+    const uint32_t held = response_size(response.get());
+    if (cannot_be_judged(response.get(), held)) {
+      err = kErrMalformedAnswer;
+    } else {
+      status = decode_status(response.get(), held);
+    }
+  }
+  if (err != 0 || status != 0) {
+    LOG_NUM(LOG_NORMAL, "[tessel] err=%d, Status=%d", err, status);
+    return err != 0 ? err : static_cast<int>(status);
+  }
+  if (answer == nullptr) return 0;
+  answer->info = nullptr;
+  answer->length = 0;
+  answer->declared = 0;
+  if (response) {
+    const uint32_t held = response_size(response.get());
+    uint32_t claimed = 0;
+    if (read_le32(response.get(), held, kInfoLengthOffset, &claimed) && claimed != 0 &&
+        held > kInfoOffset) {
+      const uint32_t present = held - static_cast<uint32_t>(kInfoOffset);
+      answer->info = response.get() + kInfoOffset;
+      answer->length = claimed < present ? claimed : present;
+      answer->declared = claimed;
+    }
+  }
+  answer->response = std::move(response);
+  return 0;
+}
+
+int run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer) {
+  MessagePtr response;
+  const int err = exchange(request.get(), timeout_s, &response);
+  return finish_command(err, std::move(response), answer);
+}
+
+int run_command(const CommandSpec& cmd, Answer* answer) {
+  MessagePtr request =
+      build_command(cmd.service, cmd.cid, cmd.command_type, cmd.payload, cmd.payload_length);
+  MessagePtr response;
+  const int err = exchange(request.get(), cmd.timeout_s, &response);
+  if (err == kErrTimedOut && cmd.timeout_is_success) return kResultOk;
+  return finish_command(err, std::move(response), answer);
+}
+
+}  // namespace tessel

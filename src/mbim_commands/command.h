@@ -1,0 +1,72 @@
+// command.h — the exchange every protocol command runs, stated once.
+//
+// A command gives only its own values (service, CID, type, payload, timeout)
+// and reads its answer; run_command does the rest:
+//   1. build the request (build_command; an absent request is refused by
+//      the transport with -19);
+//   2. exchange it (send_and_wait with the command's timeout);
+//   3. decode the response's status (decode_status);
+//   4. on a non-zero transport result or status, log
+//      "[tessel] err=%d, Status=%d" and return the transport result when it
+//      is non-zero, otherwise the status;
+//   5. otherwise hand the caller the InformationBuffer of the answer.
+// The answer is bounded twice: by InformationBufferLength and by the bytes
+// the response actually holds, so an answer that claims more than it carries
+// is read only as far as it goes. A response too short to hold the status its
+// type calls for (a COMMAND_DONE of fewer than 44 bytes, say) cannot be
+// judged and fails the command with -1; so does a COMMAND_DONE that ends
+// inside its 48-byte header, whose InformationBufferLength is missing.
+//
+// The DIAG transfer, which must look for BUSY before the status is decoded
+// and resends, uses the two halves, exchange() and finish_command(), itself.
+#ifndef TESSEL_MBIM_COMMANDS_COMMAND_H_
+#define TESSEL_MBIM_COMMANDS_COMMAND_H_
+
+#include <cstdint>
+
+#include "mbim_ctx/exchange.h"
+#include "mbim_format/mbim_message.h"
+
+namespace tessel {
+
+struct CommandSpec {
+  const char* service;            // UUID text
+  uint32_t cid;
+  uint32_t command_type;          // kCommandQuery or kCommandSet
+  const uint8_t* payload;         // null: payload_length zero bytes
+  uint32_t payload_length;
+  uint32_t timeout_s = kDefaultTimeoutSeconds;
+  // The apply command counts a deadline that passes (110) as success: the
+  // modem may reset while applying and never answer.
+  bool timeout_is_success = false;
+};
+
+// What a successful command has to read.
+struct Answer {
+  MessagePtr response;
+  const uint8_t* info = nullptr;  // the InformationBuffer; null when empty
+  uint32_t length = 0;            // its bytes that lie inside the response
+  uint32_t declared = 0;          // its InformationBufferLength, as sent
+};
+
+// Runs one command; on 0 `*answer` holds the response and its bounded
+// InformationBuffer (length 0: the answer carries no data).
+int run_command(const CommandSpec& cmd, Answer* answer);
+
+// The same for a request the command built itself (build_command with no
+// payload, fields then written into the zeroed InformationBuffer). A null
+// request is refused by the transport with -19, like any absent request.
+int run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer);
+
+// Sends `request` and waits; on 0 `*response` owns the answer.
+int exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response);
+
+// Steps 3 to 5 for a response obtained by exchange(), whose result was `err`.
+int finish_command(int err, MessagePtr response, Answer* answer);
+
+// Bytes held by a response copy from the transport: its MessageLength.
+uint32_t response_size(const uint8_t* response);
+
+}  // namespace tessel
+
+#endif  // TESSEL_MBIM_COMMANDS_COMMAND_H_

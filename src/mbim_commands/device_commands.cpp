@@ -1,0 +1,169 @@
+// device_commands.cpp — see device_commands.h.
+#include "mbim_commands/device_commands.h"
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+#include "diag_log/diag_log.h"
+#include "mbim_commands/command.h"
+#include "mbim_format/build_command.h"
+#include "mbim_format/device_payloads.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/protocol_log.h"
+#include "mbim_format/result_codes.h"
+#include "mbim_format/transaction_id.h"
+#include "mbim_format/uuid.h"
+#include "mbim_format/wire.h"
+
+TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
+
+namespace tessel {
+namespace {
+
+int open_or_close(uint32_t type, size_t size) {
+  MessagePtr msg(static_cast<uint8_t*>(std::calloc(1, size)));
+  if (!msg) return kApiFailure;
+  put_le32(msg.get() + kMessageTypeOffset, type);
+  put_le32(msg.get() + kMessageLengthOffset, static_cast<uint32_t>(size));
+  put_le32(msg.get() + kTransactionIdOffset, next_transaction_id());
+  if (type == MBIM_OPEN_MSG) put_le32(msg.get() + kOpenMaxControlTransferOffset, kMaxControlTransfer);
+  MessagePtr response;
+  const int err = exchange(msg.get(), kDefaultTimeoutSeconds, &response);
+  return err < 0 ? kApiFailure : kResultOk;
+}
+
+// Logs the two radio-state words when the answer carries both.
+bool log_radio_state(const Answer& answer, RadioState* out) {
+  uint32_t hw = 0, sw = 0;
+  if (!read_le32(answer.info, answer.length, kHwRadioStateField, &hw) ||
+      !read_le32(answer.info, answer.length, kSwRadioStateField, &sw))
+    return false;
+  LOG_NUM(LOG_NORMAL, "[tessel] HwRadioState: %d, SwRadioState: %d", hw, sw);
+  if (out != nullptr) *out = {static_cast<int32_t>(hw), static_cast<int32_t>(sw)};
+  return true;
+}
+
+// One capability string as text: the low byte of each UTF-16 unit, at most
+// 31 characters. False when its offset or size is 0 or it lies outside.
+bool caps_string(const Answer& answer, size_t offset_at, std::array<char, 32>* text) {
+  uint32_t offset = 0, size = 0;
+  if (!read_le32(answer.info, answer.length, offset_at, &offset) ||
+      !read_le32(answer.info, answer.length, offset_at + 4, &size))
+    return false;
+  if (offset == 0 || size == 0 || !field_inside(answer.length, offset, size)) return false;
+  const uint32_t n = size > 62 ? 62 : size;
+  size_t k = 0;
+  for (; 2 * k < n; ++k) (*text)[k] = static_cast<char>(answer.info[offset + 2 * k]);
+  (*text)[k] = '\0';
+  return true;
+}
+
+}  // namespace
+
+int mbim_proxy_config(const char* device_path) {
+  if (device_path == nullptr) device_path = "";
+  const size_t length = std::strlen(device_path);
+  if (length > (UINT32_MAX - kCommandHeaderSize - kProxyPathOffset) / 2) return kApiFailure;
+  const uint32_t size = static_cast<uint32_t>(2 * length);
+  MessagePtr request = build_command(kUuidProxyControl, kCidProxyConfiguration, kCommandSet,
+                                     nullptr, static_cast<uint32_t>(kProxyPathOffset) + size);
+  if (request) {
+    uint8_t* info = info_buffer(request);
+    put_le32(info + kProxyPathOffsetField, static_cast<uint32_t>(kProxyPathOffset));
+    put_le32(info + kProxyPathSizeField, size);
+    put_le32(info + kProxyTimeoutField, kProxyTimeoutSeconds);
+    for (size_t i = 0; i < length; ++i) {
+      put_le16(info + kProxyPathOffset + 2 * i, static_cast<uint8_t>(device_path[i]));
+    }
+  }
+  return run_built_command(std::move(request), kDefaultTimeoutSeconds, nullptr);
+}
+
+int mbim_open() { return open_or_close(MBIM_OPEN_MSG, kOpenMessageSize); }
+
+int mbim_close() { return open_or_close(MBIM_CLOSE_MSG, kCloseMessageSize); }
+
+int mbim_radio_state_query(RadioState* out, int alternative) {
+  LOG_MSG(LOG_NORMAL, "[tessel] mbim_radio_state_query()");
+  const CommandSpec cmd = alternative != 0
+                               ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, kCommandQuery, nullptr, 0}
+                               : CommandSpec{kUuidBasicConnect, kCidRadioState, kCommandQuery, nullptr, 0};
+  Answer answer;
+  const int err = run_command(cmd, &answer);
+  if (err != 0) return err;
+  log_radio_state(answer, out);
+  return 0;
+}
+
+int mbim_radio_state_set(int state, int alternative) {
+  LOG_NUM(LOG_NORMAL, "[tessel] mbim_radio_state_set ( %d )", state);
+  uint8_t payload[4];
+  put_le32(payload + kRadioStateField, static_cast<uint32_t>(state));
+  const CommandSpec cmd = alternative != 0
+                               ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, kCommandSet, payload, 4}
+                               : CommandSpec{kUuidBasicConnect, kCidRadioState, kCommandSet, payload, 4};
+  Answer answer;
+  const int err = run_command(cmd, &answer);
+  if (err != 0) return err;
+  log_radio_state(answer, nullptr);
+  return 0;
+}
+
+int mbim_device_caps_query(char* buffer, size_t capacity) {
+  if (buffer != nullptr && capacity > 0) buffer[0] = '\0';
+  LOG_MSG(LOG_NORMAL, "[tessel] mbim_device_caps_query()");
+  Answer answer;
+  const int err = run_command({kUuidBasicConnect, kCidDeviceCaps, kCommandQuery, nullptr, 0}, &answer);
+  if (err != 0 || answer.length == 0) return err;
+  std::array<char, 32> text;
+  if (caps_string(answer, kCapsDeviceIdField, &text)) {
+    LOG_TXT(LOG_NORMAL, "[tessel] DeviceId:     %s", text.data());
+  }
+  if (caps_string(answer, kCapsFirmwareInfoField, &text)) {
+    LOG_TXT(LOG_NORMAL, "[tessel] FirmwareInfo: %s", text.data());
+  }
+  if (caps_string(answer, kCapsHardwareInfoField, &text)) {
+    LOG_TXT(LOG_NORMAL, "[tessel] HardwareInfo: %s", text.data());
+    if (buffer != nullptr && capacity > 0) {
+      // Unlike a bare strncpy, the copy always ends in a NUL, so a caller can
+      // print it whatever its capacity.
+      std::strncpy(buffer, text.data(), capacity - 1);
+      buffer[capacity - 1] = '\0';
+    }
+  }
+  return 0;
+}
+
+int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count) {
+  LOG_TXT(LOG_NORMAL, "[tessel] (uuid=%s)", service != nullptr ? service : "");
+  if (count > (UINT32_MAX - kCommandHeaderSize - kSubscribeCidsOffset) / 4) return kApiFailure;
+  MessagePtr request = build_command(kUuidBasicConnect, kCidSubscribeList, kCommandSet, nullptr,
+                                     static_cast<uint32_t>(kSubscribeCidsOffset) + 4 * count);
+  if (request) {
+    uint8_t* info = info_buffer(request);
+    put_le32(info + kSubscribeElementCountField, 1);
+    put_le32(info + kSubscribeElementOffsetField, kSubscribeElementOffset);
+    put_le32(info + kSubscribeElementSizeField, kSubscribeElementHeaderSize + 4 * count);
+    std::memcpy(info + kSubscribeServiceOffset, uuid_from_string(service), kUuidSize);
+    put_le32(info + kSubscribeCidCountField, count);
+    for (uint32_t i = 0; i < count; ++i) put_le32(info + kSubscribeCidsOffset + 4 * i, cids[i]);
+  }
+  return run_built_command(std::move(request), kDefaultTimeoutSeconds, nullptr);
+}
+
+int mbim_ms_sar_config(uint32_t backoff_index) {
+  LOG_NUM(LOG_NORMAL, "[tessel] (Value=%u)", backoff_index);
+  uint8_t payload[kMsSarConfigSize];
+  put_le32(payload + kMsSarModeField, 1);
+  put_le32(payload + kMsSarBackoffStatusField, 1);
+  put_le32(payload + kMsSarElementCountField, 1);
+  put_le32(payload + kMsSarElementOffsetField, kMsSarElementOffset);
+  put_le32(payload + kMsSarElementSizeField, kMsSarElementSize);
+  put_le32(payload + kMsSarAntennaIndexField, kMsSarAllAntennas);
+  put_le32(payload + kMsSarBackoffIndexField, backoff_index);
+  return run_command({kUuidMsSarControl, kCidMsSarConfig, kCommandSet, payload, kMsSarConfigSize},
+                     nullptr);
+}
+
+}  // namespace tessel

@@ -1,0 +1,46 @@
+// device_commands.h — device commands of the protocol layer that no flow of
+// the tool runs today, kept ready for the flows and integrators that need
+// them: proxy configuration, open/close, radio state, device capabilities,
+// service subscriptions and the Microsoft SAR configuration. Their requests'
+// and answers' layouts are in mbim_format/device_payloads.h.
+#ifndef TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
+#define TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tessel {
+
+// Names the device the proxy should forward this client's commands to.
+int mbim_proxy_config(const char* device_path);
+
+// MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. 0, or -1 when
+// the message cannot be built or the exchange fails outright; an answer that
+// does not come (110) and the answer's status do not count.
+int mbim_open();
+int mbim_close();
+
+struct RadioState {
+  int32_t hw;
+  int32_t sw;
+};
+
+// Basic connect CID 3, or with `alternative` non-zero the fixed service
+// 11223344-5566-7788-99aa-bbccddeeff11, CID 1. `*out` is written only from
+// an answer that carries both words.
+int mbim_radio_state_query(RadioState* out, int alternative);
+int mbim_radio_state_set(int state, int alternative);
+
+// Logs DeviceId, FirmwareInfo and HardwareInfo (at most 31 characters each,
+// the low byte of each UTF-16 unit) and copies HardwareInfo into `buffer` of
+// `capacity` bytes, always terminated. A string that does not lie inside the
+// answer is skipped.
+int mbim_device_caps_query(char* buffer, size_t capacity);
+
+int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count);
+
+int mbim_ms_sar_config(uint32_t backoff_index);
+
+}  // namespace tessel
+
+#endif  // TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_

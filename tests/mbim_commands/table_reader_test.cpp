@@ -1,0 +1,159 @@
+// table_reader_test.cpp — the table file read a chunk at a time: the bytes
+// come out as the file holds them, and a file that is cut short or grows
+// while it is being read is refused, whether the change lies ahead of the
+// bytes already read in or behind them.
+#include "mbim_commands/table_reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> pattern(size_t n) {
+  std::vector<uint8_t> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7 + 3);
+  return v;
+}
+
+class TempFile {
+ public:
+  explicit TempFile(const std::vector<uint8_t>& bytes) {
+    char name[] = "/tmp/tessel-table-reader-XXXXXX";
+    const int fd = mkstemp(name);
+    path_ = name;
+    if (!bytes.empty()) {
+      EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    close(fd);
+  }
+  ~TempFile() { unlink(path_.c_str()); }
+  const char* path() const { return path_.c_str(); }
+  void truncate_to(off_t size) const { ASSERT_EQ(truncate(path_.c_str(), size), 0); }
+  void append(size_t n) const {
+    FILE* f = std::fopen(path_.c_str(), "ab");
+    ASSERT_NE(f, nullptr);
+    const std::vector<uint8_t> extra(n, 0x55);
+    EXPECT_EQ(std::fwrite(extra.data(), 1, n, f), n);
+    std::fclose(f);
+  }
+
+ private:
+  std::string path_;
+};
+
+// Takes the file from `from` (a multiple of 1024 already taken) to its size
+// in chunks of up to 1024 bytes, as the table write does.
+std::vector<uint8_t> take_chunks(tessel::TableReader& reader, int* result, size_t from = 0) {
+  std::vector<uint8_t> all;
+  uint8_t chunk[1024];
+  *result = 0;
+  for (size_t offset = from; offset < reader.size(); offset += sizeof chunk) {
+    const size_t n = reader.size() - offset < sizeof chunk ? reader.size() - offset : sizeof chunk;
+    if (reader.read_next(chunk, n) != 0) {
+      *result = -1;
+      return all;
+    }
+    all.insert(all.end(), chunk, chunk + n);
+  }
+  return all;
+}
+
+TEST(TableReader, GivesTheFileChunkByChunkAndEndsWhereItsSizeSays) {
+  for (size_t size : {size_t{1}, size_t{1024}, size_t{3000}, size_t{16384}, size_t{70000}}) {
+    const auto data = pattern(size);
+    TempFile file(data);
+    tessel::TableReader reader;
+    ASSERT_EQ(reader.open(file.path()), 0);
+    EXPECT_EQ(reader.size(), size);
+    int result = 0;
+    EXPECT_EQ(take_chunks(reader, &result), data) << size;
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(reader.check_end(), 0) << size;
+  }
+}
+
+TEST(TableReader, AnEmptyFileEndsAtOnce) {
+  TempFile file({});
+  tessel::TableReader reader;
+  ASSERT_EQ(reader.open(file.path()), 0);
+  EXPECT_EQ(reader.size(), 0u);
+  EXPECT_EQ(reader.check_end(), 0);
+}
+
+TEST(TableReader, AMissingFileDoesNotOpen) {
+  tessel::TableReader reader;
+  errno = 0;
+  EXPECT_EQ(reader.open("/nonexistent/sar.bin"), -1);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(reader.open(nullptr), -1);
+}
+
+TEST(TableReader, ADirectoryOpensButCannotBeRead) {
+  char name[] = "/tmp/tessel-table-dir-XXXXXX";
+  ASSERT_NE(mkdtemp(name), nullptr);
+  {
+    tessel::TableReader reader;
+    ASSERT_EQ(reader.open(name), 0);
+    uint8_t byte;
+    errno = 0;
+    EXPECT_EQ(reader.read_next(&byte, 1), -1);
+    EXPECT_EQ(errno, EISDIR);
+  }
+  rmdir(name);
+}
+
+TEST(TableReader, AFileCutShortAheadOfTheBytesReadInFailsWithEio) {
+  TempFile file(pattern(70000));
+  tessel::TableReader reader;
+  ASSERT_EQ(reader.open(file.path()), 0);
+  uint8_t chunk[1024];
+  ASSERT_EQ(reader.read_next(chunk, sizeof chunk), 0);
+  file.truncate_to(20000);
+  int result = 0;
+  errno = 0;
+  const auto taken = take_chunks(reader, &result, sizeof chunk);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(errno, EIO);
+  EXPECT_LT(sizeof chunk + taken.size(), size_t{20000});
+}
+
+TEST(TableReader, AFileCutShortBehindTheBytesReadInIsCaughtAtTheEnd) {
+  const auto data = pattern(3000);
+  TempFile file(data);
+  tessel::TableReader reader;
+  ASSERT_EQ(reader.open(file.path()), 0);
+  uint8_t chunk[1024];
+  ASSERT_EQ(reader.read_next(chunk, sizeof chunk), 0);  // the whole file is read in
+  file.truncate_to(2500);
+  ASSERT_EQ(reader.read_next(chunk, 1024), 0);
+  ASSERT_EQ(reader.read_next(chunk, 952), 0);
+  errno = 0;
+  EXPECT_EQ(reader.check_end(), -1);
+  EXPECT_EQ(errno, EIO);
+}
+
+TEST(TableReader, AFileThatGrowsIsCaughtAtTheEnd) {
+  for (size_t size : {size_t{3000}, size_t{70000}}) {
+    TempFile file(pattern(size));
+    tessel::TableReader reader;
+    ASSERT_EQ(reader.open(file.path()), 0);
+    uint8_t chunk[1024];
+    ASSERT_EQ(reader.read_next(chunk, sizeof chunk), 0);
+    file.append(10);
+    int result = 0;
+    take_chunks(reader, &result, sizeof chunk);
+    ASSERT_EQ(result, 0) << size;  // the bytes up to the size are all there
+    errno = 0;
+    EXPECT_EQ(reader.check_end(), -1) << size;
+    EXPECT_EQ(errno, EIO);
+  }
+}
+
+}  // namespace
