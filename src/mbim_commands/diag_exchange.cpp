@@ -1,0 +1,77 @@
+// diag_exchange.cpp — see diag_exchange.h.
+#include "mbim_commands/diag_exchange.h"
+
+#include <unistd.h>
+
+#include <array>
+
+#include "diag_log/diag_log.h"
+#include "mbim_commands/diag_transfer.h"
+#include "mbim_commands/sar_commands.h"
+#include "mbim_format/build_command.h"
+#include "mbim_format/diag_frame.h"
+#include "mbim_format/mbim_message.h"
+#include "mbim_format/protocol_log.h"
+#include "mbim_format/result_codes.h"
+#include "mbim_format/status.h"
+#include "mbim_format/uuid.h"
+#include "mbim_format/wire.h"
+
+TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
+
+namespace tessel {
+namespace {
+
+// The raw packet of the request being sent; framed straight into each request.
+std::array<uint8_t, kDiagPacketSize> diag_packet{};
+
+}  // namespace
+
+// Frames diag_packet[0, raw_length) into a fresh CID 25 request.
+namespace {
+
+MessagePtr framed_request(size_t raw_length) {
+  MessagePtr request =
+      build_command(kUuidQmbe, kCidDiagPacket, kCommandSet, nullptr, static_cast<uint32_t>(kMaxFrameSize));
+  if (request) {
+    const size_t n = diag_frame(diag_packet.data(), raw_length, info_buffer(request));
+    set_info_length(request.get(), static_cast<uint32_t>(n));
+  }
+  return request;
+}
+
+bool is_busy(const MessagePtr& response) {
+  if (!response) return false;
+  const uint8_t* m = response.get();
+  const uint32_t held = response_size(m);
+  uint32_t type = 0, status = 0;
+  return read_le32(m, held, kMessageTypeOffset, &type) && type == MBIM_COMMAND_DONE &&
+         read_le32(m, held, kCommandDoneStatusOffset, &status) && status == kStatusBusy;
+}
+
+}  // namespace
+
+uint8_t* diag_packet_buffer() { return diag_packet.data(); }
+
+int exchange_with_retries(size_t raw_length, int* busy, Answer* answer) {
+  for (;;) {
+    MessagePtr request = framed_request(raw_length);
+    MessagePtr response;
+    const int err = exchange(request.get(), kDefaultTimeoutSeconds, &response);
+    if (err == 0 && is_busy(response)) {
+      ++*busy;
+      LOG_MSG(LOG_NORMAL, "[tessel] mbim status busy,now delay 200mS resend");
+      request.reset();
+      response.reset();
+      usleep(kBusyDelayMicroseconds);
+      if (*busy > kMaxBusyRetries) {
+        LOG_MSG(LOG_ERROR, "[tessel] (busy 3 timers retry fail)");
+        return kErrTransfer;
+      }
+      continue;
+    }
+    return finish_command(err, std::move(response), answer);
+  }
+}
+
+}  // namespace tessel

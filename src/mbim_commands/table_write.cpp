@@ -1,0 +1,98 @@
+// table_write.cpp — a table file into the modem, one DIAG write packet per
+// chunk of at most 1024 bytes (mbim_SetSarValue, diag_transfer.h).
+#include "mbim_commands/diag_transfer.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "diag_log/diag_log.h"
+#include "mbim_commands/command.h"
+#include "mbim_commands/diag_exchange.h"
+#include "mbim_commands/table_reader.h"
+#include "mbim_format/diag_frame.h"
+#include "mbim_format/diag_packet.h"
+#include "mbim_format/protocol_log.h"
+#include "mbim_format/result_codes.h"
+#include "mbim_format/wire.h"
+
+TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
+
+namespace tessel {
+namespace {
+
+// A write reply checked in full: its FCS, then its signature.
+int verify_write_reply(const Answer& answer) {
+  if (diag_unframe(answer.info, answer.length, nullptr, 0, nullptr) != 0) return kErrBadReply;
+  const uint32_t n = answer.length;
+  if (n > sizeof kDiagWriteReplySignature &&
+      std::memcmp(answer.info, kDiagWriteReplySignature, sizeof kDiagWriteReplySignature) == 0)
+    return 0;
+  // Bytes the reply does not have print as 0; the records after the first
+  // appear only when the reply reaches their bytes.
+  auto byte = [&](uint32_t i) -> uint32_t { return i < n ? answer.info[i] : 0; };
+  LOG_NUM(LOG_NORMAL, "[tessel] Error ,msg_len:%d \ndata[0]:%x,data[1]:%x,data[2]:%x,data[3]:%x,data[4]:%x,",
+          answer.declared, byte(0), byte(1), byte(2), byte(3), byte(4));
+  if (n > 5)
+    LOG_NUM(LOG_NORMAL, "[tessel] data[5]:%x,data[6]:%x,data[7]:%x,data[8]:%x,data[9]:%x,", byte(5),
+            byte(6), byte(7), byte(8), byte(9));
+  if (n > 10)
+    LOG_NUM(LOG_NORMAL, "[tessel] data[10]:%x,data[11]:%x,data[12]:%x,data[13]:%x", byte(10), byte(11),
+            byte(12), byte(13));
+  return kErrBadReply;
+}
+
+}  // namespace
+
+int mbim_SetSarValue(const char* path, int item) {
+  // A table that cannot be read whole must fail the update: reporting
+  // success here would let it go on to apply a table never written.
+  auto cannot_read = [path]() {
+    LOG_TXT(LOG_ERROR, "[tessel] cannot read %s: %s", path != nullptr ? path : "(null)",
+            std::strerror(errno));
+    return kErrTransfer;
+  };
+  // Each chunk is taken from the file (table_reader.h) into the packet just
+  // before it is sent, so the table is never held whole. The first one is
+  // taken before anything is logged or sent: a file that cannot be read at
+  // all is refused before the transfer starts.
+  uint8_t* const packet = diag_packet_buffer();
+  TableReader file;
+  if (file.open(path) != 0) return cannot_read();
+  const size_t size = file.size();
+  auto chunk_length = [size](size_t offset) {
+    return size - offset < kDiagChunkSize ? size - offset : kDiagChunkSize;
+  };
+  if (size > 0 && file.read_next(packet + kDiagChunkOffset, chunk_length(0)) != 0) {
+    return cannot_read();
+  }
+
+  std::memcpy(packet, kDiagWriteHeader, kDiagHeaderSize);
+  put_le16(packet + kDiagReservedOffset, 0);
+  put_le16(packet + kDiagItemOffset, static_cast<uint16_t>(item));
+  LOG_NUM(LOG_NORMAL, "[tessel] (size=%zd)", size);
+
+  int busy = 0;
+  for (size_t offset = 0; offset < size; offset += kDiagChunkSize) {
+    const size_t n = chunk_length(offset);
+    if (offset > 0 && file.read_next(packet + kDiagChunkOffset, n) != 0) return cannot_read();
+    // A file that grew after it was opened is refused before its last chunk
+    // goes out, like one that shrank.
+    if (offset + n == size && file.check_end() != 0) return cannot_read();
+    put_le16(packet + kDiagChunkLengthOffset, static_cast<uint16_t>(n));
+    packet[kDiagChunkFlagOffset] = offset == 0 ? kDiagFirstChunk : kDiagLaterChunk;
+    put_le16(packet + kDiagChunkOffset + n,
+             diag_crc16(packet, kDiagChunkOffset + n));
+
+    Answer answer;
+    const int err = exchange_with_retries(kDiagChunkOffset + n + kDiagFcsSize, &busy, &answer);
+    if (err != 0) return err;
+    if (busy > 0) {
+      --busy;
+      const int check = verify_write_reply(answer);
+      if (check != 0) return check;
+    }
+  }
+  return 0;
+}
+
+}  // namespace tessel
