@@ -1,6 +1,6 @@
 // chunk_bench.cpp — building and framing one full 1024-byte write chunk: the
 // steps mbim_SetSarValue and its framed_request take for every chunk
-// (src/mbim_commands/diag_transfer.cpp), called in the same order on the same
+// (src/mbim_commands/table_write.cpp), called in the same order on the same
 // functions:
 //   chunk length, later-chunk flag, the chunk bytes and diag_crc16 into the
 //   raw packet; build_command with room for kMaxFrameSize; diag_frame into
