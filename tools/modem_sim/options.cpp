@@ -25,6 +25,7 @@ enum OptionId {
   kOptTableIn,
   kOptTableOut,
   kOptReadChunk,
+  kOptReadLie,
   kOptAtReply,
   kOptAtEmpty,
   kOptBusy,
@@ -38,6 +39,8 @@ enum OptionId {
   kOptInjectSameWrite,
   kOptBadSignature,
   kOptMd5Length,
+  kOptMd5AfterApply,
+  kOptMd5Frozen,
   kOptHostile,
   kOptHostileThenSilent,
   kOptSeed,
@@ -55,6 +58,7 @@ constexpr option kLongOptions[] = {
     {"table-in", required_argument, nullptr, kOptTableIn},
     {"table-out", required_argument, nullptr, kOptTableOut},
     {"read-chunk", required_argument, nullptr, kOptReadChunk},
+    {"read-lie", required_argument, nullptr, kOptReadLie},
     {"at-reply", required_argument, nullptr, kOptAtReply},
     {"at-empty", no_argument, nullptr, kOptAtEmpty},
     {"busy", required_argument, nullptr, kOptBusy},
@@ -68,6 +72,8 @@ constexpr option kLongOptions[] = {
     {"inject-same-write", no_argument, nullptr, kOptInjectSameWrite},
     {"bad-signature", no_argument, nullptr, kOptBadSignature},
     {"md5-length", required_argument, nullptr, kOptMd5Length},
+    {"md5-after-apply", no_argument, nullptr, kOptMd5AfterApply},
+    {"md5-frozen", no_argument, nullptr, kOptMd5Frozen},
     {"hostile", required_argument, nullptr, kOptHostile},
     {"hostile-then-silent", no_argument, nullptr, kOptHostileThenSilent},
     {"seed", required_argument, nullptr, kOptSeed},
@@ -86,10 +92,26 @@ constexpr InjectName kInjectNames[] = {
     {"len100000", InjectKind::kLength100000}, {"garbage", InjectKind::kGarbage},
 };
 
+struct ReadLieName {
+  const char* name;
+  ReadLie lie;
+};
+
+constexpr ReadLieName kReadLieNames[] = {
+    {"total-changes", ReadLie::kTotalChanges},
+    {"overlong", ReadLie::kOverlong},
+    {"empty", ReadLie::kEmpty},
+};
+
 // The longest --at-reply text: an answer must stay a sane MBIM message.
 constexpr size_t kMaxAtReply = 8192;
-// The largest DIAG read chunk; a reply carrying more exceeds what the tool reads at once.
-constexpr uint32_t kMaxReadChunk = 4096;
+// The largest DIAG read chunk. On a device node the tool reads 4096 bytes at
+// a time and does not join a message across reads, so a whole reply must fit
+// 4096 bytes even if every byte were escaped: the 48-byte MBIM header, the
+// 20-byte packet header, the chunk and the 2-byte FCS each doubled, and the
+// flag: 48 + 2 * (20 + 2000 + 2) + 1 = 4093 (--read-lie overlong sends one
+// byte more: 4095).
+constexpr uint32_t kMaxReadChunk = 2000;
 // The largest --md5-length.
 constexpr int32_t kMaxMd5Length = 4096;
 // The longest --hostile burst.
@@ -217,8 +239,20 @@ int parse_options(int argc, char** argv, Options* out) {
       case kOptReadChunk:
         if (!parse_u32(value, &out->read_chunk) || out->read_chunk == 0 ||
             out->read_chunk > kMaxReadChunk)
-          return bad_value("read-chunk", value, "1 to 4096");
+          return bad_value("read-chunk", value,
+                           "1 to 2000: a reply must fit one 4096-byte read even when every byte is escaped");
         break;
+      case kOptReadLie: {
+        bool known = false;
+        for (const ReadLieName& entry : kReadLieNames) {
+          if (std::strcmp(value, entry.name) == 0) {
+            out->read_lie = entry.lie;
+            known = true;
+          }
+        }
+        if (!known) return bad_value("read-lie", value, "total-changes, overlong or empty");
+        break;
+      }
       case kOptAtReply: {
         size_t bad_at = 0;
         if (unescape_text(value, &out->at_reply, &bad_at) != 0) {
@@ -275,6 +309,8 @@ int parse_options(int argc, char** argv, Options* out) {
             out->md5_length > kMaxMd5Length)
           return bad_value("md5-length", value, "0 to 4096");
         break;
+      case kOptMd5AfterApply: out->md5_after_apply = true; break;
+      case kOptMd5Frozen: out->md5_frozen = true; break;
       case kOptHostile:
         if (!parse_u32(value, &out->hostile_ms) || out->hostile_ms == 0 ||
             out->hostile_ms > kMaxHostileMs)

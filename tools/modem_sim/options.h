@@ -26,6 +26,15 @@ enum class InjectKind {
   kGarbage,     // 64 random bytes
 };
 
+// A DIAG read reply that lies (`--read-lie`); each one is told only after the
+// first reply of a read, which announces the table's true size.
+enum class ReadLie {
+  kNone,
+  kTotalChanges,  // BytesRemainingLen one more than the truth: the total grows
+  kOverlong,      // the last reply carries one byte more than remains
+  kEmpty,         // no data while bytes remain; BytesRemainingLen the truth
+};
+
 struct CidValue {
   uint32_t cid;
   uint32_t value;
@@ -42,6 +51,7 @@ struct Options {
   std::string table_in;        // --table-in
   std::string table_out;       // --table-out
   uint32_t read_chunk = 1000;  // --read-chunk: table bytes per DIAG read reply
+  ReadLie read_lie = ReadLie::kNone;  // --read-lie
 
   std::string at_reply = "\r\nOK\r\n";  // --at-reply, escapes already processed
   bool at_empty = false;                 // --at-empty
@@ -57,6 +67,8 @@ struct Options {
   bool inject_same_write = false;
   bool bad_signature = false;
   int32_t md5_length = -1;               // --md5-length, -1 = the 16-byte digest as it is
+  bool md5_after_apply = false;          // --md5-after-apply: CID 22 follows CID 23, not writes
+  bool md5_frozen = false;               // --md5-frozen: CID 22 repeats its first digest per item
   uint32_t hostile_ms = 0;               // --hostile MS, 0 = off (hostile.h)
   bool hostile_then_silent = false;      // --hostile-then-silent
   uint32_t seed = 1;                     // --seed: random garbage, --hostile bursts
@@ -68,8 +80,9 @@ constexpr int kOptionsHelpShown = 1;  // --help printed the usage; exit 0
 constexpr int kOptionsBad = -1;       // a diagnostic went to stderr; exit 2
 
 // Fills `*out` from the command line. Every value is checked whole: a number
-// with trailing characters, a CID knob without its colon, or an unknown
-// escape in --at-reply is refused with a diagnostic on stderr.
+// with trailing characters, a CID knob without its colon, an unknown
+// escape in --at-reply or an unknown --read-lie is refused with a
+// diagnostic on stderr.
 int parse_options(int argc, char** argv, Options* out);
 
 // Turns the C escapes \r \n \t \0 \\ and \xHH (two hex digits) of `text`

@@ -49,11 +49,16 @@ const std::vector<uint8_t>& table_of(const SimState& state, uint16_t key) {
   return found != state.tables.end() ? found->second : kEmpty;
 }
 
-std::string digest_text(const std::vector<uint8_t>& table) {
-  std::array<uint8_t, kMd5DigestSize> digest{};
+using Digest = std::array<uint8_t, kMd5DigestSize>;
+
+Digest digest_of(const std::vector<uint8_t>& table) {
+  Digest digest{};
   md5_digest(table.data(), table.size(), digest.data());
-  return hex_text(digest.data(), digest.size());
+  return digest;
 }
+
+std::string digest_text(const Digest& digest) { return hex_text(digest.data(), digest.size()); }
+std::string digest_text(const std::vector<uint8_t>& table) { return digest_text(digest_of(table)); }
 
 bool write_all(int fd, const uint8_t* bytes, size_t length) {
   size_t done = 0;
@@ -102,7 +107,10 @@ Answer diag_switch(SimState* state, const CommandRequest& rq) {
   return Answer{};
 }
 
-Answer table_digest(const SimState& state, const CommandRequest& rq) {
+// Some modems update the digest CID 22 reports only when the table is
+// applied, and some never update it: --md5-after-apply and --md5-frozen
+// play them, so a host that trusts the digest can be caught out.
+Answer table_digest(SimState* state, const CommandRequest& rq) {
   if (rq.command_type != kCommandSet) return not_supported();
   if (rq.info_length != kDigestRequestSize) {
     note("CID 22: expected a 4-byte item number, got %zu bytes", rq.info_length);
@@ -110,25 +118,40 @@ Answer table_digest(const SimState& state, const CommandRequest& rq) {
   }
   // Big-endian item number; tables are keyed by its low 16 bits.
   uint16_t key = static_cast<uint16_t>(rq.info[2] << 8 | rq.info[3]);
-  const std::vector<uint8_t>& table = table_of(state, key);
+  const std::vector<uint8_t>& table = table_of(*state, key);
+  Digest reported = digest_of(table);
+  const char* why = "";
+  if (state->options.md5_after_apply) {
+    auto applied = state->applied_md5.find(key);
+    reported = applied != state->applied_md5.end() ? applied->second : digest_of({});
+    why = " (as last applied, --md5-after-apply)";
+  }
+  if (state->options.md5_frozen) {
+    auto first = state->first_reported_md5.emplace(key, reported);
+    if (!first.second) {
+      reported = first.first->second;
+      why = " (the first one reported, --md5-frozen)";
+    }
+  }
   Answer answer;
-  answer.info.assign(kMd5DigestSize, 0);
-  md5_digest(table.data(), table.size(), answer.info.data());
-  if (state.options.md5_length >= 0) answer.info.resize(size_t(state.options.md5_length), 0);
-  note("CID 22: item %02x%02x%02x%02x (key %u), table of %zu bytes, md5 %s, answering %zu bytes",
+  answer.info.assign(reported.begin(), reported.end());
+  if (state->options.md5_length >= 0) answer.info.resize(size_t(state->options.md5_length), 0);
+  note("CID 22: item %02x%02x%02x%02x (key %u), table of %zu bytes, md5 %s, reporting %s%s, "
+       "answering %zu bytes",
        rq.info[0], rq.info[1], rq.info[2], rq.info[3], key, table.size(),
-       digest_text(table).c_str(), answer.info.size());
+       digest_text(table).c_str(), digest_text(reported).c_str(), why, answer.info.size());
   return answer;
 }
 
-Answer apply(const SimState& state, const CommandRequest& rq) {
+Answer apply(SimState* state, const CommandRequest& rq) {
   if (rq.command_type != kCommandSet) return not_supported();
   if (rq.info_length != kApplyRequestSize) {
     note("CID 23: expected the item's 2 low bytes, got %zu bytes", rq.info_length);
     return failure();
   }
   uint16_t key = static_cast<uint16_t>(rq.info[0] << 8 | rq.info[1]);
-  const std::vector<uint8_t>& table = table_of(state, key);
+  const std::vector<uint8_t>& table = table_of(*state, key);
+  state->applied_md5[key] = digest_of(table);
   note("CID 23: apply item key %u: table of %zu bytes, md5 %s", key, table.size(),
        digest_text(table).c_str());
   return Answer{};
@@ -153,16 +176,45 @@ Answer diag_write(SimState* state, const DiagRequest& d) {
   return answer;
 }
 
+// One reply of a table read: --read-chunk bytes from the offset asked for.
+// A --read-lie is told only by replies after the first (an offset above 0),
+// so the first reply always announces the table's size.
 Answer diag_read(const SimState& state, const DiagRequest& d) {
   const std::vector<uint8_t>& table = table_of(state, item_key(state.options.item));
-  size_t offset = std::min<size_t>(d.offset, table.size());
-  size_t count = std::min<size_t>(state.options.read_chunk, table.size() - offset);
-  // Both fields are 16 bits wide; a table past 64 KiB cannot be described whole.
-  size_t remaining = std::min<size_t>(table.size() - offset - count, 0xFFFF);
-  note("CID 25: read at offset %u of %zu bytes: %zu bytes, %zu remaining", d.offset,
-       table.size(), count, remaining);
+  const size_t offset = std::min<size_t>(d.offset, table.size());
+  const size_t rest = table.size() - offset;
+  const size_t count = std::min<size_t>(state.options.read_chunk, rest);
+  std::vector<uint8_t> data(table.begin() + offset, table.begin() + offset + count);
+  // Both fields are 16 bits wide: a table past 64 KiB is announced as more
+  // than 65535 bytes (the remainder capped at 65535), never as a wrapped size.
+  size_t remaining = std::min<size_t>(rest - count, 0xFFFF);
+  const char* lie = "";
+  if (d.offset > 0) {
+    switch (state.options.read_lie) {
+      case ReadLie::kNone: break;
+      case ReadLie::kTotalChanges:
+        remaining = remaining < 0xFFFF ? remaining + 1 : remaining - 1;
+        lie = " (--read-lie total-changes)";
+        break;
+      case ReadLie::kOverlong:
+        if (count == rest) {
+          data.push_back(0);
+          lie = " (--read-lie overlong: one byte more than remains)";
+        }
+        break;
+      case ReadLie::kEmpty:
+        if (rest > 0) {
+          data.clear();
+          remaining = std::min<size_t>(rest, 0xFFFF);
+          lie = " (--read-lie empty)";
+        }
+        break;
+    }
+  }
+  note("CID 25: read at offset %u of %zu bytes: %zu bytes, %zu remaining%s", d.offset,
+       table.size(), data.size(), remaining, lie);
   Answer answer;
-  answer.info = hdlc_frame(diag_read_reply(table.data() + offset, static_cast<uint16_t>(count),
+  answer.info = hdlc_frame(diag_read_reply(data.data(), static_cast<uint16_t>(data.size()),
                                            static_cast<uint16_t>(remaining)));
   return answer;
 }
@@ -188,8 +240,8 @@ Answer diag_packet(SimState* state, const CommandRequest& rq) {
 Answer answer_qmbe(SimState* state, const CommandRequest& request) {
   switch (request.cid) {
     case kCidDiagOverMbimConfig: return diag_switch(state, request);
-    case kCidTableDigest: return table_digest(*state, request);
-    case kCidApply: return apply(*state, request);
+    case kCidTableDigest: return table_digest(state, request);
+    case kCidApply: return apply(state, request);
     case kCidDiagPacket: return diag_packet(state, request);
     default:
       note("QMBE CID %u: NO_DEVICE_SUPPORT", request.cid);
@@ -223,6 +275,8 @@ int preload_table(SimState* state) {
   }
   note("item %d: preloaded %zu bytes from %s, md5 %s", state->options.item, table.size(),
        path.c_str(), digest_text(table).c_str());
+  // A preloaded table is one the modem already runs with: applied.
+  state->applied_md5[item_key(state->options.item)] = digest_of(table);
   state->tables[item_key(state->options.item)] = std::move(table);
   return 0;
 }

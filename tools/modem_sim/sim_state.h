@@ -6,6 +6,7 @@
 #ifndef TESSEL_TOOLS_MODEM_SIM_SIM_STATE_H_
 #define TESSEL_TOOLS_MODEM_SIM_SIM_STATE_H_
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -21,6 +22,13 @@ struct SimState {
   const Options& options;
   // Stored SAR tables by the item's low 16 bits; a missing item is an empty table.
   std::map<uint16_t, std::vector<uint8_t>> tables;
+  // MD5 of each item's table as it stood when it was last applied (CID 23),
+  // or preloaded; a missing item was never applied: the MD5 of nothing.
+  // What CID 22 reports under --md5-after-apply.
+  std::map<uint16_t, std::array<uint8_t, 16>> applied_md5;
+  // The first digest CID 22 reported for each item: what it keeps
+  // reporting under --md5-frozen.
+  std::map<uint16_t, std::array<uint8_t, 16>> first_reported_md5;
   bool diag_over_mbim_on = false;  // QMBE CID 21
   uint32_t sw_radio_state = 1;     // basic connect CID 3
 };
