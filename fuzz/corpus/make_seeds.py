@@ -278,8 +278,13 @@ def seeds():
         "bad_fcs": b"\x04" + ok(READ_HEAD + u16(2, 0, 0) + b"\x01\x02\x00\x00\x7e"),
         "short_reply": b"\x04" + ok(frame(READ_HEAD + u16(8, 0))),
         "failure_status": b"\x04" + done(2, b""),
-        "twelve_replies": b"\x05" + NEXT.join(ok(frame(read_reply(bytes([i]) * 4, 12 - i)))
+        "twelve_replies": b"\x05" + NEXT.join(ok(frame(read_reply(bytes([i]) * 4, 4 * (12 - i))))
                                               for i in range(1, 13)),
+        # the table's size changes in the second reply: 8 + 4, then 4 + 8
+        "total_changes": b"\x04" + ok(frame(read_reply(b"ABCDEFGH", 4))) + NEXT
+        + ok(frame(read_reply(b"IJKL", 8))),
+        # 1 + 65535: a table no 16-bit offset can reach
+        "over_65535": b"\x07" + ok(frame(read_reply(b"\x01", 0xFFFF))),
     }
     return {
         "fuzz_reader": reader,

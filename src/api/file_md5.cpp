@@ -13,14 +13,21 @@
 
 #include "api/service_api.h"
 #include "md5/md5.h"
+#include "mbim_format/result_codes.h"
 
 namespace tessel {
 
 int GetFileMd5(const char* path, uint8_t digest[16]) {
+  if (path == nullptr) return kApiFailure;
+  // Non-blocking and checked after the open: a FIFO in the file's place
+  // must neither hold the tool nor be hashed.
+  const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return kApiFailure;
   struct stat st;
-  if (path == nullptr || stat(path, &st) != 0) return -1;
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return kApiFailure;
+  }
   Md5Context ctx;
   md5_init(&ctx);
   std::array<uint8_t, 16384> buffer;
@@ -32,7 +39,7 @@ int GetFileMd5(const char* path, uint8_t digest[16]) {
     const ssize_t n = read(fd, buffer.data(), want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {  // a read error, or the file ended before its stated size
-      result = -1;
+      result = kApiFailure;
       break;
     }
     md5_update(&ctx, buffer.data(), static_cast<size_t>(n));

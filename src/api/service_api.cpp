@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "api/device_lock.h"
 #include "diag_log/diag_log.h"
 #include "mbim_commands/at_command.h"
 #include "mbim_commands/device_commands.h"
 #include "mbim_commands/diag_transfer.h"
 #include "mbim_commands/sar_commands.h"
+#include "mbim_commands/stop_request.h"
 #include "mbim_ctx/transport.h"
 #include "mbim_format/result_codes.h"
 
@@ -72,10 +74,17 @@ void UnInit() {
     ApiLock lock;
     ctx_deinit();
     proxy_configured = false;
+    device_lock_release();
   }
   Diag_LSM_DeInit();
   std::printf("UnInit\n");
 }
+
+int LockDevice(uint32_t wait_s) { return fold(device_lock_take(device_path.data(), wait_s)); }
+
+void RequestStop(int signal) { request_stop(signal); }
+
+int StopSignal() { return stop_requested(); }
 
 int GetIsMbimReady(int* ready) {
   int result;
@@ -120,16 +129,16 @@ int GetSarEnable(int* enable) {
   return fold(err);
 }
 
-int GetSarMd5(int item, uint8_t digest[16]) {
+int GetSarMd5(int item, uint8_t digest[16], bool* read) {
   ApiLock lock;
-  return fold(mbim_GetSarMd5(item, digest));
+  return fold(mbim_GetSarMd5(item, digest, read));
 }
 
-int SetSarValue(const char* path, int item) {
+int SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
   int err;
   {
     ApiLock lock;
-    err = mbim_SetSarValue(path, item);
+    err = mbim_SetSarValue(path, item, expected_md5);
   }
   LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, path, item);
   return fold(err);

@@ -25,8 +25,21 @@ constexpr size_t kMaxDevicePath = 31;
 // set up.
 int Init(const char* device);
 
-// Stops the reader, closes the channel and the log channel, prints "UnInit".
+// Stops the reader, closes the channel, releases the device lock, closes the
+// log channel, prints "UnInit".
 void UnInit();
+
+// Takes the lock of the device given to Init (device_lock.h), waiting up to
+// `wait_s` seconds for another tessel run to finish with it. Call it before
+// GetIsMbimReady; UnInit releases it. 0, or -1 when the wait ran out (or a
+// stop signal ended it).
+int LockDevice(uint32_t wait_s);
+
+// A stop signal noted by the front end's handler (stop_request.h), and
+// whether one was: the flows skip their remaining steps, the table write
+// stops between chunks. Safe to call from a signal handler.
+void RequestStop(int signal);
+int StopSignal();
 
 // Opens the channel to the device given to Init; sets `*ready` to 1 on
 // success only. Through the proxy's abstract socket it first names the
@@ -36,8 +49,12 @@ int GetIsMbimReady(int* ready);
 int SetSarEnable(int enable);
 int GetSarEnable(int* enable);
 int GetFileMd5(const char* path, uint8_t digest[16]);
-int GetSarMd5(int item, uint8_t digest[16]);
-int SetSarValue(const char* path, int item);
+// `*read` (when given) is true only when the answer carried the 16 bytes
+// and `digest` was written; any other answer still returns 0.
+int GetSarMd5(int item, uint8_t digest[16], bool* read = nullptr);
+// `expected_md5`, when given, is the file's digest taken before: the bytes
+// sent must hash to it (mbim_SetSarValue).
+int SetSarValue(const char* path, int item, const uint8_t* expected_md5 = nullptr);
 int GetSarValue(uint8_t* data, size_t capacity, uint16_t* length);
 int ApplySarValue(int item);
 int SendAtCommand(const char* command, const char** reply);

@@ -1,10 +1,12 @@
 // debug_tool.cpp — "--command debug_tool": one AT command, its reply printed.
 //
-//   debug_tool -d <mbim device> -a <at command> [--debug]
+//   debug_tool -d <mbim device> -a <at command> [--debug] [--strict] [--lock-wait <seconds>]
 //
 // The AT tunnel prints "Send > …" and "Recv < …"; UnInit prints "UnInit".
 // Exit status 0 whatever the exchange's outcome; 255 when -d or -a is
 // missing or the command is longer than 127 characters (nothing is sent).
+// With --strict the outcome's own status and one summary line (outcome.h):
+// 0 only when the modem answered and its final result is OK.
 #include <getopt.h>
 
 #include <array>
@@ -13,11 +15,13 @@
 #include <cstring>
 
 #include "api/service_api.h"
-#include "diag_log/diag_log.h"
+#include "main/arguments.h"
+#include "main/at_result.h"
+#include "main/outcome.h"
+#include "main/session.h"
+#include "main/stop_signals.h"
 #include "main/sub_commands.h"
 #include "main/usage.h"
-
-TESSEL_LOG_MODULE("src/main");
 
 namespace tessel {
 namespace {
@@ -26,6 +30,8 @@ constexpr char kShortOptions[] = "a:d:vh";
 constexpr option kLongOptions[] = {
     {"version", no_argument, nullptr, 'V'},
     {"debug", no_argument, nullptr, 'D'},
+    {"strict", no_argument, nullptr, 'S'},
+    {"lock-wait", required_argument, nullptr, 'L'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -40,6 +46,8 @@ int debug_tool_main(int argc, char** argv) {
   }
   const char* device = nullptr;
   bool have_command = false;
+  bool strict = false;
+  uint32_t lock_wait_s = kDefaultLockWaitSeconds;
   int c;
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (c) {
@@ -60,6 +68,16 @@ int debug_tool_main(int argc, char** argv) {
       case 'D':
         setenv("VERBOSE", "1", 1);
         break;
+      case 'S':
+        strict = true;
+        break;
+      case 'L':
+        if (!parse_whole_number(optarg, kMaxLockWaitSeconds, &lock_wait_s)) {
+          std::fprintf(stderr, "%s: --lock-wait wants whole seconds from 0 to %u, not '%s'\n", argv[0],
+                       kMaxLockWaitSeconds, optarg);
+          return kExitBadInput;
+        }
+        break;
       case 'V':
         print_version();
         return 0;
@@ -73,17 +91,26 @@ int debug_tool_main(int argc, char** argv) {
     return -1;
   }
 
-  int ready = 0;
-  int result = Init(device);
-  if (result != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] Init err=%d", result);
-  } else if ((result = GetIsMbimReady(&ready)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetIsMbimReady err=%d", result);
-  } else if (ready) {
-    SendAtCommand(at_command.data(), nullptr);
+  AtOutcome o;
+  SessionFailure opened;
+  if (!open_session(device, lock_wait_s, &opened)) {
+    o.step = opened.step;
+    o.status = opened.status;
+  } else if (StopSignal() != 0) {
+    o.step = "interrupted";
+  } else {
+    const char* reply = nullptr;
+    if (SendAtCommand(at_command.data(), &reply) != 0) {
+      o.step = "answer";
+      o.status = kExitNoAnswer;
+    } else {
+      classify_at_reply(reply, &o);
+    }
   }
   UnInit();
-  return 0;
+  if (strict) print_summary(o);
+  end_if_stopped();
+  return strict ? o.status : 0;
 }
 
 }  // namespace tessel

@@ -1,11 +1,17 @@
-// sar_tool.cpp — options and path checks of "--command sar_tool".
+// sar_tool.cpp — options and checks of "--command sar_tool".
 //
 //   sar_tool -d <mbim device> -f <sar table file> [--force] [-n <item>] [--debug]
+//            [--strict] [--check] [--lock-wait <seconds>]
+//   sar_tool -d <mbim device> --save <file> [-n <item>] [--debug] [--lock-wait <seconds>]
 //
-// Exit status: 0 once the checks pass, whatever the update's outcome (scripts
-// on the target rely on it); 255 without -d or with an unreadable table file;
-// 1 when the device cannot be read and written.
+// Exit status without --strict: 0 once the checks pass, whatever the
+// update's outcome (scripts on the target rely on it); 255 for bad input
+// (no -d, an unreadable, irregular or empty table file, a bad -n, options
+// that cannot go together); 1 when the device cannot be read and written.
+// With --strict (implied by --check and --save) the outcome's own status
+// and one summary line (outcome.h).
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +19,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "main/arguments.h"
+#include "main/outcome.h"
+#include "main/stop_signals.h"
 #include "main/sub_commands.h"
 #include "main/usage.h"
 
@@ -24,32 +33,61 @@ constexpr option kLongOptions[] = {
     {"force", no_argument, nullptr, 'F'},
     {"version", no_argument, nullptr, 'V'},
     {"debug", no_argument, nullptr, 'D'},
+    {"strict", no_argument, nullptr, 'S'},
+    {"check", no_argument, nullptr, 'C'},
+    {"save", required_argument, nullptr, 'W'},
+    {"lock-wait", required_argument, nullptr, 'L'},
     {nullptr, 0, nullptr, 0},
 };
+
+int refuse_together(const char* a, const char* b) {
+  std::fprintf(stderr, "sar_tool: %s cannot be used with %s\n", a, b);
+  return kExitBadInput;
+}
 
 }  // namespace
 
 int sar_tool_main(int argc, char** argv) {
-  const char* device = nullptr;
-  const char* table = nullptr;
-  int32_t item = kDefaultItem;
-  int force = 0;
+  SarJob job;
   int c;
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (c) {
       case 'd':
-        device = optarg;  // argv outlives the run; Init copies what it keeps
+        job.device = optarg;  // argv outlives the run; Init copies what it keeps
         break;
       case 'f':
-        table = optarg;
+        job.table = optarg;
         break;
-      case 'n':
-        // Unchecked, as operators have always used it: text that is not a
-        // number gives 0, trailing characters are ignored.
-        item = static_cast<int32_t>(std::strtol(optarg, nullptr, 10));
+      case 'n': {
+        // The item travels in 16 bits in the write and the apply: anything
+        // else would query one table and write another.
+        uint32_t item = 0;
+        if (!parse_whole_number(optarg, kMaxItem, &item)) {
+          std::fprintf(stderr, "sar_tool: -n wants a whole number from 0 to %u, not '%s'\n", kMaxItem,
+                       optarg);
+          return kExitBadInput;
+        }
+        job.item = static_cast<int32_t>(item);
+        break;
+      }
+      case 'L':
+        if (!parse_whole_number(optarg, kMaxLockWaitSeconds, &job.lock_wait_s)) {
+          std::fprintf(stderr, "sar_tool: --lock-wait wants whole seconds from 0 to %u, not '%s'\n",
+                       kMaxLockWaitSeconds, optarg);
+          return kExitBadInput;
+        }
         break;
       case 'F':
-        force = 1;
+        job.force = 1;
+        break;
+      case 'S':
+        job.strict = true;
+        break;
+      case 'C':
+        job.check = true;
+        break;
+      case 'W':
+        job.save = optarg;
         break;
       case 'D':
         setenv("VERBOSE", "1", 1);
@@ -62,27 +100,30 @@ int sar_tool_main(int argc, char** argv) {
         return 0;
     }
   }
-  if (device == nullptr) {
+  if (job.device == nullptr) {
     print_sar_tool_usage();
-    return -1;
+    return kExitBadInput;
   }
-  // Without -f the check fails too, and the report has no prefix.
-  if (table == nullptr) {
-    errno = ENOENT;
-    std::perror(nullptr);
-    return -1;
+  if (job.save != nullptr) {
+    if (job.table != nullptr) return refuse_together("--save", "-f");
+    if (job.force != 0) return refuse_together("--save", "--force");
+    if (job.check) return refuse_together("--save", "--check");
+  } else {
+    if (job.check && job.force != 0) return refuse_together("--check", "--force");
+    if (check_table_file("sar_tool", job.table) != 0) return kExitBadInput;
+    struct stat st;
+    if (stat(job.table, &st) == 0) job.table_size = st.st_size;
   }
-  if (access(table, R_OK) != 0) {
-    std::perror(table);
-    return -1;
-  }
-  if (access(device, R_OK | W_OK) != 0) {
+  if (access(job.device, R_OK | W_OK) != 0) {
     const int e = errno;
-    std::printf("fial to access %s, errno: %d (%s)\n", device, e, std::strerror(e));
-    return 1;
+    std::printf("fial to access %s, errno: %d (%s)\n", job.device, e, std::strerror(e));
+    return kExitNoAccess;
   }
-  sar_update(device, table, item, force);
-  return 0;
+  job.strict = job.strict || job.check || job.save != nullptr;
+  const SarOutcome o = job.save != nullptr ? sar_save(job) : sar_update(job);
+  if (job.strict) print_summary(o);
+  end_if_stopped();
+  return job.strict ? o.status : 0;
 }
 
 }  // namespace tessel

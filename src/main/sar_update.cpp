@@ -2,15 +2,21 @@
 //
 // Only when the digest the modem reports differs from the file's, or the
 // update is forced, is the modem's state touched: DIAG-over-MBIM on, the
-// table written, DIAG-over-MBIM off, the digest read back (logged, not
-// compared), the table applied. Any failing step ends the update with its
-// record; every path ends with UnInit.
+// table written, DIAG-over-MBIM off, the digest read back (logged), the
+// table applied. Any failing step ends the update with its record; a failed
+// write still switches DIAG-over-MBIM off, so the modem is not left in its
+// transfer mode. Every path ends with UnInit.
+//
+// With --strict the outcome is verified: the modem must report the file's
+// digest, in the read-back or, since some modems change it only when the
+// table is applied, in one more query after the apply. --check stops after
+// the comparison and sends nothing that changes the modem.
 #include <array>
-#include <cstdio>
-#include <cstring>
 
 #include "api/service_api.h"
 #include "diag_log/diag_log.h"
+#include "main/outcome.h"
+#include "main/session.h"
 #include "main/sub_commands.h"
 
 TESSEL_LOG_MODULE("src/main");
@@ -18,80 +24,164 @@ TESSEL_LOG_MODULE("src/main");
 namespace tessel {
 namespace {
 
-using Digest = std::array<uint8_t, 16>;
+class Update {
+ public:
+  Update(const SarJob& job, SarOutcome* o) : job_(job), o_(*o) { o_.item = job.item; }
 
-// The digest as 32 lower-case hexadecimal digits, in its stored order.
-const char* digest_text(const Digest& d, std::array<char, 33>* text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (size_t i = 0; i < d.size(); ++i) {
-    (*text)[2 * i] = kHex[d[i] >> 4];
-    (*text)[2 * i + 1] = kHex[d[i] & 0x0F];
+  void run() {
+    SessionFailure opened;
+    if (!open_session(job_.device, job_.lock_wait_s, &opened)) {
+      o_.fail(opened.step, opened.status);
+      return;
+    }
+    if (stopped() || !compare() || stopped()) return;
+    if (job_.check) {
+      conclude_check();
+      return;
+    }
+    if (o_.have_modem_md5 && stored_ == file_ && job_.force == 0) {
+      LOG_MSG(LOG_ERROR, "[tessel] no need to update\n");
+      o_.result = "up-to-date";
+      return;
+    }
+    write_and_apply();
   }
-  (*text)[32] = '\0';
-  return text->data();
-}
 
-int update(const char* device, const char* table, int32_t item, int force) {
-  int ready = 0;
-  Digest stored{};
-  Digest file{};
-  std::array<char, 33> text;
-  int r;
+ private:
+  // The modem's digest and the file's, logged as "---" and "+++".
+  bool compare() {
+    bool read = false;
+    int r;
+    if ((r = GetSarMd5(job_.item, stored_.data(), &read)) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", r);
+      o_.fail("query", kExitNoDigest);
+      return false;
+    }
+    LOG_TXT(LOG_NORMAL, "[tessel] --- md5: %s", digest_text(stored_, &text_));
+    note_modem_digest(read);
+    if ((r = GetFileMd5(job_.table, file_.data())) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] GetFileMd5 err=%d", r);
+      o_.fail("file", kExitBadInput);
+      return false;
+    }
+    LOG_TXT(LOG_NORMAL, "[tessel] +++ md5: %s", digest_text(file_, &text_));
+    o_.have_file_md5 = true;
+    o_.file_md5 = file_;
+    o_.size = job_.table_size;
+    return true;
+  }
 
-  if ((r = Init(device)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] Init err=%d", r);
-    return r;
+  void conclude_check() {
+    if (!o_.have_modem_md5) {
+      LOG_MSG(LOG_ERROR, "[tessel] the modem's answer carried no 16-byte digest");
+      o_.fail("query", kExitNoDigest);
+    } else if (stored_ == file_) {
+      o_.result = "up-to-date";
+    } else {
+      o_.result = "differs";
+      o_.status = kExitDiffers;
+    }
   }
-  if ((r = GetIsMbimReady(&ready)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetIsMbimReady err=%d", r);
-    return r;
+
+  void write_and_apply() {
+    int r;
+    if ((r = SetSarEnable(1)) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
+      o_.fail("enable", kExitWriteFailed);
+      return;
+    }
+    diag_on_ = true;
+    if (stopped()) return;
+    if ((r = SetSarValue(job_.table, job_.item, file_.data())) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] SetSarValue err=%d", r);
+      if (!stopped()) o_.fail("write", kExitWriteFailed);
+      switch_off();
+      return;
+    }
+    if ((r = SetSarEnable(0)) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
+      o_.fail("disable", kExitWriteFailed);
+      return;
+    }
+    diag_on_ = false;
+    if (stopped()) return;
+    bool read = false;
+    if ((r = GetSarMd5(job_.item, stored_.data(), &read)) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 after update err=%d", r);
+      o_.fail("readback", kExitNoDigest);
+      return;
+    }
+    if (read) {
+      LOG_TXT(LOG_NORMAL, "[tessel] md5: %s\n", digest_text(stored_, &text_));
+    } else {
+      // Printing the earlier digest again would pass it off as read back.
+      LOG_MSG(LOG_ERROR, "[tessel] GetSarMd5 after update: the answer carried no 16-byte digest");
+    }
+    note_modem_digest(read);
+    if (stopped()) return;
+    if ((r = ApplySarValue(job_.item)) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] ApplySarValue err=%d", r);
+      o_.fail("apply", kExitApplyFailed);
+      return;
+    }
+    o_.result = "updated";
+    if (job_.strict && !verified()) o_.fail("verify", kExitNotVerified);
   }
-  if (!ready) return 0;
-  if ((r = GetSarMd5(item, stored.data())) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", r);
-    return r;
+
+  // True when the modem reports the file's digest, asking once more after
+  // the apply when the read-back still showed another one.
+  bool verified() {
+    if (o_.have_modem_md5 && stored_ == file_) return true;
+    bool read = false;
+    if (GetSarMd5(job_.item, stored_.data(), &read) == 0 && read) {
+      LOG_TXT(LOG_NORMAL, "[tessel] md5 after apply: %s", digest_text(stored_, &text_));
+      note_modem_digest(read);
+      if (stored_ == file_) return true;
+    }
+    LOG_MSG(LOG_ERROR, "[tessel] the modem does not report the file's digest after the update");
+    return false;
   }
-  LOG_TXT(LOG_NORMAL, "[tessel] --- md5: %s", digest_text(stored, &text));
-  if ((r = GetFileMd5(table, file.data())) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetFileMd5 err=%d", r);
-    return r;
+
+  void note_modem_digest(bool read) {
+    o_.have_modem_md5 = read;
+    if (read) o_.modem_md5 = stored_;
   }
-  LOG_TXT(LOG_NORMAL, "[tessel] +++ md5: %s", digest_text(file, &text));
-  if (stored == file && force == 0) {
-    LOG_MSG(LOG_ERROR, "[tessel] no need to update\n");
-    return 0;
+
+  // Once a stop signal was noted: the remaining steps are skipped, apart
+  // from switching DIAG-over-MBIM off when it was switched on.
+  bool stopped() {
+    const int s = StopSignal();
+    if (s == 0) return false;
+    if (o_.step == nullptr || o_.status == kExitOk) {
+      LOG_NUM(LOG_ERROR, "[tessel] stopped by signal %d; skipping the remaining steps", s);
+      o_.fail("interrupted", kExitWriteFailed);
+    }
+    switch_off();
+    return true;
   }
-  if ((r = SetSarEnable(1)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
-    return r;
+
+  void switch_off() {
+    if (!diag_on_) return;
+    diag_on_ = false;
+    const int r = SetSarEnable(0);
+    if (r != 0) LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
   }
-  if ((r = SetSarValue(table, item)) != 0) {
-    // DIAG-over-MBIM stays on: the modem is left as the failed write found it.
-    LOG_NUM(LOG_ERROR, "[tessel] SetSarValue err=%d", r);
-    return r;
-  }
-  if ((r = SetSarEnable(0)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
-    return r;
-  }
-  if ((r = GetSarMd5(item, stored.data())) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 after update err=%d", r);
-    return r;
-  }
-  LOG_TXT(LOG_NORMAL, "[tessel] md5: %s\n", digest_text(stored, &text));
-  if ((r = ApplySarValue(item)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] ApplySarValue err=%d", r);
-    return r;
-  }
-  return 0;
-}
+
+  const SarJob& job_;
+  SarOutcome& o_;
+  Digest stored_{};
+  Digest file_{};
+  std::array<char, 33> text_{};
+  bool diag_on_ = false;
+};
 
 }  // namespace
 
-int sar_update(const char* device, const char* table, int32_t item, int force) {
-  const int result = update(device, table, item, force);
+SarOutcome sar_update(const SarJob& job) {
+  SarOutcome o;
+  Update(job, &o).run();
   UnInit();
-  return result;
+  return o;
 }
 
 }  // namespace tessel

@@ -1,13 +1,18 @@
-// sub_commands.h — the two sub-commands behind "--command".
+// sub_commands.h — the two sub-commands behind "--command", and the three
+// jobs of sar_tool.
 //
-// Each receives the process's arguments without the first two (the program
-// name and "--command"), so element 0 is the sub-command's own name, which
-// the option parser's diagnostics then show. The result becomes the exit
-// status, taken modulo 256 (-1 gives 255).
+// Each sub-command receives the process's arguments without the first two
+// (the program name and "--command"), so element 0 is the sub-command's own
+// name, which the option parser's diagnostics then show. The result becomes
+// the exit status, taken modulo 256 (-1 gives 255).
 #ifndef TESSEL_MAIN_SUB_COMMANDS_H_
 #define TESSEL_MAIN_SUB_COMMANDS_H_
 
+#include <cstddef>
 #include <cstdint>
+
+#include "main/arguments.h"
+#include "main/outcome.h"
 
 namespace tessel {
 
@@ -17,9 +22,26 @@ constexpr size_t kAtCommandSize = 128;  // 127 characters and the terminator
 int sar_tool_main(int argc, char** argv);
 int debug_tool_main(int argc, char** argv);
 
-// The SAR table update: compare digests, write, read back, apply. 0, or the
-// result of the step that failed.
-int sar_update(const char* device, const char* table, int32_t item, int force);
+// One sar_tool run, its options checked.
+struct SarJob {
+  const char* device = nullptr;
+  const char* table = nullptr;  // -f
+  int64_t table_size = -1;      // taken by the front end's checks
+  const char* save = nullptr;   // --save FILE
+  int32_t item = kDefaultItem;
+  int force = 0;
+  bool strict = false;          // --strict; --check and --save imply it
+  bool check = false;
+  uint32_t lock_wait_s = kDefaultLockWaitSeconds;
+};
+
+// The SAR table update: compare digests, write, read back, apply (and with
+// --strict verify). With job.check, the comparison alone. Ends with UnInit.
+SarOutcome sar_update(const SarJob& job);
+
+// --save: the table the modem holds, read out into job.save when it matches
+// the modem's digest. Ends with UnInit.
+SarOutcome sar_save(const SarJob& job);
 
 }  // namespace tessel
 

@@ -25,18 +25,34 @@ constexpr int kMaxBusyRetries = 3;
 constexpr unsigned kBusyDelayMicroseconds = 200000;
 
 // Writes the file at `path` into the modem as the table `item`, reading it
-// a piece at a time (table_reader.h). Returns 0 (also for an empty file,
-// which sends nothing); -1 when the file cannot be read whole, changes size
-// while it is sent (the chunks already sent stay sent), or the BUSY answers
-// outrun the retries; -2 when a checked reply is not a good write reply;
-// else the transport's result or MBIM Status.
-int mbim_SetSarValue(const char* path, int item);
+// a piece at a time (table_reader.h). When `expected_md5` is given, the
+// bytes read for sending are hashed as they go, and the last chunk is sent
+// only when they hash to it: a file rewritten in place during the transfer
+// must not be stored as a mix of old and new, nor applied.
+// Returns 0 (also for an empty file, which sends nothing); -1 when the file
+// cannot be read whole, changes size while it is sent (the chunks already
+// sent stay sent), or the BUSY answers outrun the retries; -2 when a
+// checked reply is not a good write reply; kErrTableChanged when the bytes
+// do not hash to `expected_md5`; kErrStopped when a stop signal arrived
+// (checked between chunks); else the transport's result or MBIM Status.
+int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5 = nullptr);
 
-// Reads the table the modem holds into `data` (`capacity` bytes) and its
-// total length into `*total_length`, from the first reply. Returns 0; -1 for
-// a reply with a bad FCS (or too short for what it claims) or too many BUSY
-// answers; -2 when a reply claims more than 4096 bytes; -3 on the twelfth
-// data reply; kErrReadOverflow; else the transport's result or MBIM Status.
+// Reads the table the modem holds into `data` (`capacity` bytes; null means
+// none) in as many replies as the modem sends. The first reply's
+// BytesReadLen + BytesRemainingLen is the table's size: it goes to
+// `*total_length` (when given) as soon as that reply is in, if it is at most
+// 65535; a larger size, or one above `capacity`, is refused before anything
+// is copied. Every later reply must bring at least one byte, no more than
+// are left, and announce the same size (its BytesReadLen + BytesRemainingLen
+// is what is left); the read ends with the reply whose BytesRemainingLen is
+// 0, however many came before it, with exactly the announced size copied.
+// The read packet is resent after BUSY with the offset unchanged.
+// Returns 0; -1 (kErrTransfer) for a reply with a bad FCS or too short for
+// what it claims, or too many BUSY answers; -2 (kErrBadReply) for a reply
+// that claims more than 4096 bytes, brings no byte or more than are left, or
+// announces another size; -4 (kErrReadOverflow) for a table larger than
+// 65535 bytes or than `capacity`; else the transport's result or MBIM Status.
+// On failure `data` may hold the bytes of the replies before.
 int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length);
 
 }  // namespace tessel

@@ -33,7 +33,8 @@ int mbim_GetSarEnable(int* enable) {
   return 0;
 }
 
-int mbim_GetSarMd5(int item, uint8_t digest[16]) {
+int mbim_GetSarMd5(int item, uint8_t digest[16], bool* read) {
+  if (read != nullptr) *read = false;
   const uint32_t v = static_cast<uint32_t>(item);
   const uint8_t payload[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
                               static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
@@ -41,7 +42,10 @@ int mbim_GetSarMd5(int item, uint8_t digest[16]) {
   const int err = run_command({kUuidQmbe, kCidSarMd5, kCommandSet, payload, 4}, &answer);
   if (err != 0) return err;
   // Both what the modem declared and what arrived must be the 16 bytes.
-  if (answer.declared == 16 && answer.length == 16) std::memcpy(digest, answer.info, 16);
+  if (answer.declared == 16 && answer.length == 16) {
+    std::memcpy(digest, answer.info, 16);
+    if (read != nullptr) *read = true;
+  }
   return 0;
 }
 

@@ -30,8 +30,9 @@ int mbim_GetSarEnable(int* enable);
 
 // Writes the digest of the table the modem holds for `item` into `digest`,
 // only from an answer of exactly 16 bytes; any other answer leaves it as it
-// was and still returns 0.
-int mbim_GetSarMd5(int item, uint8_t digest[16]);
+// was and still returns 0. `*read` (when given) tells the two apart: true
+// only when the digest was written.
+int mbim_GetSarMd5(int item, uint8_t digest[16], bool* read = nullptr);
 
 // Applies the table. The modem may reset while applying and never answer, so
 // a wait that passes its 3-second deadline counts as success.

@@ -1,5 +1,12 @@
 // table_read.cpp — the table the modem holds, read back in as many DIAG read
 // packets as the modem needs (mbim_GetSarValue, diag_transfer.h).
+//
+// The first reply announces the table's size (BytesReadLen plus
+// BytesRemainingLen); every later reply must go on from there: it brings at
+// least one byte, no more than are still to come, and announces the same
+// size. The read is bounded by that progress, not by a count of replies, and
+// the whole table is checked against the caller's buffer before the first
+// byte is copied.
 #include "mbim_commands/diag_transfer.h"
 
 #include <array>
@@ -8,6 +15,7 @@
 #include "diag_log/diag_log.h"
 #include "mbim_commands/command.h"
 #include "mbim_commands/diag_exchange.h"
+#include "mbim_commands/stop_request.h"
 #include "mbim_format/diag_frame.h"
 #include "mbim_format/diag_packet.h"
 #include "mbim_format/protocol_log.h"
@@ -21,28 +29,73 @@ namespace {
 
 constexpr uint16_t kMaxReadReply = 4096;
 constexpr size_t kDecodeBufferSize = 5120;
-constexpr int kReadReplyBudget = 11;
+// The running offset travels in 16 bits, so no larger table can be read.
+constexpr uint32_t kMaxReadTable = 0xFFFF;
+
+// The size a first reply announces: refused when the read could not reach
+// its end (the offset would wrap) or the caller could not hold it.
+int check_total(uint32_t total, size_t capacity) {
+  if (total > kMaxReadTable) {
+    LOG_NUM(LOG_ERROR, "[tessel] ERROR:table too long,total:%u,limit:%u", total, kMaxReadTable);
+    return kErrReadOverflow;
+  }
+  if (total > capacity) {
+    LOG_NUM(LOG_ERROR, "[tessel] ERROR:buffer too small,total:%u,capacity:%u", total,
+            static_cast<uint32_t>(capacity));
+    return kErrReadOverflow;
+  }
+  return 0;
+}
+
+// A reply after `offset` of `total` bytes: it must carry part of what is
+// left, and what it says is left must be the rest. Replies that break this
+// would leave a hole, overlap or a tail beyond the table in the caller's
+// buffer, or never end.
+int check_progress(uint32_t offset, uint32_t total, uint16_t read_len, uint16_t remaining) {
+  const uint32_t left = total - offset;
+  if (read_len > left) {
+    LOG_NUM(LOG_ERROR, "[tessel] ERROR:reply longer than the rest,offset:%u,BytesReadLen:%u,total:%u",
+            offset, read_len, total);
+    return kErrBadReply;
+  }
+  if (read_len == 0 && left > 0) {
+    LOG_NUM(LOG_ERROR, "[tessel] ERROR:empty reply,offset:%u,total:%u", offset, total);
+    return kErrBadReply;
+  }
+  if (uint32_t{read_len} + remaining != left) {
+    LOG_NUM(LOG_ERROR,
+            "[tessel] ERROR:total changed,total:%u,offset:%u,BytesReadLen:%u,BytesRemainingLen:%u",
+            total, offset, read_len, remaining);
+    return kErrBadReply;
+  }
+  return 0;
+}
 
 }  // namespace
 
 int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
+  if (data == nullptr) capacity = 0;
   std::array<uint8_t, kDecodeBufferSize> decoded{};
   uint8_t* const packet = diag_packet_buffer();
   std::memset(packet, 0, kDiagPacketSize);
   std::memcpy(packet, kDiagReadHeader, kDiagHeaderSize);
   put_le16(packet + kDiagReadTagOffset, kDiagReadTag);
 
+  // Both stay within kMaxReadTable once the first reply is in, so the offset
+  // always fits its 16-bit field.
   uint32_t offset = 0;
-  uint16_t previous = 0;
-  int budget = -1;  // set by the first data reply
+  uint32_t total = 0;
+  bool first = true;
   int busy = 0;
   for (;;) {
-    if (offset + previous > 0xFFFF) {
-      LOG_NUM(LOG_ERROR, "[tessel] ERROR:offset overflow,offset:%u,BytesReadLen:%u", offset, previous);
-      return kErrReadOverflow;
+    if (!first) {
+      if (const int stop = stop_requested()) {
+        LOG_NUM(LOG_ERROR, "[tessel] table read stopped by signal %d after %u of %u bytes", stop, offset,
+                total);
+        return kErrStopped;
+      }
     }
-    offset += previous;
-    previous = 0;  // a resend after BUSY must not add it again
+    // A resend after BUSY (inside the exchange) repeats this very packet.
     put_le16(packet + kDiagReadOffsetOffset, static_cast<uint16_t>(offset));
     put_le16(packet + kDiagReadFcsOffset, diag_crc16(packet, kDiagReadFcsOffset));
 
@@ -52,7 +105,9 @@ int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
     if (busy > 0) --busy;
 
     size_t count = 0;
-    if (diag_unframe(answer.info, answer.length, decoded.data(), decoded.size(), &count) != 0) return kErrTransfer;
+    if (diag_unframe(answer.info, answer.length, decoded.data(), decoded.size(), &count) != 0) {
+      return kErrTransfer;
+    }
     // A reply too short for its own counts would show the previous reply's.
     if (count < kDiagReplyDataOffset) {
       LOG_NUM(LOG_ERROR, "[tessel] ERROR:short msg,received:%zd", count);
@@ -60,33 +115,35 @@ int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
     }
     const uint16_t read_len = get_le16(decoded.data() + kDiagBytesReadOffset);
     const uint16_t remaining = get_le16(decoded.data() + kDiagBytesRemainingOffset);
-    if (budget < 0 && total_length != nullptr) *total_length = static_cast<uint16_t>(read_len + remaining);
+    if (first) {
+      total = uint32_t{read_len} + remaining;  // no 16-bit wrap: 65535 + 1 is refused, not 0
+      if (total <= kMaxReadTable && total_length != nullptr) {
+        *total_length = static_cast<uint16_t>(total);
+      }
+    }
     LOG_NUM(LOG_NORMAL, "[tessel] BytesReadLen:%zd,BytesRemainingLen:%zd", read_len, remaining);
     if (read_len > kMaxReadReply) {
       LOG_NUM(LOG_NORMAL, "[tessel] ERROR:too long msg,BytesReadLen:%zd,BytesRemainingLen:%zd", read_len,
               remaining);
       return kErrBadReply;
     }
+    if (first) {
+      const int refused = check_total(total, capacity);
+      if (refused != 0) return refused;
+      first = false;
+    }
+    const int broken = check_progress(offset, total, read_len, remaining);
+    if (broken != 0) return broken;
     // A reply must carry the bytes it counts; anything else would copy the
     // previous reply's leftovers as table data.
     if (count < kDiagReplyDataOffset + read_len) {
       LOG_NUM(LOG_ERROR, "[tessel] ERROR:short msg,BytesReadLen:%zd,received:%zd", read_len, count);
       return kErrTransfer;
     }
-    if (offset + read_len > capacity) {
-      LOG_NUM(LOG_ERROR, "[tessel] ERROR:buffer too small,offset:%u,BytesReadLen:%u", offset, read_len);
-      return kErrReadOverflow;
-    }
+    // offset + read_len <= total <= capacity: checked above.
     if (read_len > 0) std::memcpy(data + offset, decoded.data() + kDiagReplyDataOffset, read_len);
-    if (budget < 0) {
-      budget = kReadReplyBudget;
-    } else if (--budget == 0) {
-      LOG_NUM(LOG_NORMAL, "[tessel] ERROR:Max Loop,BytesReadLen:%zd,BytesRemainingLen:%zd", read_len,
-              remaining);
-      return kErrTooManyReplies;
-    }
-    if (remaining == 0) return 0;
-    previous = read_len;
+    offset += read_len;
+    if (remaining == 0) return 0;  // offset == total: check_progress saw to it
   }
 }
 

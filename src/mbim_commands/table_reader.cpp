@@ -16,10 +16,16 @@ TableReader::~TableReader() {
 
 int TableReader::open(const char* path) {
   if (path == nullptr) return -1;
-  fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so a FIFO put in the file's place cannot hold the open
+  // (and the channel) for ever; it is then refused as not a regular file.
+  fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) return -1;
   struct stat st;
   if (fstat(fd_, &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return -1;
+  }
   if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > SIZE_MAX / 2) {
     errno = EFBIG;
     return -1;

@@ -27,8 +27,8 @@ class TableReader {
   TableReader& operator=(const TableReader&) = delete;
 
   // Opens `path` read-only and takes its size. 0, or -1 with errno set when
-  // it cannot be opened or stat'ed or is too large (EFBIG); -1 with errno
-  // untouched for a null path.
+  // it cannot be opened or stat'ed, is not a regular file (EINVAL) or is
+  // too large (EFBIG); -1 with errno untouched for a null path.
   int open(const char* path);
 
   // The size found by open().

@@ -8,12 +8,14 @@
 #include "diag_log/diag_log.h"
 #include "mbim_commands/command.h"
 #include "mbim_commands/diag_exchange.h"
+#include "mbim_commands/stop_request.h"
 #include "mbim_commands/table_reader.h"
 #include "mbim_format/diag_frame.h"
 #include "mbim_format/diag_packet.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
 #include "mbim_format/wire.h"
+#include "md5/md5.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 
@@ -43,7 +45,7 @@ int verify_write_reply(const Answer& answer) {
 
 }  // namespace
 
-int mbim_SetSarValue(const char* path, int item) {
+int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
   // A table that cannot be read whole must fail the update: reporting
   // success here would let it go on to apply a table never written.
   auto cannot_read = [path]() {
@@ -71,13 +73,32 @@ int mbim_SetSarValue(const char* path, int item) {
   put_le16(packet + kDiagItemOffset, static_cast<uint16_t>(item));
   LOG_NUM(LOG_NORMAL, "[tessel] (size=%zd)", size);
 
+  Md5Context sent;
+  md5_init(&sent);
   int busy = 0;
   for (size_t offset = 0; offset < size; offset += kDiagChunkSize) {
     const size_t n = chunk_length(offset);
-    if (offset > 0 && file.read_next(packet + kDiagChunkOffset, n) != 0) return cannot_read();
-    // A file that grew after it was opened is refused before its last chunk
-    // goes out, like one that shrank.
-    if (offset + n == size && file.check_end() != 0) return cannot_read();
+    if (offset > 0) {
+      if (const int stop = stop_requested()) {
+        LOG_NUM(LOG_ERROR, "[tessel] table write stopped by signal %d after %u of %u bytes", stop,
+                static_cast<uint32_t>(offset), static_cast<uint32_t>(size));
+        return kErrStopped;
+      }
+      if (file.read_next(packet + kDiagChunkOffset, n) != 0) return cannot_read();
+    }
+    md5_update(&sent, packet + kDiagChunkOffset, n);
+    if (offset + n == size) {
+      // A file that grew after it was opened is refused before its last
+      // chunk goes out, like one that shrank or whose bytes changed.
+      if (file.check_end() != 0) return cannot_read();
+      uint8_t digest[kMd5DigestSize];
+      md5_final(&sent, digest);
+      if (expected_md5 != nullptr && std::memcmp(digest, expected_md5, kMd5DigestSize) != 0) {
+        LOG_TXT(LOG_ERROR, "[tessel] %s changed while it was sent: its bytes no longer hash to the digest taken before; last chunk not sent",
+                path);
+        return kErrTableChanged;
+      }
+    }
     put_le16(packet + kDiagChunkLengthOffset, static_cast<uint16_t>(n));
     packet[kDiagChunkFlagOffset] = offset == 0 ? kDiagFirstChunk : kDiagLaterChunk;
     put_le16(packet + kDiagChunkOffset + n,

@@ -4,9 +4,19 @@
 // rather than to the device node: through its socket file when the caller
 // names that file, through its abstract socket when the process list shows
 // the daemon. Otherwise the tool opens the device node itself.
+//
+// What the tool trusts on each road:
+//  - the abstract socket's name can be bound by any local user, so the peer
+//    must run as root or as the tool's own user (SO_PEERCRED); anyone else
+//    could read the AT commands (a SIM PIN) and answer "up to date";
+//  - the device node must be a character device: a regular file or FIFO
+//    given by mistake would take the requests, and a file's bytes are lost;
+//  - whatever the node holds when it is opened was sent to an earlier run
+//    and is read and dropped before the reader starts.
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -49,6 +59,7 @@ int start_reader(TransportContext& c, int fd, bool stream, Road road, bool repor
   c.mbim_fd = fd;
   c.stream = stream;
   c.road = road;
+  c.reader_ended = false;
   if (pthread_create(&c.reader, nullptr, mbim_read_thread, nullptr) != 0) {
     c.reader_started = false;
     if (report) std::perror("pthread_create");
@@ -94,6 +105,21 @@ bool proxy_listed() {
 }
 
 // The abstract socket; -1 when the tool should open the device node instead.
+// True when the peer of `fd` runs as root or as this process's user.
+bool peer_trusted(int fd) {
+  ucred cred{};
+  socklen_t len = sizeof cred;
+  if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof cred) {
+    LOG_NUM(LOG_ERROR, "[tessel] cannot tell who serves '%s' (errno %d); not using it", kProxyAbstractName,
+            errno);
+    return false;
+  }
+  if (cred.uid == 0 || cred.uid == geteuid()) return true;
+  LOG_NUM(LOG_ERROR, "[tessel] mbim-proxy socket is served by uid %u (pid %d), neither root nor this user; not using it",
+          static_cast<uint32_t>(cred.uid), static_cast<int32_t>(cred.pid));
+  return false;
+}
+
 int connect_abstract_socket(TransportContext& c) {
   if (!proxy_listed()) return -1;
   LOG_MSG(LOG_NORMAL, "[tessel] use mbim-proxy\n\n");
@@ -112,18 +138,50 @@ int connect_abstract_socket(TransportContext& c) {
     close(fd);
     return -1;
   }
+  if (!peer_trusted(fd)) {
+    close(fd);
+    return -1;
+  }
   set_nonblocking(fd);
   LOG_TXT(LOG_NORMAL, "[tessel] connet sunccess ('%s')", kProxyAbstractName);
   return start_reader(c, fd, /*stream=*/true, Road::kAbstractSocket, /*report=*/false);
 }
 
+// Reads and drops what the node holds before this run asks anything: an
+// answer to an earlier run that gave up on it would otherwise be taken for
+// this run's first answer. A node that never runs dry (garbage) is left to
+// the reader's own bound after kMaxStaleBytes.
+void drop_stale_bytes(int fd) {
+  constexpr size_t kMaxStaleBytes = 65536;
+  std::array<uint8_t, 4096> sink;
+  size_t dropped = 0;
+  while (dropped < kMaxStaleBytes) {
+    const ssize_t n = read(fd, sink.data(), sink.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    dropped += static_cast<size_t>(n);
+  }
+  if (dropped > 0) LOG_NUM(LOG_NORMAL, "[tessel] dropped %u stale bytes waiting on the node", dropped);
+}
+
 int open_device_node(TransportContext& c, const char* path) {
   LOG_TXT(LOG_NORMAL, "[tessel] use %s directly", path);
-  const int fd = open(path, O_RDWR);
+  // Non-blocking: every read follows a poll, and a message another reader
+  // of the node took must leave the reader polling (and so stoppable), not
+  // asleep in read(). No controlling terminal: a pty's hang-up must not
+  // reach the tool as SIGHUP.
+  const int fd = open(path, O_RDWR | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     std::perror(path);
     return kErrNoChannel;
   }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+    std::fprintf(stderr, "%s: Not a character device\n", path);
+    close(fd);
+    return kErrNoChannel;
+  }
+  drop_stale_bytes(fd);
   return start_reader(c, fd, /*stream=*/false, Road::kDeviceNode, /*report=*/true);
 }
 

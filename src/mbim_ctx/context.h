@@ -24,6 +24,8 @@ struct TransportContext {
   pthread_condattr_t cond_attr{};
   const uint8_t* pending = nullptr;  // request awaiting its response
   uint8_t* response = nullptr;       // copy delivered by the reader
+  bool delivered = false;            // the reader matched the pending request
+  bool reader_ended = false;         // the reader has stopped delivering
   pthread_t reader{};
   bool reader_started = false;
   std::array<char, 50> timestamp{};

@@ -4,14 +4,17 @@
 // the exchange ends, except inside the condition wait. It records the
 // pending request and writes it under the lock, so the reader, which needs
 // the lock to match, cannot deliver a response before the sender waits.
-// Whatever wakes the wait ends the exchange: a delivered response, the
-// reader's end, or the deadline.
+// The wait ends when a response is delivered, when the reader has ended (no
+// response can come any more), or at the deadline; a wake-up that brings
+// none of these waits on.
 #include "mbim_ctx/exchange.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 
@@ -28,11 +31,41 @@ TESSEL_LOG_MODULE("src/mbim_ctx");
 namespace tessel {
 namespace {
 
-// One write of the whole request. On the socket roads a peer that hung up
+// Milliseconds from now until `deadline`, 0 once it has passed.
+int ms_until(const timespec& deadline) {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const int64_t ms = (int64_t{deadline.tv_sec} - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec) / 1000000;
+  if (ms <= 0) return 0;
+  return ms > INT32_MAX ? INT32_MAX : static_cast<int>(ms);
+}
+
+// Writes the request. The channel is non-blocking: a node still busy with
+// an earlier write (or a full socket buffer) answers EAGAIN, and the write
+// waits for it with poll until `deadline` instead of failing. On a stream
+// a partial write goes on with the rest; on the node one write is one
+// transfer, so a short one fails. On the socket roads a peer that hung up
 // must fail the write, not raise SIGPIPE and end the process.
-ssize_t write_request(const TransportContext& c, const uint8_t* msg, uint32_t length) {
-  if (c.stream) return send(c.mbim_fd, msg, length, MSG_NOSIGNAL);
-  return write(c.mbim_fd, msg, length);
+// Returns the bytes written, the write's own result on failure, or
+// -kErrTimedOut when the deadline passed while the channel stayed busy.
+ssize_t write_request(const TransportContext& c, const uint8_t* msg, uint32_t length,
+                      const timespec& deadline) {
+  size_t done = 0;
+  for (;;) {
+    const ssize_t n = c.stream ? send(c.mbim_fd, msg + done, length - done, MSG_NOSIGNAL)
+                               : write(c.mbim_fd, msg + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const int wait_ms = ms_until(deadline);
+      if (wait_ms == 0) return -kErrTimedOut;
+      pollfd p = {c.mbim_fd, POLLOUT, 0};
+      poll(&p, 1, wait_ms);
+      continue;
+    }
+    if (n <= 0) return done > 0 ? static_cast<ssize_t>(done) : n;
+    done += static_cast<size_t>(n);
+    if (done == length || !c.stream) return static_cast<ssize_t>(done);
+  }
 }
 
 }  // namespace
@@ -47,18 +80,26 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   pthread_mutex_lock(&c.lock);
   dump_message(request, length, c.verbose);
   c.response = nullptr;
+  c.delivered = false;
   c.pending = request;
   LOG_NUM(LOG_NORMAL, "[tessel] MessageLength:%d", length);
 
-  const ssize_t written = write_request(c, request, length);
-  if (written <= 0 || static_cast<size_t>(written) < length) {
+  const timespec deadline = deadline_after(timeout_s);
+  const ssize_t written = write_request(c, request, length, deadline);
+  if (written == -kErrTimedOut) {
+    LOG_NUM(LOG_NORMAL, "[tessel] wait ret = %d", kErrTimedOut);
+    result = kErrTimedOut;
+  } else if (written <= 0 || static_cast<size_t>(written) < length) {
     LOG_NUM(LOG_ERROR, "[tessel] write ret = %d", static_cast<int>(written));
     // A write that took nothing must not pass as success: the commands
     // read the response whenever the result is 0.
     result = written == 0 ? kErrWriteFailed : static_cast<int>(written);
   } else {
-    const timespec deadline = deadline_after(timeout_s);
-    const int wait = pthread_cond_timedwait(&c.cond, &c.lock, &deadline);
+    int wait = 0;
+    while (!c.delivered && !c.reader_ended) {
+      wait = pthread_cond_timedwait(&c.cond, &c.lock, &deadline);
+      if (wait != 0) break;
+    }
     if (wait != 0) {
       LOG_NUM(LOG_NORMAL, "[tessel] wait ret = %d", wait);
       result = wait;
@@ -66,6 +107,7 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
       *response = c.response;
       c.response = nullptr;
     } else {
+      // The reader ended, or could not copy the response.
       result = response != nullptr ? kErrNoChannel : kResultOk;
     }
   }
@@ -74,6 +116,7 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   // reader delivered, or the caller wanted none) is released here.
   std::free(c.response);
   c.response = nullptr;
+  c.delivered = false;
   c.pending = nullptr;
   pthread_mutex_unlock(&c.lock);
   return result;

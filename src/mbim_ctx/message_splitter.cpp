@@ -11,8 +11,16 @@ TESSEL_LOG_MODULE("src/mbim_ctx");
 
 namespace tessel {
 
+void MessageSplitter::note_unusable(uint32_t bytes, uint32_t left, uint32_t length) {
+  unusable_ = bytes > UINT32_MAX - unusable_ ? UINT32_MAX : unusable_ + bytes;
+  if (drops_ < kDropRecords) {
+    ++drops_;
+    LOG_NUM(LOG_ERROR, "[tessel] error: read=%d MessageLength=%u", left, length);
+  }
+}
+
 void MessageSplitter::drop_all(uint32_t left, uint32_t length) {
-  LOG_NUM(LOG_ERROR, "[tessel] error: read=%d MessageLength=%u", left, length);
+  note_unusable(left, left, length);
   held_ = 0;
 }
 
@@ -45,14 +53,21 @@ void MessageSplitter::received(size_t n, Sink sink, void* context) {
         return;
       }
       if (length > buffer_.size()) {
-        // Can never be held whole: step over it as it streams past.
-        LOG_NUM(LOG_ERROR, "[tessel] error: read=%d MessageLength=%u", left, length);
+        // Can never be held whole: step over it as it streams past. It is
+        // a message all the same (the proxy forwards long indications
+        // whole), so its bytes do not count as garbage.
+        if (drops_ < kDropRecords) {
+          ++drops_;
+          LOG_NUM(LOG_ERROR, "[tessel] error: read=%d MessageLength=%u", left, length);
+        }
         skip_ = length;
         continue;
       }
       break;  // the rest arrives with the next read
     }
     LOG_NUM(LOG_NORMAL, "[tessel] read=%d MessageLength=%u", left, length);
+    unusable_ = 0;
+    drops_ = 0;
     sink(buffer_.data() + pos, length, context);
     pos += length;
   }

@@ -15,7 +15,10 @@
 //   "[tessel] error: read=%d MessageLength=%u"  (level 8)
 // with the bytes left and the MessageLength, and each whole message one
 //   "[tessel] read=%d MessageLength=%u"         (level 2)
-// before it is handed on.
+// before it is handed on. A stretch without a whole message logs only its first
+// kDropRecords drops and skips; unusable() counts the bytes dropped since
+// the last whole message, so the reader can give up on a channel that
+// yields nothing else (kGarbageLimit).
 #ifndef TESSEL_MBIM_CTX_MESSAGE_SPLITTER_H_
 #define TESSEL_MBIM_CTX_MESSAGE_SPLITTER_H_
 
@@ -26,6 +29,10 @@
 namespace tessel {
 
 constexpr size_t kReceiveBufferSize = 4096;
+// Unusable bytes in a row after which the channel is taken for lost: sixteen
+// full transfers of a node, far more than any modem sends between answers.
+constexpr uint32_t kGarbageLimit = 65536;
+constexpr uint32_t kDropRecords = 8;
 
 class MessageSplitter {
  public:
@@ -43,14 +50,18 @@ class MessageSplitter {
   void received(size_t n, Sink sink, void* context);
 
   size_t held() const { return held_; }
+  uint32_t unusable() const { return unusable_; }
 
  private:
   void drop_all(uint32_t left, uint32_t length);
+  void note_unusable(uint32_t bytes, uint32_t left, uint32_t length);
 
   bool stream_;
   std::array<uint8_t, kReceiveBufferSize> buffer_{};
   size_t held_ = 0;   // bytes at the buffer's start not yet handed on
   uint32_t skip_ = 0; // bytes of an oversize message still to discard
+  uint32_t unusable_ = 0;  // bytes dropped since the last whole message
+  uint32_t drops_ = 0;     // drops and skips logged in this stretch
 };
 
 }  // namespace tessel

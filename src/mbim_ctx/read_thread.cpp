@@ -4,13 +4,21 @@
 // (message_splitter.h), dumps each one and hands a copy of the one that
 // answers the pending request to the waiting sender. A message answers when
 // it carries the request's TransactionId and is of a type that can answer
-// it: the request's own DONE or an MBIM_FUNCTION_ERROR_MSG. Anything else
-// with that TransactionId (an MBIM_OPEN_DONE or an indication sent for a
-// command, the request echoed back) is logged and passed over, so it can
-// neither pass for a success nor be read with a layout it does not have;
-// the wait goes on for the real answer. It ends on a stop
-// request, a poll failure, or an error, hang-up or invalid descriptor on
-// either entry; the channel stays open for ctx_deinit to close.
+// it: the request's own DONE or an MBIM_FUNCTION_ERROR_MSG; a COMMAND_DONE
+// must also name the request's service and CID. Anything else with that
+// TransactionId (an MBIM_OPEN_DONE or an indication sent for a command, the
+// request echoed back, a late answer to an earlier run's request that had
+// the same TransactionId) is logged and passed over, so it can neither pass
+// for a success nor be read with a layout it does not have; the wait goes
+// on for the real answer.
+//
+// The channel is non-blocking: a poll that said readable may still find
+// nothing (another reader of the node took it), and the reader polls again.
+// A channel that yields kGarbageLimit bytes without one whole message is
+// taken for lost, with one record, rather than read and logged until the
+// deadline. The reader ends on that, on a stop request, a poll failure, or
+// an error, hang-up or invalid descriptor on either entry; the channel
+// stays open for ctx_deinit to close.
 #include <poll.h>
 #include <unistd.h>
 
@@ -44,6 +52,14 @@ bool answers(uint32_t request_type, uint32_t type) {
   }
 }
 
+// True when a COMMAND_DONE of `length` bytes names the service and CID of
+// the pending COMMAND_MSG; a message too short to name them names neither.
+bool same_command(const uint8_t* request, const uint8_t* msg, uint32_t length) {
+  constexpr size_t kNamed = kCidOffset + 4;  // DeviceServiceId and CID
+  return length >= kNamed &&
+         std::memcmp(request + kServiceIdOffset, msg + kServiceIdOffset, kNamed - kServiceIdOffset) == 0;
+}
+
 // Dumps one received message and delivers it when it answers the request.
 void deliver(const uint8_t* msg, uint32_t length, void* context) {
   TransportContext& c = *static_cast<TransportContext*>(context);
@@ -59,9 +75,15 @@ void deliver(const uint8_t* msg, uint32_t length, void* context) {
             get_le32(msg + kTransactionIdOffset), type);
     return;
   }
+  if (type == MBIM_COMMAND_DONE && !same_command(c.pending, msg, length)) {
+    LOG_NUM(LOG_ERROR, "[tessel] TransactionId %u: answer for another service or CID; ignored",
+            get_le32(msg + kTransactionIdOffset));
+    return;
+  }
   std::free(c.response);  // an earlier match of the same wait is replaced
   c.response = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length) + 1));
   if (c.response != nullptr) std::memcpy(c.response, msg, length);
+  c.delivered = true;
   pthread_cond_signal(&c.cond);
 }
 
@@ -71,6 +93,9 @@ enum class ReadResult { kData, kFailed, kEnd };
 ReadResult read_channel(TransportContext& c, MessageSplitter& splitter) {
   errno = 0;
   const ssize_t n = read(c.mbim_fd, splitter.read_target(), splitter.read_room());
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+    return ReadResult::kData;  // nothing there after all: poll again
+  }
   if (n < 1) {
     const int e = errno;
     LOG_NUM(LOG_ERROR, "[tessel] read=%d errno: %d", static_cast<int>(n), e);
@@ -82,6 +107,10 @@ ReadResult read_channel(TransportContext& c, MessageSplitter& splitter) {
     return n == 0 ? ReadResult::kEnd : ReadResult::kFailed;
   }
   splitter.received(static_cast<size_t>(n), deliver, &c);
+  if (splitter.unusable() >= kGarbageLimit) {
+    LOG_NUM(LOG_ERROR, "[tessel] channel lost: %u bytes without one whole message", splitter.unusable());
+    return ReadResult::kEnd;
+  }
   return ReadResult::kData;
 }
 
@@ -124,6 +153,7 @@ void* mbim_read_thread(void*) {
 
   {
     TransportLock lock(c);
+    c.reader_ended = true;
     pthread_cond_signal(&c.cond);
   }
   LOG_MSG(LOG_NORMAL, "[tessel] mbim_read_thread exit");

@@ -21,10 +21,17 @@
 //                                a reply's FCS is wrong, or BUSY answers outran
 //                                the retries
 //     -2   kErrBadReply          DIAG transfer: a checked write reply is not one,
-//                                or a read reply claims more than 4096 bytes
-//     -3   kErrTooManyReplies    DIAG read: the reply budget ran out
-//     -4   kErrReadOverflow      DIAG read: the caller's buffer cannot take the
-//                                next reply, or the 16-bit offset would pass 65535
+//                                or a read reply claims more than 4096 bytes,
+//                                brings no byte or more than are left, or
+//                                announces another table size than the first
+//     -4   kErrReadOverflow      DIAG read: the table announced is larger than
+//                                the caller's buffer or than 65535 bytes (the
+//                                most a 16-bit offset can reach)
+//     -5   kErrStopped           a stop signal arrived: the transfer ended between
+//                                two packets
+//     -6   kErrTableChanged      DIAG write: the bytes sent do not hash to the
+//                                digest taken of the file before (it was
+//                                rewritten during the transfer)
 //     -1   kApiFailure           any failure, as the service API returns it
 #ifndef TESSEL_MBIM_FORMAT_RESULT_CODES_H_
 #define TESSEL_MBIM_FORMAT_RESULT_CODES_H_
@@ -38,8 +45,9 @@ constexpr int kErrWriteFailed = -1;
 constexpr int kErrMalformedAnswer = -1;
 constexpr int kErrTransfer = -1;
 constexpr int kErrBadReply = -2;
-constexpr int kErrTooManyReplies = -3;
 constexpr int kErrReadOverflow = -4;
+constexpr int kErrStopped = -5;
+constexpr int kErrTableChanged = -6;
 constexpr int kApiFailure = -1;
 
 // True for a failure of the transport itself rather than an MBIM Status:

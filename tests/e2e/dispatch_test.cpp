@@ -42,6 +42,18 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
   const std::string top = top_level_usage(TESSEL_BIN);
   const char* missing_device = "/nonexistent/tessel-e2e-device";
   const char* missing_table = "/nonexistent/tessel-e2e-table";
+  const process::TempFile table_file(pattern(10, 1));
+  const process::TempFile empty_file;
+  const std::string table = table_file.path();
+  const std::string empty = empty_file.path();
+  // Refused before the device is opened: the device check would say
+  // "fial to access" for the missing device.
+  auto refused = [&](const Args& more) {
+    Args a = {"--command", "sar_tool", "-d", missing_device, "-f", table};
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  };
+  const std::string bad_item = "sar_tool: -n wants a whole number from 0 to 65535, not '";
   struct Case {
     Args args;
     std::string out;
@@ -96,8 +108,32 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
       {{"--command", "sar_tool", "-d", missing_device, "-f", missing_table}, "",
        std::string(missing_table) + ": No such file or directory\n", 255},
       {{"--command", "sar_tool", "-d", "/dev/null"}, "", "No such file or directory\n", 255},
+      // The table must be a regular file with bytes in it; anything else is
+      // refused like an unreadable one, before the device check.
+      {{"--command", "sar_tool", "-d", missing_device, "-f", "/dev/null"}, "",
+       "sar_tool: /dev/null: not a regular file\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "-f", "/tmp"}, "",
+       "sar_tool: /tmp: not a regular file\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "-f", empty}, "",
+       "sar_tool: " + empty + ": the table file is empty\n", 255},
+      // -n takes a whole number from 0 to 65535 (the item travels in 16 bits).
+      {refused({"-n", "abc"}), "", bad_item + "abc'\n", 255},
+      {refused({"-n", "7x"}), "", bad_item + "7x'\n", 255},
+      {refused({"-n", "65536"}), "", bad_item + "65536'\n", 255},
+      {refused({"-n", "-1"}), "", bad_item + "-1'\n", 255},
+      {refused({"-n", " 7"}), "", bad_item + " 7'\n", 255},
+      {refused({"-n", ""}), "", bad_item + "'\n", 255},
+      {refused({"--lock-wait", "1s"}), "",
+       "sar_tool: --lock-wait wants whole seconds from 0 to 86400, not '1s'\n", 255},
+      // Options that cannot go together.
+      {refused({"--check", "--force"}), "", "sar_tool: --check cannot be used with --force\n", 255},
+      {refused({"--save", "/tmp/backup.bin"}), "", "sar_tool: --save cannot be used with -f\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--save", "/tmp/b", "--force"}, "",
+       "sar_tool: --save cannot be used with --force\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--save", "/tmp/b", "--check"}, "",
+       "sar_tool: --save cannot be used with --check\n", 255},
       // A device that cannot be read and written: "fial to access" and 1.
-      {{"--command", "sar_tool", "-d", missing_device, "-f", "/dev/null"},
+      {refused({"-n", "+65535"}),
        std::string("fial to access ") + missing_device + ", errno: 2 (No such file or directory)\n",
        "", 1},
   };

@@ -77,12 +77,13 @@ TEST_F(SarFailure, EachFailingStepIsLoggedAndNothingFollowsIt) {
        {"--status", "21:2"}, 100,
        {"I src/api [tessel] err=2, bEnable=1", "E src/main [tessel] SetSarEnable err=-1"}, {}, 0,
        false, {"22 0000bb81", "21 0012"}},
-      // The switch stays on after a failed write: no "21 0022" follows.
-      {"refused chunk: no switch off, read-back or apply",
+      // A failed write switches DIAG-over-MBIM off again ("21 0022"), so the
+      // modem is not left in its transfer mode; no read-back, no apply.
+      {"refused chunk: switched off again, no read-back or apply",
        {"--status", "25:2"}, 3000,
        {protocol_record("[tessel] err=0, Status=2"), StartsWith("I src/api [tessel] err=2, data="),
         "E src/main [tessel] SetSarValue err=-1"},
-       {}, 0, false, {"22 0000bb81", "21 0012", first}},
+       {}, 0, false, {"22 0000bb81", "21 0012", first, "21 0022"}},
       {"lost switch off: no read-back",
        {"--hangup-at", "4"}, 100,
        {"E src/main [tessel] SetSarEnable err=-1"}, {StartsWith("I src/main [tessel] md5: ")}, 0,
@@ -118,16 +119,19 @@ TEST_F(SarFailure, EachFailingStepIsLoggedAndNothingFollowsIt) {
   }
 }
 
-TEST_F(SarFailure, UnreadableFileDigestEndsBeforeTheModemIsSwitched) {
-  char dir[] = "/tmp/tessel-e2e-XXXXXX";  // readable, but no table: reading it fails
+// A directory is readable but holds no table: it is refused with the other
+// bad table files, before anything reaches the modem.
+TEST_F(SarFailure, TableThatIsNoRegularFileIsRefusedBeforeTheModemIsAsked) {
+  char dir[] = "/tmp/tessel-e2e-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   modem_ = start_modem();
   ASSERT_TRUE(modem_->ready());
   const Outcome r = tessel({"--command", "sar_tool", "-d", modem_->path(), "-f", dir});
   rmdir(dir);
-  expect_uninit_and_status_0(r);
-  EXPECT_THAT(records(r.result.err), Contains("E src/main [tessel] GetFileMd5 err=-1"));
-  EXPECT_THAT(requests(), ElementsAreArray(Requests{"22 0000bb81"}));
+  EXPECT_EQ(r.result.out, "");
+  EXPECT_EQ(r.result.err, std::string("sar_tool: ") + dir + ": not a regular file\n");
+  EXPECT_EQ(r.result.status, 255);
+  EXPECT_THAT(requests(), ElementsAreArray(Requests{}));
 }
 
 // The modem may apply without answering: after 3 s the apply counts as done.

@@ -107,20 +107,25 @@ TEST_F(SarTool, DifferingDigestsWriteTheWholeFileInOrderAndTheModemStoresItExact
 }
 
 // A digest answer of other than 16 bytes (here none) leaves the zero-filled
-// digest, which differs from any file's, so the update runs.
-TEST_F(SarTool, EmptyFileHasTheDigestOfNothingAndSendsNoChunk) {
-  const Outcome r = run({}, {"--md5-length", "0"});
+// digest, which differs from any file's, so the update runs; after the
+// write the same answer is logged as a failure, not as the earlier digest
+// read back.
+TEST_F(SarTool, DigestAnswerWithoutSixteenBytesStillUpdatesAndIsNotPassedOffAsReadBack) {
+  const Bytes table = {'a', 'b', 'c'};
+  const Outcome r = run(table, {"--md5-length", "0"});
   EXPECT_EQ(r.result.out, kUnInit);
   const auto log = records(r.result.err);
   EXPECT_THAT(log, Contains(std::string("I src/main [tessel] --- md5: ") + kZeroDigest));
-  EXPECT_THAT(log, Contains(std::string("I src/main [tessel] +++ md5: ") + kMd5OfNothing));
-  EXPECT_THAT(log, Contains(protocol_record("[tessel] (size=0)")));
-  EXPECT_THAT(requests(), ElementsAreArray(full_update({})));
-  EXPECT_EQ(stored(), Bytes());
+  EXPECT_THAT(log, Contains(std::string("I src/main [tessel] +++ md5: ") + kMd5OfAbc));
+  EXPECT_THAT(log, Contains("E src/main [tessel] GetSarMd5 after update: the answer carried no 16-byte digest"));
+  EXPECT_THAT(log, Not(Contains(StartsWith("I src/main [tessel] md5: "))));
+  EXPECT_THAT(requests(), ElementsAreArray(full_update({3})));
+  EXPECT_EQ(stored(), table);
 }
 
-// The item is taken as strtol takes it, and travels big-endian in the digest
-// queries, its low 16 bits in every write packet and in the apply.
+// The item is a whole number from 0 to 65535 (a leading '+' allowed; the
+// refusals are command-line cases), and travels big-endian in the digest
+// queries and in 16 bits in every write packet and in the apply.
 TEST_F(SarTool, ItemOptionIsReadAsANumberAndTravelsInQueryWriteAndApply) {
   struct Case {
     std::string option;      // the -n argument
@@ -128,16 +133,15 @@ TEST_F(SarTool, ItemOptionIsReadAsANumberAndTravelsInQueryWriteAndApply) {
     Requests expected;
   };
   const Case cases[] = {
-      {"abc", "0",  // not a number: 0
+      {"0", "0",
        {"22 00000000", "21 0012", "25 item=0 len=1024 first", "25 item=0 len=476 next", "21 0022",
         "22 00000000", "23 0000"}},
-      {"7x", "7",  // trailing characters ignored
+      {"+7", "7",
        {"22 00000007", "21 0012", "25 item=7 len=1024 first", "25 item=7 len=476 next", "21 0022",
         "22 00000007", "23 0007"}},
-      // 70000 = 0x00011170: the packets and the apply carry the low 16 bits.
-      {"70000", "70000",
-       {"22 00011170", "21 0012", "25 item=4464 len=1024 first", "25 item=4464 len=476 next",
-        "21 0022", "22 00011170", "23 1170"}},
+      {"65535", "65535",
+       {"22 0000ffff", "21 0012", "25 item=65535 len=1024 first", "25 item=65535 len=476 next",
+        "21 0022", "22 0000ffff", "23 ffff"}},
   };
   uint32_t seed = 20;  // a table of its own per case: the stored file is reused
   for (const Case& c : cases) {

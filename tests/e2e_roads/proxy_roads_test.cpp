@@ -130,6 +130,23 @@ TEST_F(ProxyRoads, AbstractSocketChannelLostDuringConfigurationStopsBeforeTheFlo
   EXPECT_TRUE(e2e::is_proxy_control(rx[0]));
 }
 
+// Anyone may bind the abstract name and call the process mbim-proxy; only
+// a proxy run by root or by the tool's own user is trusted with the AT
+// command (it may carry a SIM PIN). Anyone else's is left, the node is used.
+TEST_F(ProxyRoads, AbstractSocketOfAnotherUserIsNotUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run the impostor as another user";
+  constexpr uid_t kNobody = 65534;
+  process::Simulator impostor({"--abstract"}, kNobody);
+  ASSERT_TRUE(impostor.ready()) << impostor.notes();
+
+  const process::Result r = run_tool({"debug_tool", "-d", kAnyDevice, "-a", "AT+CPIN=1234"});
+
+  expect_clean_exit(r);
+  EXPECT_TRUE(impostor.rx().empty()) << "the AT command reached the impostor";
+  EXPECT_NE(r.err.find("neither root nor this user; not using it"), std::string::npos) << r.err;
+  EXPECT_TRUE(e2e::logged(r.err, 'I', "src/mbim_ctx", "[tessel] use /dev/null directly")) << r.err;
+}
+
 TEST_F(ProxyRoads, SocketFileDebugToolSendsTheAtCommandFirst) {
   process::Simulator proxy({"--socket", kSocketFile, "--at-reply", kCsqReply});
   ASSERT_TRUE(proxy.ready()) << proxy.notes();

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "capture_log.h"
 #include "diag_test_util.h"
 #include "fake_transport.h"
@@ -64,23 +68,98 @@ TEST_F(DiagTransfer, ReadRefusesRepliesOverFourKilobytes) {
             1u);
 }
 
-TEST_F(DiagTransfer, ReadFailsOnTheTwelfthDataReplyAfterCopyingIt) {
-  for (int i = 0; i < 12; ++i) fake_transport::push(read_reply(10, 100, std::vector<uint8_t>(10, uint8_t(i + 1))));
-  std::vector<uint8_t> data(200, 0);
-  uint16_t total = 0;
-  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), -3);
-  EXPECT_EQ(data[110], 12);  // the twelfth reply's bytes were copied
-  EXPECT_EQ(capture_log::with_format("[tessel] ERROR:Max Loop,BytesReadLen:%zd,BytesRemainingLen:%zd").size(),
-            1u);
+// The running offset a read request carries (bytes 12 and 13 of the raw packet).
+uint16_t offset_of(const std::vector<uint8_t>& request) {
+  const auto raw = unescape(info_of(request));
+  return static_cast<uint16_t>(raw.at(12) | raw.at(13) << 8);
+}
+
+TEST_F(DiagTransfer, ReadEndsWithTheReplyThatEndsTheTableHoweverManyCameBefore) {
+  struct Case {
+    size_t size;   // table bytes
+    size_t chunk;  // bytes per reply, the last one carries the rest
+  };
+  // Twelve and fifty replies (more than any fixed budget), and the largest
+  // table a 16-bit offset can reach, into a buffer of exactly its size.
+  for (const Case c : {Case{120, 10}, Case{50, 1}, Case{65535, 4096}}) {
+    SCOPED_TRACE(c.size);
+    SetUp();
+    const auto table = pattern(c.size);
+    size_t replies = 0;
+    for (size_t at = 0; at < c.size; at += c.chunk, ++replies) {
+      const size_t n = std::min(c.chunk, c.size - at);
+      fake_transport::push(read_reply(static_cast<uint16_t>(n), static_cast<uint16_t>(c.size - at - n),
+                                      std::vector<uint8_t>(table.begin() + at, table.begin() + at + n)));
+    }
+    std::vector<uint8_t> data(c.size, 0);
+    uint16_t total = 0;
+    ASSERT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), 0);
+    EXPECT_EQ(total, c.size);
+    EXPECT_EQ(data, table);
+    const auto r = fake_transport::requests();
+    ASSERT_EQ(r.size(), replies);
+    EXPECT_EQ(offset_of(r.back()), (replies - 1) * c.chunk);
+  }
+}
+
+TEST_F(DiagTransfer, ReadRefusesRepliesThatDoNotContinueTheTable) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<uint16_t, uint16_t>> replies;  // BytesReadLen, BytesRemainingLen
+    int result;
+    const char* record;
+    std::vector<uint32_t> values;
+  };
+  const Case cases[] = {
+      // 1 + 65535 would wrap to an empty table in 16 bits.
+      {"over 65535", {{1, 65535}}, tessel::kErrReadOverflow,
+       "[tessel] ERROR:table too long,total:%u,limit:%u", {65536, 65535}},
+      {"more than remain", {{100, 50}, {60, 0}}, tessel::kErrBadReply,
+       "[tessel] ERROR:reply longer than the rest,offset:%u,BytesReadLen:%u,total:%u", {100, 60, 150}},
+      {"no data", {{100, 50}, {0, 50}}, tessel::kErrBadReply,
+       "[tessel] ERROR:empty reply,offset:%u,total:%u", {100, 150}},
+      {"total shrinks", {{100, 50}, {40, 5}}, tessel::kErrBadReply,
+       "[tessel] ERROR:total changed,total:%u,offset:%u,BytesReadLen:%u,BytesRemainingLen:%u",
+       {150, 100, 40, 5}},
+      {"ends short of the total", {{100, 50}, {40, 0}}, tessel::kErrBadReply,
+       "[tessel] ERROR:total changed,total:%u,offset:%u,BytesReadLen:%u,BytesRemainingLen:%u",
+       {150, 100, 40, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    for (const auto& [read, remaining] : c.replies)
+      fake_transport::push(read_reply(read, remaining, std::vector<uint8_t>(read, 0xA5)));
+    std::vector<uint8_t> data(4096, 0);
+    uint16_t total = 0xBEEF;
+    EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), c.result);
+    const auto refused = capture_log::with_format(c.record);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].values, c.values);
+    EXPECT_EQ(refused[0].level, 8u);
+    // No request after the refusal; nothing of the refused reply copied.
+    EXPECT_EQ(fake_transport::requests().size(), c.replies.size());
+    const size_t before = c.replies.size() > 1 ? c.replies[0].first : 0;
+    EXPECT_EQ(std::count(data.begin(), data.end(), 0xA5), static_cast<long>(before));
+    // A size that cannot be told in 16 bits is not told.
+    EXPECT_EQ(total, c.result == tessel::kErrReadOverflow ? 0xBEEF : 150);
+  }
 }
 
 TEST_F(DiagTransfer, ReadNeverWritesPastTheCallersBuffer) {
+  // The first reply announces 200 bytes for a buffer of 150: refused before
+  // any byte is copied, with the size the caller would need.
   fake_transport::push(read_reply(100, 100, std::vector<uint8_t>(100, 5)));
   fake_transport::push(read_reply(100, 0, std::vector<uint8_t>(100, 6)));
   std::vector<uint8_t> data(150, 0);
   uint16_t total = 0;
   EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), tessel::kErrReadOverflow);
-  EXPECT_EQ(data[100], 0);  // nothing of the second reply
+  EXPECT_EQ(total, 200);
+  EXPECT_EQ(data, std::vector<uint8_t>(150, 0));
+  EXPECT_EQ(fake_transport::requests().size(), 1u);
+  const auto refused = capture_log::with_format("[tessel] ERROR:buffer too small,total:%u,capacity:%u");
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].values, (std::vector<uint32_t>{200, 150}));
 }
 
 TEST_F(DiagTransfer, ReadRejectsABadFcsAndARepliesShortOfWhatTheyClaim) {

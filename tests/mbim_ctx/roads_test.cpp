@@ -7,20 +7,27 @@
 // The roads depend on machine-wide names (the process list, the abstract
 // socket "mbim-proxy", /var/volatile), so these tests run only inside the
 // private namespaces that tests/support/isolated.sh sets up.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture_log.h"
@@ -29,6 +36,8 @@
 #include "mbim_format/build_command.h"
 #include "mbim_format/wire.h"
 #include "isolation.h"
+#include "mbim_answer.h"
+#include "mbim_format/transaction_id.h"
 #include "process.h"
 
 namespace {
@@ -338,6 +347,112 @@ TEST_F(Roads, DeinitThenInitAndConnectAgainTakesTheRoadAfresh) {
   expect_exchange_answered();
   EXPECT_EQ(proxy.rx().size(), 2u);
   EXPECT_EQ(modem.rx().size(), 1u);
+}
+
+
+// A pty pair opened by the test, raw both ways: the test writes on the
+// master what a modem would send, the tool opens the slave as its node.
+class Pty {
+ public:
+  Pty() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    termios t;
+    if (tcgetattr(master_, &t) != 0) return;
+    cfmakeraw(&t);
+    if (tcsetattr(master_, TCSANOW, &t) != 0) return;
+    slave_ = ptsname(master_);
+  }
+  ~Pty() {
+    if (master_ >= 0) close(master_);
+  }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+  bool ok() const { return !slave_.empty(); }
+  const std::string& slave() const { return slave_; }
+  int master() const { return master_; }
+  // The slave side then reads end of file (or EIO).
+  void close_master() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+// An earlier run gave up waiting on a digest query; its answer came later
+// and still waits on the node. The next run must not take it for the answer
+// to its own first request (the same TransactionId, service and CID).
+TEST_F(Roads, AnswerLeftOnTheNodeByAnEarlierRunIsDroppedAtConnect) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  const int peek = open(pty.slave().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(peek, 0);
+  tessel::set_transaction_counter(0);  // the first request gets TransactionId 1
+  const std::vector<uint8_t> stale(16, 0x5E);
+  const uint8_t kQmbeBytes[16] = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
+                                  0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
+  const std::vector<uint8_t> late = mbim_answer::command_done(1, 0, stale, -1, kQmbeBytes, 22);
+  ASSERT_EQ(write(pty.master(), late.data(), late.size()), static_cast<ssize_t>(late.size()));
+  pollfd arrived = {peek, POLLIN, 0};
+  ASSERT_EQ(poll(&arrived, 1, 2000), 1);  // it lies in the node's queue
+  close(peek);
+
+  ASSERT_EQ(tessel::ctx_connect(pty.slave().c_str()), 0);
+  auto dropped = capture_log::with_format("[tessel] dropped %u stale bytes waiting on the node");
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].values, std::vector<uint32_t>{static_cast<uint32_t>(late.size())});
+
+  const uint8_t item[4] = {0x00, 0x00, 0xBB, 0x81};
+  tessel::MessagePtr request =
+      tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 22, tessel::kCommandSet, item, 4);
+  ASSERT_EQ(tessel::get_le32(request.get() + tessel::kTransactionIdOffset), 1u);
+  std::thread modem([&] {
+    uint8_t got[4096];
+    pollfd p = {pty.master(), POLLIN, 0};
+    if (poll(&p, 1, 2000) != 1 || read(pty.master(), got, sizeof got) < 48) return;
+    const auto answer = mbim_answer::answer_to(got, 0, std::vector<uint8_t>(16, 0x11));
+    EXPECT_EQ(write(pty.master(), answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
+  });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_and_wait(request.get(), &response, kAnswerSeconds), 0);
+  modem.join();
+  tessel::MessagePtr owned(response);
+  EXPECT_EQ(response[tessel::kInfoOffset], 0x11) << "the earlier run's answer was taken";
+}
+
+// Another reader of the node (a second tool, a stray `cat`) takes messages
+// the reader was woken for. The reader must go back to polling, so a stop
+// request still ends it: nothing may sit in read() past the deadline.
+TEST_F(Roads, MessagesTakenByAnotherReaderOfTheNodeLeaveTheReaderStoppable) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  ASSERT_EQ(tessel::ctx_connect(pty.slave().c_str()), 0);
+  const int thief = open(pty.slave().c_str(), O_RDONLY | O_NOCTTY);  // blocking, as `cat`'s
+  ASSERT_GE(thief, 0);
+  std::thread stealing([&] {
+    uint8_t sink[4096];
+    while (read(thief, sink, sizeof sink) > 0) {
+    }
+  });
+  const std::vector<uint8_t> noise = mbim_answer::command_done(0x7000, 0, {});
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(write(pty.master(), noise.data(), noise.size()), static_cast<ssize_t>(noise.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  auto stopped = std::async(std::launch::async, [] { tessel::ctx_deinit(); });
+  const bool in_time = stopped.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (!in_time) {
+    ADD_FAILURE() << "the reader sits in read(): ctx_deinit cannot join it";
+    std::fflush(stdout);
+    std::_Exit(1);  // a thread stuck in read() cannot be joined or left behind
+  }
+  ASSERT_EQ(tessel::ctx_init(/*verbose=*/0), 0);  // for TearDown
+  pty.close_master();  // ends the thief's read
+  stealing.join();
+  close(thief);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "capture_log.h"
+#include "mbim_ctx/context.h"
 #include "mbim_ctx/exchange.h"
 #include "mbim_ctx/transport.h"
 #include "mbim_format/build_command.h"
@@ -181,6 +182,54 @@ TEST_F(Transport, MessagesOfTheWrongTypeWithTheRequestsIdArePassedOver) {
   EXPECT_EQ(passed[1].values, (std::vector<uint32_t>{tid, 0x80000007u}));
   EXPECT_EQ(passed[2].values, (std::vector<uint32_t>{tid, 0x00000003u}));
   EXPECT_EQ(passed[0].level, 8u);
+}
+
+// A late answer to an earlier run's request may carry this request's
+// TransactionId (every run starts at 1): only the request's own service and
+// CID make a COMMAND_DONE its answer.
+TEST_F(Transport, AnAnswerNamingAnotherServiceOrCidIsPassedOver) {
+  connect();
+  auto req = request();  // QMBE, CID 21
+  const uint8_t kBasicConnect[16] = {0xa2, 0x89, 0xcc, 0x33, 0xbc, 0xbb, 0x8b, 0x4f,
+                                     0xb6, 0xb0, 0x13, 0x3e, 0xc2, 0xaa, 0xe6, 0xdf};
+  std::thread modem([&] {
+    const uint32_t tid = tid_of(read_request());
+    const std::vector<uint8_t> digest(16, 0xAA);
+    reply(join(join(mbim_answer::command_done(tid, 0, digest, -1, kQmbe, 22),
+                    mbim_answer::command_done(tid, 0, digest, -1, kBasicConnect, kRequestCid)),
+               command_done(tid, 52)));
+  });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  modem.join();
+  MessagePtr owned(response);
+  EXPECT_EQ(tessel::get_le32(response + 4), 52u);
+  auto passed = capture_log::with_format("[tessel] TransactionId %u: answer for another service or CID; ignored");
+  ASSERT_EQ(passed.size(), 2u);
+  EXPECT_EQ(passed[0].level, 8u);
+}
+
+// Whatever wakes the wait without a response (here a broadcast on the
+// transport's condition) must not end the exchange: the answer still comes.
+TEST_F(Transport, AWakeUpWithoutAResponseKeepsWaiting) {
+  connect();
+  auto req = request();
+  std::thread modem([&] {
+    const uint32_t tid = tid_of(read_request());
+    tessel::TransportContext& c = tessel::transport_context();
+    {
+      tessel::TransportLock lock(c);
+      pthread_cond_broadcast(&c.cond);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    reply(command_done(tid, 52));
+  });
+  uint8_t* response = nullptr;
+  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  modem.join();
+  ASSERT_NE(response, nullptr);
+  MessagePtr owned(response);
+  EXPECT_EQ(tessel::get_le32(response + 4), 52u);
 }
 
 TEST_F(Transport, ALateResponseIsDumpedAndDiscardedWithoutDisturbingTheNext) {

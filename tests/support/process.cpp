@@ -64,9 +64,20 @@ void drain(int fd, std::string* into) {
 }  // namespace
 
 Result run(const std::vector<std::string>& argv, const Options& options) {
-  Result result;
+  return Child(argv, options).wait();
+}
+
+Child::Child(const std::vector<std::string>& argv, const Options& options) {
+  until_ms_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  (Clock::now() + std::chrono::milliseconds(options.timeout_ms)).time_since_epoch())
+                  .count();
   int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
+  if (pipe2(out, O_CLOEXEC) != 0) return;
+  if (pipe2(err, O_CLOEXEC) != 0) {
+    close(out[0]);
+    close(out[1]);
+    return;
+  }
   std::vector<std::string> args = with_emulator(argv);
   std::vector<std::string> env = environment(options);
   const pid_t pid = fork();
@@ -85,7 +96,25 @@ Result run(const std::vector<std::string>& argv, const Options& options) {
   }
   close(out[1]);
   close(err[1]);
-  const auto until = Clock::now() + std::chrono::milliseconds(options.timeout_ms);
+  pid_ = pid;
+  out_ = out[0];
+  err_ = err[0];
+}
+
+Child::~Child() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (out_ >= 0) close(out_);
+  if (err_ >= 0) close(err_);
+}
+
+Result Child::wait() {
+  Result result;
+  if (pid_ <= 0) return result;
+  const pid_t pid = pid_;
+  const auto until = Clock::time_point(std::chrono::milliseconds(until_ms_));
   bool out_open = true, err_open = true;
   while (out_open || err_open) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
@@ -94,7 +123,7 @@ Result run(const std::vector<std::string>& argv, const Options& options) {
       result.timed_out = true;
       break;
     }
-    pollfd p[2] = {{out_open ? out[0] : -1, POLLIN, 0}, {err_open ? err[0] : -1, POLLIN, 0}};
+    pollfd p[2] = {{out_open ? out_ : -1, POLLIN, 0}, {err_open ? err_ : -1, POLLIN, 0}};
     if (poll(p, 2, static_cast<int>(left)) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (!(p[i].revents & (POLLIN | POLLHUP))) continue;
@@ -104,18 +133,26 @@ Result run(const std::vector<std::string>& argv, const Options& options) {
       if (into->size() == before) (i == 0 ? out_open : err_open) = false;
     }
   }
-  close(out[0]);
-  close(err[0]);
+  close(out_);
+  close(err_);
+  out_ = err_ = -1;
   int status = 0;
   waitpid(pid, &status, 0);
+  pid_ = -1;
   result.status = WIFEXITED(status) && !result.timed_out ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) && !result.timed_out ? WTERMSIG(status) : 0;
   return result;
 }
 
-Simulator::Simulator(const std::vector<std::string>& args) {
+Simulator::Simulator(const std::vector<std::string>& args, uid_t uid) {
   char log[] = "/tmp/tessel-sim-log-XXXXXX";
   const int lfd = mkstemp(log);
-  if (lfd >= 0) close(lfd);
+  if (lfd >= 0) {
+    // A log the user cannot write stops the simulator, which then never
+    // says READY: the test sees that through ready().
+    if (uid != static_cast<uid_t>(-1) && fchown(lfd, uid, uid) != 0) unlink(log);
+    close(lfd);
+  }
   log_ = log;
   char err[] = "/tmp/tessel-sim-err-XXXXXX";
   const int efd = mkstemp(err);
@@ -132,6 +169,7 @@ Simulator::Simulator(const std::vector<std::string>& args) {
     dup2(in[0], 0);
     dup2(out[1], 1);
     if (efd >= 0) dup2(efd, 2);
+    if (uid != static_cast<uid_t>(-1) && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(126);
     auto a = pointers(argv);
     execvp(a[0], a.data());
     _exit(127);
@@ -195,6 +233,14 @@ std::vector<std::vector<unsigned char>> Simulator::rx() const {
     out.push_back(bytes);
   }
   return out;
+}
+
+size_t Simulator::drops() const {
+  std::ifstream in(log_);
+  size_t n = 0;
+  std::string kind, hex;
+  while (in >> kind >> hex) n += kind == "DROP";
+  return n;
 }
 
 std::string Simulator::notes() const {

@@ -15,6 +15,7 @@ namespace process {
 
 struct Result {
   int status = -1;         // exit status 0..255, or -1 when killed or not run
+  int signal = 0;          // the signal that ended it, 0 when it exited
   bool timed_out = false;  // killed after the time limit
   std::string out;         // standard output
   std::string err;         // standard error
@@ -31,12 +32,33 @@ struct Options {
 // its output.
 Result run(const std::vector<std::string>& argv, const Options& options = Options());
 
+// The same, started in the background: for runs side by side, and for a
+// signal sent in the middle of one. The time limit counts from the start.
+// Killed (SIGKILL) when destroyed before wait().
+class Child {
+ public:
+  explicit Child(const std::vector<std::string>& argv, const Options& options = Options());
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  pid_t pid() const { return pid_; }
+  // Collects the output until the child ends (or the time limit kills it).
+  Result wait();
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  int64_t until_ms_ = 0;  // the time limit, on the steady clock
+};
+
 // A tessel-modem-sim child: started with `args`, ready once it printed its
 // READY line; killed (SIGTERM, then SIGKILL) when destroyed. Its log file
 // (--log) is always set and read back by rx().
 class Simulator {
  public:
-  explicit Simulator(const std::vector<std::string>& args);
+  // With `uid` set (root only), the simulator runs as that user.
+  explicit Simulator(const std::vector<std::string>& args, uid_t uid = static_cast<uid_t>(-1));
   ~Simulator();
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
@@ -46,6 +68,8 @@ class Simulator {
   pid_t pid() const { return pid_; }
   // Requests received so far, each as its bytes.
   std::vector<std::vector<unsigned char>> rx() const;
+  // Pieces it received and dropped as no MBIM message (its log's DROP lines).
+  size_t drops() const;
   // Everything the simulator wrote on standard error.
   std::string notes() const;
   void stop();

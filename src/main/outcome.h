@@ -1,0 +1,74 @@
+// outcome.h — what a run did, as an exit status and one summary line, for
+// callers that opted in with --strict (and always for --check and --save).
+//
+// Without --strict the tool keeps the statuses scripts on devices rely on:
+// sar_tool 0 once its checks pass, whatever the update's outcome; debug_tool
+// 0. With it, each failure has a status of its own and stdout ends with one
+// line of key=value fields, every field always present ('-' where unknown),
+// values without blanks:
+//   sar_tool:   result=R item=N size=S file_md5=F modem_md5=M step=P
+//   debug_tool: result=R final=K code=C step=P
+// The statuses and fields are a contract with scripts: add, never renumber.
+#ifndef TESSEL_MAIN_OUTCOME_H_
+#define TESSEL_MAIN_OUTCOME_H_
+
+#include <array>
+#include <cstdint>
+
+namespace tessel {
+
+// Exit statuses under --strict.
+constexpr int kExitOk = 0;
+constexpr int kExitNoAccess = 1;        // sar_tool: device not readable and writable
+constexpr int kExitNoChannel = 2;       // the channel could not be opened
+constexpr int kExitNoDigest = 3;        // the modem's digest could not be read
+constexpr int kExitWriteFailed = 4;     // DIAG switch or table write failed; nothing applied
+constexpr int kExitApplyFailed = 5;     // the table was written, the apply failed
+constexpr int kExitNotVerified = 6;     // applied, the modem does not report the file's digest
+constexpr int kExitDiffers = 7;         // --check: the digests differ
+constexpr int kExitBusy = 8;            // another tessel run held the device too long
+constexpr int kExitReadFailed = 9;      // --save: read failed or does not match the digest
+constexpr int kExitSaveFailed = 10;     // --save: FILE could not be written
+constexpr int kExitNoAnswer = 11;       // debug_tool: timeout, hang-up or refused command
+constexpr int kExitAtError = 12;        // debug_tool: ERROR, +CME/+CMS ERROR or no final result
+constexpr int kExitBadInput = -1;       // usage or bad input: 255
+
+using Digest = std::array<uint8_t, 16>;
+
+struct SarOutcome {
+  const char* result = "failed";  // updated, up-to-date, differs, saved, failed
+  const char* step = nullptr;     // the step that failed; null on success
+  int status = kExitOk;
+  int32_t item = 0;
+  int64_t size = -1;              // -1: unknown
+  bool have_file_md5 = false;
+  Digest file_md5{};
+  bool have_modem_md5 = false;
+  Digest modem_md5{};
+
+  // Marks the run failed at `failed_step` with `exit_status`.
+  void fail(const char* failed_step, int exit_status) {
+    result = "failed";
+    step = failed_step;
+    status = exit_status;
+  }
+};
+
+struct AtOutcome {
+  const char* result = "failed";  // ok, error, failed
+  const char* final = nullptr;    // OK, ERROR, CME_ERROR, CMS_ERROR; null: none
+  long code = -1;                 // the +CME / +CMS error number; -1: none
+  const char* step = nullptr;
+  int status = kExitOk;
+};
+
+// The digest as 32 lower-case hexadecimal digits, in its stored order.
+const char* digest_text(const Digest& d, std::array<char, 33>* text);
+
+// Prints the summary line on standard output.
+void print_summary(const SarOutcome& o);
+void print_summary(const AtOutcome& o);
+
+}  // namespace tessel
+
+#endif  // TESSEL_MAIN_OUTCOME_H_

@@ -1,0 +1,111 @@
+// sar_save.cpp — "sar_tool --save FILE": the table the modem holds, read
+// out into a verified backup.
+//
+// The read packet names no item: the modem sends the table it holds. The
+// bytes are checked against the digest the modem reports for -n's item,
+// and FILE is written only when they match, whole or not at all
+// (save_file.h); a failed read still switches DIAG-over-MBIM off again.
+// A backup is restored with "sar_tool -f FILE".
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "api/service_api.h"
+#include "diag_log/diag_log.h"
+#include "main/outcome.h"
+#include "main/save_file.h"
+#include "main/session.h"
+#include "main/sub_commands.h"
+#include "md5/md5.h"
+
+TESSEL_LOG_MODULE("src/main");
+
+namespace tessel {
+namespace {
+
+// The largest table the read can carry: its length travels in 16 bits.
+std::array<uint8_t, 65535> g_table;
+
+void save(const SarJob& job, SarOutcome* o) {
+  SessionFailure opened;
+  if (!open_session(job.device, job.lock_wait_s, &opened)) {
+    o->fail(opened.step, opened.status);
+    return;
+  }
+  int r;
+  if (StopSignal() != 0) {
+    o->fail("interrupted", kExitReadFailed);
+    return;
+  }
+  if ((r = SetSarEnable(1)) != 0) {
+    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
+    o->fail("enable", kExitReadFailed);
+    return;
+  }
+  uint16_t length = 0;
+  if (StopSignal() != 0) {
+    o->fail("interrupted", kExitReadFailed);
+  } else if ((r = GetSarValue(g_table.data(), g_table.size(), &length)) != 0) {
+    LOG_NUM(LOG_ERROR, "[tessel] GetSarValue err=%d", r);
+    o->fail(StopSignal() != 0 ? "interrupted" : "read", kExitReadFailed);
+  } else if (length == 0) {
+    LOG_MSG(LOG_ERROR, "[tessel] the modem holds no table to save");
+    o->fail("read", kExitReadFailed);
+  }
+  // Off again whatever the read did.
+  if ((r = SetSarEnable(0)) != 0) {
+    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
+    if (o->step == nullptr) o->fail("disable", kExitReadFailed);
+  }
+  if (o->step != nullptr) return;
+  if (StopSignal() != 0) {
+    o->fail("interrupted", kExitReadFailed);
+    return;
+  }
+
+  o->size = length;
+  md5_digest(g_table.data(), length, o->file_md5.data());
+  o->have_file_md5 = true;
+  std::array<char, 33> text;
+  LOG_TXT(LOG_NORMAL, "[tessel] read md5: %s", digest_text(o->file_md5, &text));
+  bool read = false;
+  if ((r = GetSarMd5(job.item, o->modem_md5.data(), &read)) != 0) {
+    LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", r);
+    o->fail("query", kExitNoDigest);
+    return;
+  }
+  if (!read) {
+    LOG_MSG(LOG_ERROR, "[tessel] the modem's answer carried no 16-byte digest");
+    o->fail("query", kExitNoDigest);
+    return;
+  }
+  o->have_modem_md5 = true;
+  LOG_TXT(LOG_NORMAL, "[tessel] --- md5: %s", digest_text(o->modem_md5, &text));
+  if (o->modem_md5 != o->file_md5) {
+    LOG_MSG(LOG_ERROR, "[tessel] the table read does not match the modem's digest; not saved");
+    o->fail("verify", kExitReadFailed);
+    return;
+  }
+  if (save_file(job.save, g_table.data(), length) != 0) {
+    const int e = errno;
+    LOG_TXT(LOG_ERROR, "[tessel] cannot save %s: %s", job.save, std::strerror(e));
+    std::fprintf(stderr, "sar_tool: cannot write %s: %s\n", job.save, std::strerror(e));
+    o->fail("save", kExitSaveFailed);
+    return;
+  }
+  LOG_TXT(LOG_NORMAL, "[tessel] saved the table to %s", job.save);
+  o->result = "saved";
+}
+
+}  // namespace
+
+SarOutcome sar_save(const SarJob& job) {
+  SarOutcome o;
+  o.item = job.item;
+  save(job, &o);
+  UnInit();
+  return o;
+}
+
+}  // namespace tessel

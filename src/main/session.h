@@ -1,0 +1,24 @@
+// session.h — the opening every flow shares: the log channel and transport
+// (Init), the device lock (one tessel run per modem), and the channel
+// itself (GetIsMbimReady). Whatever happens here, the flow ends with UnInit.
+#ifndef TESSEL_MAIN_SESSION_H_
+#define TESSEL_MAIN_SESSION_H_
+
+#include <cstdint>
+
+namespace tessel {
+
+struct SessionFailure {
+  const char* step = nullptr;  // "lock" or "connect"
+  int status = 0;              // kExitBusy or kExitNoChannel
+};
+
+// True when the channel is open. Otherwise `*failure` says which step failed;
+// each failure has its record ("[tessel] Init err=%d", ...), and a device
+// that stayed locked is also reported on standard error, since the caller
+// may never read the log.
+bool open_session(const char* device, uint32_t lock_wait_s, SessionFailure* failure);
+
+}  // namespace tessel
+
+#endif  // TESSEL_MAIN_SESSION_H_
