@@ -35,7 +35,8 @@ namespace {
 int ms_until(const timespec& deadline) {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const int64_t ms = (int64_t{deadline.tv_sec} - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec) / 1000000;
+  const int64_t ms = (int64_t{deadline.tv_sec} - now.tv_sec) * 1000 +
+                     (deadline.tv_nsec - now.tv_nsec) / 1000000;
   if (ms <= 0) return 0;
   return ms > INT32_MAX ? INT32_MAX : static_cast<int>(ms);
 }

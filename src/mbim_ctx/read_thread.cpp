@@ -125,6 +125,9 @@ void* mbim_read_thread(void*) {
   while (running && c.mbim_fd > 0) {
     pollfd entries[2] = {{c.mbim_fd, POLLIN, 0}, {c.stop_read, POLLIN, 0}};
     const int ready = poll(entries, 2, -1);
+    // A stop signal handled on this thread interrupts the poll; the flow
+    // still needs the reader to finish the exchange in flight.
+    if (ready < 0 && errno == EINTR) continue;
     if (ready < 1) {
       const int e = errno;
       LOG_TXT(LOG_ERROR, "[tessel] poll=%d, errno: %d (%s)", ready, e, std::strerror(e));
