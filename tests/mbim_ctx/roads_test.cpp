@@ -18,6 +18,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -453,6 +454,50 @@ TEST_F(Roads, MessagesTakenByAnotherReaderOfTheNodeLeaveTheReaderStoppable) {
   pty.close_master();  // ends the thief's read
   stealing.join();
   close(thief);
+}
+
+
+// The node is non-blocking; a write that finds it busy (here: a pty whose
+// buffer towards the modem is full) waits for it within the exchange's
+// deadline instead of failing.
+TEST_F(Roads, AWriteToABusyNodeWaitsForItWithinTheDeadline) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  ASSERT_EQ(tessel::ctx_connect(pty.slave().c_str()), 0);
+  const int filler = open(pty.slave().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(filler, 0);
+  const std::vector<uint8_t> junk(512, 0x20);
+  while (write(filler, junk.data(), junk.size()) > 0) {
+  }
+  close(filler);
+  tessel::MessagePtr request =
+      tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, tessel::kCommandQuery, nullptr, 0);
+  std::thread modem([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Drain the junk, then answer the request that follows it.
+    std::vector<uint8_t> seen;
+    const uint32_t tid = tessel::get_le32(request.get() + tessel::kTransactionIdOffset);
+    const std::vector<uint8_t> wanted(request.get(), request.get() + 48);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < until) {
+      pollfd p = {pty.master(), POLLIN, 0};
+      if (poll(&p, 1, 50) != 1) continue;
+      uint8_t buf[4096];
+      const ssize_t n = read(pty.master(), buf, sizeof buf);
+      if (n <= 0) break;
+      seen.insert(seen.end(), buf, buf + n);
+      if (std::search(seen.begin(), seen.end(), wanted.begin(), wanted.end()) != seen.end()) {
+        const auto answer = mbim_answer::command_done(tid, 0, {}, -1, request.get() + 20, 21);
+        EXPECT_EQ(write(pty.master(), answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
+        return;
+      }
+    }
+    ADD_FAILURE() << "the request never arrived";
+  });
+  uint8_t* response = nullptr;
+  EXPECT_EQ(tessel::send_and_wait(request.get(), &response, kAnswerSeconds), 0);
+  modem.join();
+  tessel::MessagePtr owned(response);
 }
 
 }  // namespace
