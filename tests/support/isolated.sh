@@ -1,5 +1,6 @@
 #!/bin/sh
-# isolated.sh — runs a test binary where no process outside it can disturb it.
+# isolated.sh — runs a test binary where no process outside it can disturb it,
+# and tells ctest when the binary skipped tests.
 #
 # The tool looks for a process named mbim-proxy in the process list and talks
 # to the abstract socket "mbim-proxy", and its socket-file road is the fixed
@@ -11,19 +12,47 @@
 # TESSEL_ISOLATED=1 tells the tests they may rely on that; without it they
 # skip what needs it, with a message.
 #
+# A test binary that skipped tests and failed none writes a report to the
+# file named by TESSEL_SKIP_REPORT (tests/support/isolation.h). It is printed
+# here only when the binary has exited with status 0, so the line ctest's
+# SKIP_REGULAR_EXPRESSION looks for never stands beside a failure, a sanitizer
+# report or a crash. The exit status is the binary's.
+#
 # Usage: isolated.sh <test binary> [arguments...]
 set -u
+
+# Runs the command, then prints its skip report if it passed.
+run() {
+  report=$(mktemp /tmp/tessel-skips.XXXXXX) || exit 1
+  TESSEL_SKIP_REPORT=$report "$@"
+  status=$?
+  [ "$status" -eq 0 ] && cat "$report"
+  rm -f "$report"
+  return "$status"
+}
+
+if [ "${TESSEL_ISOLATED_SETUP:-}" = inside ]; then
+  # Here in the namespaces, started by the unshare below.
+  unset TESSEL_ISOLATED_SETUP
+  ip link set lo up 2>/dev/null
+  if [ ! -d /var/volatile ]; then
+    # Create the mount point out of sight: a tmpfs over /var in this mount
+    # namespace only.
+    mount -t tmpfs tmpfs /var || exit 1
+    mkdir -p /var/volatile /var/tmp
+  fi
+  mount -t tmpfs tmpfs /var/volatile || exit 1
+  TESSEL_ISOLATED=1
+  export TESSEL_ISOLATED
+  run "$@"
+  exit $?
+fi
+
 if [ "$(id -u)" = 0 ] && unshare --net --pid --fork --mount-proc --mount true 2>/dev/null; then
-  exec unshare --net --pid --fork --mount-proc --mount sh -c '
-    ip link set lo up 2>/dev/null
-    if [ ! -d /var/volatile ]; then
-      # Create the mount point out of sight: a tmpfs over /var in this mount
-      # namespace only.
-      mount -t tmpfs tmpfs /var || exit 1
-      mkdir -p /var/volatile /var/tmp
-    fi
-    mount -t tmpfs tmpfs /var/volatile || exit 1
-    TESSEL_ISOLATED=1 exec "$@"' isolated "$@"
+  TESSEL_ISOLATED_SETUP=inside
+  export TESSEL_ISOLATED_SETUP
+  exec unshare --net --pid --fork --mount-proc --mount sh "$0" "$@"
 fi
 echo "isolated.sh: no private namespaces here (needs root with unshare); tests that need them will skip" >&2
-exec "$@"
+run "$@"
+exit $?

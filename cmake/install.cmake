@@ -1,0 +1,30 @@
+# install.cmake — where `cmake --install` and the Debian packages put tessel.
+#
+#   <prefix>/bin/tessel                                  component tessel
+#   <prefix>/share/man/man1/tessel.1
+#   <prefix>/share/doc/tessel/README.md
+#   <prefix>/share/doc/tessel/examples/tessel-sar-update.service, tessel.default
+#   <prefix>/bin/tessel-modem-sim                        component modem-sim
+#
+# The simulator is for tests and for trying the tool without hardware, not
+# for a device: a plain `cmake --install` leaves it out; it comes with
+# `cmake --install <build> --component modem-sim` or the tessel-modem-sim
+# package. Its --help is its manual. The boot-time unit is an example only:
+# nothing installs it where systemd would start it.
+include(GNUInstallDirs)
+
+# The install and package targets do not build everything first: the files
+# installed are the tool, the simulator and documents, while "all" is mostly
+# the test suite. Build tessel and tessel-modem-sim before installing them.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+install(TARGETS tessel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tessel)
+install(FILES ${PROJECT_SOURCE_DIR}/doc/tessel.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tessel)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tessel)
+install(FILES ${PROJECT_SOURCE_DIR}/doc/examples/tessel-sar-update.service
+              ${PROJECT_SOURCE_DIR}/doc/examples/tessel.default
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT tessel)
+
+install(TARGETS tessel-modem-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        COMPONENT modem-sim EXCLUDE_FROM_ALL)

@@ -1,0 +1,81 @@
+# package.cmake — the Debian packages, made by CPack from the install rules
+# (cmake/install.cmake): run `cpack` in a build directory (scripts/package,
+# `make package`).
+#
+#   tessel            the tool, its man page, README and the boot-time example
+#   tessel-modem-sim  the modem simulator, for tests and trying without hardware
+#
+# Both come out of every build: from the host build for this machine, from a
+# cross build (cmake/armhf.cmake) for armhf. The packages land in
+# <build>/packages/.
+set(TESSEL_PACKAGE_MAINTAINER "tessel maintainers <tessel-maintainers@example.org>"
+    CACHE STRING "The Maintainer field of the Debian packages")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tessel)
+set(CPACK_PACKAGE_VENDOR "tessel")
+set(CPACK_PACKAGE_CONTACT "${TESSEL_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL tessel modem-sim)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TESSEL_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+set(CPACK_DEBIAN_TESSEL_PACKAGE_NAME tessel)
+set(CPACK_DEBIAN_TESSEL_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_TESSEL_PACKAGE_SUGGESTS libmbim-proxy)
+set(CPACK_COMPONENT_TESSEL_DESCRIPTION
+"keeps a cellular modem's SAR table up to date over MBIM
+tessel talks to a cellular modem through MBIM control messages, directly on
+its device node (/dev/cdc-wdm0) or through libmbim's mbim-proxy. Its
+sar_tool compares the modem's SAR table with a table file by MD5 digest,
+writes and applies the file when they differ, and with --strict says by its
+exit status and one summary line whether the modem now holds it; --check
+only compares, --save reads the modem's table into a verified backup file.
+Its debug_tool sends one AT command through the modem's MBIM AT tunnel.
+An example systemd unit for the update at boot is in
+/usr/share/doc/tessel/examples/.")
+
+set(CPACK_DEBIAN_MODEM-SIM_PACKAGE_NAME tessel-modem-sim)
+set(CPACK_DEBIAN_MODEM-SIM_PACKAGE_SECTION devel)
+set(CPACK_COMPONENT_MODEM-SIM_DESCRIPTION
+"MBIM modem simulator for trying and testing tessel
+tessel-modem-sim plays an MBIM modem with a SAR table store and an AT
+tunnel on a pseudo-terminal, on libmbim's abstract socket or on a socket
+file, so that tessel can be tried and tested without hardware. It has knobs
+for faults: BUSY answers, error statuses, missing answers, hang-ups and
+malformed traffic. tessel-modem-sim --help lists them.")
+
+# Depends: from the libraries the executables need, by dpkg-shlibdeps.
+if(NOT CMAKE_CROSSCOMPILING)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  # The package's architecture is the target's, not this machine's.
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
+                  OUTPUT_VARIABLE tessel_triplet OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND dpkg-architecture -t${tessel_triplet} -qDEB_HOST_ARCH
+                  OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    message(WARNING "no Debian architecture for ${tessel_triplet}: packages cannot be made")
+  endif()
+  # Here the target's libraries belong to the cross toolchain's packages
+  # (libc6-armhf-cross, ...), which dpkg-shlibdeps would name: the Depends
+  # are worked out when cpack runs, from the built executables, and turned
+  # into the target's package names (package-cross-depends.cmake).
+  set(CPACK_TESSEL_CROSS_LIBDIR "${CMAKE_FIND_ROOT_PATH}/lib")
+  set(CPACK_TESSEL_EXECUTABLES_FILE "${CMAKE_BINARY_DIR}/package-executables.cmake")
+  file(GENERATE OUTPUT "${CPACK_TESSEL_EXECUTABLES_FILE}" CONTENT
+"set(tessel_executable_TESSEL \"$<TARGET_FILE:tessel>\")
+set(tessel_executable_MODEM-SIM \"$<TARGET_FILE:tessel-modem-sim>\")
+")
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package-cross-depends.cmake)
+endif()
+
+# Debian ships manual pages compressed.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package-compress-man.cmake)
+
+include(CPack)
