@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
@@ -52,6 +53,31 @@ double seconds_since(const timespec& start) {
 }
 
 }  // namespace
+
+bool device_lock_key(const char* device, char* out, size_t size) {
+  if (out == nullptr || size == 0) return false;
+  out[0] = '\0';
+  if (device == nullptr || *device == '\0') return false;
+  struct stat st;
+  int n;
+  if (stat(device, &st) == 0 && S_ISCHR(st.st_mode)) {
+    n = std::snprintf(out, size, "char-%u-%u", static_cast<unsigned>(major(st.st_rdev)),
+                      static_cast<unsigned>(minor(st.st_rdev)));
+  } else {
+    // realpath's result is heap-allocated by the C library; freed below.
+    char* resolved = realpath(device, nullptr);
+    n = std::snprintf(out, size, "%s", resolved != nullptr ? resolved : device);
+    std::free(resolved);
+    for (char* p = out; *p != '\0'; ++p) {
+      if (*p == '/') *p = '_';
+    }
+  }
+  if (n < 0 || static_cast<size_t>(n) >= size) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
 
 bool device_lock_path(const char* device, char* out, size_t size) {
   if (device == nullptr || size == 0) return false;

@@ -22,6 +22,16 @@ namespace tessel {
 constexpr char kLockDirectory[] = "/run/lock";
 constexpr char kLockFallbackDirectory[] = "/tmp";
 
+// Writes the key that names `device`'s lock file (and whatever else is kept
+// per device) into `out` (`size` bytes, always terminated when `size` > 0):
+//   a path that names a character device   "char-<major>-<minor>"
+//   any other path (the proxy's socket)    its resolved path, '/' as '_'
+// so every name of one node (links, bind mounts, /dev/char/M:N) shares one
+// key, whichever road the run then takes to the modem. A path that cannot be
+// resolved is keyed as written. False when `device` is empty or the key
+// does not fit.
+bool device_lock_key(const char* device, char* out, size_t size);
+
 // Writes the lock file's path for `device` into `out` (`size` bytes, always
 // terminated). False when it does not fit.
 bool device_lock_path(const char* device, char* out, size_t size);

@@ -8,7 +8,8 @@
 # real proxy on this machine nor leave files behind, so when namespaces are
 # available (root, or unprivileged user namespaces) the binary runs in its
 # own network namespace (its own abstract sockets), PID namespace (its own
-# process list) and mount namespace (a private tmpfs on /var/volatile).
+# process list) and mount namespace (private tmpfs on /var/volatile and
+# /run/lock).
 # TESSEL_ISOLATED=1 tells the tests they may rely on that; without it they
 # skip what needs it, with a message.
 #
@@ -42,6 +43,12 @@ if [ "${TESSEL_ISOLATED_SETUP:-}" = inside ]; then
     mkdir -p /var/volatile /var/tmp
   fi
   mount -t tmpfs tmpfs /var/volatile || exit 1
+  # Root's runs keep their locks in /run/lock/tessel: a tmpfs of this
+  # namespace's own, so the tests leave nothing in the host's and never
+  # meet a lock a real run holds.
+  if [ -d /run/lock ]; then
+    mount -t tmpfs -o mode=1777 tmpfs /run/lock || exit 1
+  fi
   TESSEL_ISOLATED=1
   export TESSEL_ISOLATED
   run "$@"
