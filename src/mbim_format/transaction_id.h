@@ -16,6 +16,14 @@ namespace tessel {
 
 uint32_t next_transaction_id();
 
+// The TransactionId issued last, 0 before the first.
+uint32_t last_transaction_id();
+
+// Makes the next id the one after `last`, skipping 0 and 0x7FFFFFFF as the
+// counter always does: a run whose predecessor on the device left `last`
+// unanswered must not reuse it, or it would take that late answer as its own.
+void start_transaction_ids_after(uint32_t last);
+
 // Puts the counter at `value`, as if that many ids had been issued; lets
 // tests reach the wrap without four billion calls.
 void set_transaction_counter(uint32_t value);

@@ -31,6 +31,21 @@ TEST(TransactionId, StartsAtOneSkipsTheMiddleValueAndWrapsFromTheTopBackToOne) {
   EXPECT_EQ(next_transaction_id(), 2u);
 }
 
+// A run after one that left an id unanswered starts after it; the values the
+// counter never issues stay skipped, and the last id issued is known.
+TEST(TransactionId, StartingAfterAnEarlierRunsLastIdSkipsZeroAndTheMiddleValue) {
+  const struct {
+    uint32_t last;
+    uint32_t first;
+  } cases[] = {{0, 1}, {41, 42}, {2147483646u, 2147483648u}, {2147483647u, 2147483648u},
+               {4294967295u, 1}};
+  for (const auto& c : cases) {
+    tessel::start_transaction_ids_after(c.last);
+    EXPECT_EQ(next_transaction_id(), c.first) << "after " << c.last;
+    EXPECT_EQ(tessel::last_transaction_id(), c.first);
+  }
+}
+
 TEST(BuildCommand, EmptyPayloadGivesTheBare48ByteMessage) {
   set_transaction_counter(0);
   auto m = build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 0, nullptr, 0);
