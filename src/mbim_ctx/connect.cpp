@@ -231,6 +231,8 @@ int ctx_adopt_channel(int fd, bool stream) {
 
 Road ctx_road() { return transport_context().road; }
 
+bool ctx_request_unanswered() { return transport_context().unanswered; }
+
 void ctx_deinit() {
   TransportContext& c = transport_context();
   if (c.stop_read == -1) return;
@@ -251,6 +253,7 @@ void ctx_deinit() {
     c.stop_write = -1;
   }
   c.road = Road::kNone;
+  c.unanswered = false;
   // Nothing else uses them once the reader has been joined; destroying them
   // lets a later ctx_init set them up afresh.
   pthread_cond_destroy(&c.cond);

@@ -26,6 +26,7 @@ struct TransportContext {
   uint8_t* response = nullptr;       // copy delivered by the reader
   bool delivered = false;            // the reader matched the pending request
   bool reader_ended = false;         // the reader has stopped delivering
+  bool unanswered = false;           // a request went out whole, no answer came
   pthread_t reader{};
   bool reader_started = false;
   std::array<char, 50> timestamp{};

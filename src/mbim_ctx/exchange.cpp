@@ -101,6 +101,8 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
       wait = pthread_cond_timedwait(&c.cond, &c.lock, &deadline);
       if (wait != 0) break;
     }
+    // Written whole but not answered: the modem may answer it late.
+    if (!c.delivered) c.unanswered = true;
     if (wait != 0) {
       LOG_NUM(LOG_NORMAL, "[tessel] wait ret = %d", wait);
       result = wait;

@@ -37,6 +37,11 @@ int ctx_connect(const char* path);
 // before ctx_init; the context can be set up again afterwards.
 void ctx_deinit();
 
+// True once a request was written whole and its exchange ended without its
+// answer (the deadline passed, or the reader ended): the modem may still
+// answer it later, to whoever then holds the channel. Cleared by ctx_deinit.
+bool ctx_request_unanswered();
+
 // Which road the last successful ctx_connect took.
 enum class Road { kNone, kSocketFile, kAbstractSocket, kDeviceNode };
 Road ctx_road();
