@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "api/device_lock.h"
+#include "api/run_state.h"
 #include "diag_log/diag_log.h"
 #include "mbim_commands/at_command.h"
 #include "mbim_commands/device_commands.h"
@@ -72,6 +73,7 @@ int Init(const char* device) {
 void UnInit() {
   {
     ApiLock lock;
+    run_state_finish();
     ctx_deinit();
     proxy_configured = false;
     device_lock_release();
@@ -80,7 +82,11 @@ void UnInit() {
   std::printf("UnInit\n");
 }
 
-int LockDevice(uint32_t wait_s) { return fold(device_lock_take(device_path.data(), wait_s)); }
+int LockDevice(uint32_t wait_s) {
+  const int r = device_lock_take(device_path.data(), wait_s);
+  if (r == 0) run_state_load(device_path.data());
+  return fold(r);
+}
 
 void RequestStop(int signal) { request_stop(signal); }
 

@@ -59,6 +59,15 @@ int GetSarValue(uint8_t* data, size_t capacity, uint16_t* length);
 int ApplySarValue(int item);
 int SendAtCommand(const char* command, const char** reply);
 
+// The device's state record (run_state.h), read by LockDevice, finished by
+// UnInit. A table noted as written stays noted until NoteApplied for its
+// item: the modem then reporting its digest means it is stored but maybe
+// not in force. Without a record (no private directory) nothing is noted
+// and PendingApply is always false.
+bool PendingApply(int item, const uint8_t digest[16], bool* diag_may_be_on);
+void NoteTableWritten(int item, const uint8_t digest[16], bool diag_may_be_on);
+void NoteApplied(int item);
+
 }  // namespace tessel
 
 #endif  // TESSEL_API_SERVICE_API_H_

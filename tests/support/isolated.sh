@@ -8,8 +8,8 @@
 # real proxy on this machine nor leave files behind, so when namespaces are
 # available (root, or unprivileged user namespaces) the binary runs in its
 # own network namespace (its own abstract sockets), PID namespace (its own
-# process list) and mount namespace (private tmpfs on /var/volatile and
-# /run/lock).
+# process list) and mount namespace (private tmpfs on /var/volatile,
+# /run/lock and /var/lib/tessel).
 # TESSEL_ISOLATED=1 tells the tests they may rely on that; without it they
 # skip what needs it, with a message.
 #
@@ -48,6 +48,11 @@ if [ "${TESSEL_ISOLATED_SETUP:-}" = inside ]; then
   # meet a lock a real run holds.
   if [ -d /run/lock ]; then
     mount -t tmpfs -o mode=1777 tmpfs /run/lock || exit 1
+  fi
+  # Root's runs keep their device state records in /var/lib/tessel: the
+  # same, so a test's record never reaches the host or another test binary.
+  if [ -d /var/lib ]; then
+    mkdir -p /var/lib/tessel && mount -t tmpfs -o mode=0700 tmpfs /var/lib/tessel || exit 1
   fi
   TESSEL_ISOLATED=1
   export TESSEL_ISOLATED
