@@ -130,6 +130,12 @@ ConnectionEnd serve_connection(int fd, ServerContext* ctx) {
         if (ctx->options->hostile_then_silent) continue;
       }
       if (!response.send) continue;
+      // A held answer goes out at once, ahead of this request's delay.
+      if (!response.late.empty()) {
+        ctx->log->tx(response.late.data(), response.late.size());
+        if (write_whole(fd, response.late) != Sent::kOk) return ConnectionEnd::kPeerClosed;
+      }
+      if (response.message.empty()) continue;
       if (response.delay_ms != 0 && !sleep_unless_stopped(response.delay_ms)) {
         return ConnectionEnd::kStopRequested;
       }

@@ -14,6 +14,27 @@ Knobs::Knobs(const Options& options) : delay_ms_(options.delay_ms) {
   for (const CidValue& k : options.function_error) function_error_[k.cid] = k.value;
   for (const CidValue& k : options.status) status_[k.cid] = k.value;
   for (const CidValue& k : options.delay) delay_[k.cid] = k.value;
+  for (const CidValue& k : options.late) late_[k.cid] = k.value;
+}
+
+bool Knobs::answer_late(uint32_t cid, uint32_t* status) {
+  auto late = late_.find(cid);
+  if (late == late_.end()) return false;
+  *status = late->second;
+  late_.erase(late);
+  note("CID %u: holding the answer (Status %u) back until the next request of CID %u (--late)", cid,
+       *status, cid);
+  return true;
+}
+
+void Knobs::hold(uint32_t cid, std::vector<uint8_t> answer) { held_[cid] = std::move(answer); }
+
+std::vector<uint8_t> Knobs::take_held(uint32_t cid) {
+  auto held = held_.find(cid);
+  if (held == held_.end()) return {};
+  std::vector<uint8_t> answer = std::move(held->second);
+  held_.erase(held);
+  return answer;
 }
 
 KnobVerdict Knobs::for_command(uint32_t cid) {

@@ -1,6 +1,6 @@
 // knobs.h — decides, per request, whether the modem misbehaves instead of
-// answering: the --busy, --status, --function-error, --no-reply and delay
-// knobs of the command line.
+// answering: the --busy, --status, --function-error, --no-reply, --late and
+// delay knobs of the command line.
 //
 // BUSY counters live here for the life of the process, so a knob such as
 // `--busy 25:3` spans several clients of one simulator.
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "modem_sim/options.h"
 
@@ -35,6 +36,13 @@ class Knobs {
   // uses up one of its K answers), function-error, status.
   KnobVerdict for_command(uint32_t cid);
 
+  // --late: true (with the Status to answer later) for the first request of
+  // `cid` only, whose answer is then held back (hold) until the next
+  // request of `cid` is answered (take_held).
+  bool answer_late(uint32_t cid, uint32_t* status);
+  void hold(uint32_t cid, std::vector<uint8_t> answer);
+  std::vector<uint8_t> take_held(uint32_t cid);
+
   // Milliseconds to wait before replying to `cid`: its --delay, else --delay-ms.
   uint32_t delay_for_command(uint32_t cid) const;
 
@@ -47,6 +55,8 @@ class Knobs {
   std::map<uint32_t, uint32_t> function_error_;
   std::map<uint32_t, uint32_t> status_;
   std::map<uint32_t, uint32_t> delay_;
+  std::map<uint32_t, uint32_t> late_;  // CIDs whose first answer is still to be held
+  std::map<uint32_t, std::vector<uint8_t>> held_;
   uint32_t delay_ms_;
 };
 

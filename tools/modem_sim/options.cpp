@@ -45,6 +45,7 @@ enum OptionId {
   kOptHostileThenSilent,
   kOptSeed,
   kOptHelp,
+  kOptLate,
 };
 
 constexpr option kLongOptions[] = {
@@ -78,6 +79,7 @@ constexpr option kLongOptions[] = {
     {"hostile-then-silent", no_argument, nullptr, kOptHostileThenSilent},
     {"seed", required_argument, nullptr, kOptSeed},
     {"help", no_argument, nullptr, kOptHelp},
+    {"late", required_argument, nullptr, kOptLate},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -270,16 +272,19 @@ int parse_options(int argc, char** argv, Options* out) {
       case kOptBusy:
       case kOptStatus:
       case kOptFunctionError:
-      case kOptDelay: {
+      case kOptDelay:
+      case kOptLate: {
         CidValue knob{};
         const char* name = id == kOptBusy     ? "busy"
                            : id == kOptStatus ? "status"
                            : id == kOptDelay  ? "delay"
+                           : id == kOptLate   ? "late"
                                               : "function-error";
         if (!parse_cid_value(value, &knob)) return bad_value(name, value, "CID:NUMBER");
         std::vector<CidValue>* list = id == kOptBusy     ? &out->busy
                                       : id == kOptStatus ? &out->status
                                       : id == kOptDelay  ? &out->delay
+                                      : id == kOptLate   ? &out->late
                                                          : &out->function_error;
         list->push_back(knob);
         break;

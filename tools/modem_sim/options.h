@@ -61,6 +61,7 @@ struct Options {
   std::vector<CidValue> function_error;  // --function-error CID:CODE
   std::vector<CidValue> delay;           // --delay CID:MS
   std::vector<uint32_t> no_reply;        // --no-reply CID
+  std::vector<CidValue> late;            // --late CID:STATUS
   uint32_t delay_ms = 0;                 // --delay-ms
   uint32_t hangup_at = 0;                // --hangup-at N, 0 = never
   std::vector<InjectKind> inject;        // --inject

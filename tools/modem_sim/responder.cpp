@@ -18,17 +18,13 @@ Response reply(std::vector<uint8_t> message, uint32_t delay_ms) {
   return r;
 }
 
-Response respond_to_command(SimState* state, Knobs* knobs, const uint8_t* message,
-                            size_t length) {
-  CommandRequest rq;
-  const char* why = "";
-  uint32_t error = parse_command(message, length, &rq, &why);
-  if (error != 0) {
-    note("command TransactionId %u refused with MBIM_FUNCTION_ERROR_MSG %u: %s",
-         rq.transaction_id, error, why);
-    return reply(function_error(rq.transaction_id, error), knobs->delay_for_other());
-  }
+Response answer_or_knob(SimState* state, Knobs* knobs, const CommandRequest& rq) {
   const uint32_t delay = knobs->delay_for_command(rq.cid);
+  uint32_t late_status = 0;
+  if (knobs->answer_late(rq.cid, &late_status)) {
+    knobs->hold(rq.cid, command_done(rq, late_status, {}));
+    return Response{};
+  }
   KnobVerdict verdict = knobs->for_command(rq.cid);
   switch (verdict.action) {
     case KnobAction::kNoReply: return Response{};
@@ -43,6 +39,25 @@ Response respond_to_command(SimState* state, Knobs* knobs, const uint8_t* messag
   }
   Answer answer = answer_command(state, rq);
   return reply(command_done(rq, answer.status, answer.info), delay);
+}
+
+Response respond_to_command(SimState* state, Knobs* knobs, const uint8_t* message,
+                            size_t length) {
+  CommandRequest rq;
+  const char* why = "";
+  uint32_t error = parse_command(message, length, &rq, &why);
+  if (error != 0) {
+    note("command TransactionId %u refused with MBIM_FUNCTION_ERROR_MSG %u: %s",
+         rq.transaction_id, error, why);
+    return reply(function_error(rq.transaction_id, error), knobs->delay_for_other());
+  }
+  // An answer held back earlier goes out just ahead of whatever this
+  // request gets, silence included.
+  std::vector<uint8_t> earlier = knobs->take_held(rq.cid);
+  Response r = answer_or_knob(state, knobs, rq);
+  r.late = std::move(earlier);
+  if (!r.late.empty()) r.send = true;
+  return r;
 }
 
 }  // namespace

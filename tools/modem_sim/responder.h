@@ -16,6 +16,7 @@ struct Response {
   bool send = false;             // false: the modem stays silent
   std::vector<uint8_t> message;  // the reply, when sent
   uint32_t delay_ms = 0;         // to wait before sending it
+  std::vector<uint8_t> late;     // --late: an earlier answer, sent (in a write of its own) first
 };
 
 // The response to the whole MBIM message `message` of `length` bytes
