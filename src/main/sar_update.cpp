@@ -7,6 +7,15 @@
 // write still switches DIAG-over-MBIM off, so the modem is not left in its
 // transfer mode. Every path ends with UnInit.
 //
+// From before DIAG-over-MBIM is switched on until the apply succeeds, the
+// device's state record notes the table as written but not applied: the
+// modem's digest names the stored table, not the applied one, so a later
+// run that finds the modem reporting this table's digest for this item
+// applies it instead of calling it up to date. Once the modem has taken the
+// last chunk, a stop signal waits for the switch-off, the read-back and the
+// apply (each bounded by its own timeout): a stop must not fall between a
+// whole write and its apply.
+//
 // With --strict the outcome is verified: the modem must report the file's
 // digest, in the read-back or, since some modems change it only when the
 // table is applied, in one more query after the apply. --check stops after
@@ -40,6 +49,11 @@ class Update {
       return;
     }
     if (o_.have_modem_md5 && stored_ == file_ && job_.force == 0) {
+      bool diag_may_be_on = false;
+      if (PendingApply(job_.item, file_.data(), &diag_may_be_on)) {
+        apply_pending(diag_may_be_on);
+        return;
+      }
       LOG_MSG(LOG_ERROR, "[tessel] no need to update\n");
       o_.result = "up-to-date";
       return;
@@ -76,6 +90,11 @@ class Update {
       LOG_MSG(LOG_ERROR, "[tessel] the modem's answer carried no 16-byte digest");
       o_.fail("query", kExitNoDigest);
     } else if (stored_ == file_) {
+      // The modem holds the table, which is what --check answers; whether
+      // it is in force only an update can settle.
+      if (PendingApply(job_.item, file_.data(), nullptr)) {
+        LOG_MSG(LOG_ERROR, "[tessel] the modem holds this table, but no run has seen it applied");
+      }
       o_.result = "up-to-date";
     } else {
       o_.result = "differs";
@@ -83,8 +102,22 @@ class Update {
     }
   }
 
+  // The table an earlier run wrote and did not see applied: its apply, after
+  // switching DIAG-over-MBIM off when that run may have left it on.
+  void apply_pending(bool diag_may_be_on) {
+    LOG_MSG(LOG_ERROR, "[tessel] the modem holds this table, but the run that wrote it did not see it applied; applying it now");
+    int r;
+    if (diag_may_be_on && (r = SetSarEnable(0)) != 0) {
+      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
+      o_.fail("disable", kExitWriteFailed);
+      return;
+    }
+    apply(diag_may_be_on);
+  }
+
   void write_and_apply() {
     int r;
+    NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/true);
     if ((r = SetSarEnable(1)) != 0) {
       LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
       o_.fail("enable", kExitWriteFailed);
@@ -104,7 +137,7 @@ class Update {
       return;
     }
     diag_on_ = false;
-    if (stopped()) return;
+    // From here on a stop signal waits for the apply (see the top).
     bool read = false;
     if ((r = GetSarMd5(job_.item, stored_.data(), &read)) != 0) {
       LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 after update err=%d", r);
@@ -113,17 +146,31 @@ class Update {
     }
     if (read) {
       LOG_TXT(LOG_NORMAL, "[tessel] md5: %s\n", digest_text(stored_, &text_));
+      // The modem acknowledged every chunk; a digest other than the file's
+      // means it did not store what it acknowledged.
+      if (stored_ != file_) {
+        LOG_MSG(LOG_ERROR, "[tessel] the digest read back differs from the file's: the modem did not store the table as sent");
+      }
     } else {
       // Printing the earlier digest again would pass it off as read back.
       LOG_MSG(LOG_ERROR, "[tessel] GetSarMd5 after update: the answer carried no 16-byte digest");
     }
     note_modem_digest(read);
-    if (stopped()) return;
+    apply(/*diag_switched_off=*/true);
+  }
+
+  // The apply, and the record forgetting the table once it is in force.
+  // When DIAG-over-MBIM was just switched off and the apply fails, the
+  // record says so: the run that retries need not switch it off again.
+  void apply(bool diag_switched_off) {
+    int r;
     if ((r = ApplySarValue(job_.item)) != 0) {
       LOG_NUM(LOG_ERROR, "[tessel] ApplySarValue err=%d", r);
       o_.fail("apply", kExitApplyFailed);
+      if (diag_switched_off) NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/false);
       return;
     }
+    NoteApplied(job_.item);
     o_.result = "updated";
     if (job_.strict && !verified()) o_.fail("verify", kExitNotVerified);
   }
