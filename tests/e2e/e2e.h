@@ -77,8 +77,17 @@ class ModemTest : public ::testing::Test {
   void SetUp() override;
 };
 
-// A simulator serving on a pty, with `args` after --pty. Callers check
-// ready() before using path().
+// Where root's runs keep their device state records (a tmpfs of the test's
+// own under isolated.sh).
+inline constexpr char kStateDirectory[] = "/var/lib/tessel";
+
+// Removes every device state record, in the test's namespaces only: a new
+// simulated modem must not meet what a run left about an earlier one on the
+// same pty number.
+void forget_device_states();
+
+// A simulator serving on a pty, with `args` after --pty, its device state
+// forgotten (forget_device_states). Callers check ready() before using path().
 std::unique_ptr<process::Simulator> start_modem(const std::vector<std::string>& args = {});
 
 }  // namespace e2e

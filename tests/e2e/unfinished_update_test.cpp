@@ -1,0 +1,198 @@
+// An update finishes what it started, or the next run on the modem does: a
+// stop signal after the last chunk waits for the apply; a run killed after
+// its last chunk, or whose apply failed, leaves a state record, so the next
+// run applies the stored table instead of calling it up to date; a late
+// answer to one run never passes for the next run's; and a read-back that
+// is not the file's digest leaves an error record.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e.h"
+#include "md5/md5.h"
+#include "mbim_format/wire.h"
+
+namespace e2e {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+using Requests = std::vector<std::string>;
+
+constexpr size_t kSize = 2048;  // two chunks
+const Requests kWholeUpdate = {"22 0000bb81",
+                               "21 0012",
+                               "25 item=48001 len=1024 first",
+                               "25 item=48001 len=1024 next",
+                               "21 0022",
+                               "22 0000bb81",
+                               "23 bb81"};
+const char kApplyingPending[] =
+    "E src/main [tessel] the modem holds this table, but the run that wrote it did not see it "
+    "applied; applying it now";
+
+std::string md5_hex(const Bytes& b) {
+  uint8_t d[16];
+  tessel::md5_digest(b.data(), b.size(), d);
+  std::string s;
+  for (uint8_t x : d) {
+    s.push_back("0123456789abcdef"[x >> 4]);
+    s.push_back("0123456789abcdef"[x & 15]);
+  }
+  return s;
+}
+
+uint32_t tid_of(const std::vector<unsigned char>& m) { return tessel::get_le32(m.data() + 8); }
+
+class UnfinishedUpdate : public ModemTest {
+ protected:
+  void start(const std::vector<std::string>& knobs) {
+    std::vector<std::string> all = {"--table-out", stored_.path()};
+    all.insert(all.end(), knobs.begin(), knobs.end());
+    modem_ = start_modem(all);
+    ASSERT_TRUE(modem_->ready()) << modem_->notes();
+  }
+  std::unique_ptr<process::Child> sar_tool(const std::vector<std::string>& more = {}) {
+    std::vector<std::string> argv = {TESSEL_BIN, "--command", "sar_tool", "-d", modem_->path(),
+                                     "-f", table_.path()};
+    argv.insert(argv.end(), more.begin(), more.end());
+    process::Options o;
+    o.unset = {"VERBOSE"};
+    return std::make_unique<process::Child>(argv, o);
+  }
+  // Waits up to five seconds for the modem to have received `n` requests.
+  bool received(size_t n) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < until) {
+      if (modem_->rx().size() >= n) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  // The requests from the `from`-th on.
+  Requests requests_from(size_t from) const {
+    const Requests all = describe(modem_->rx());
+    return Requests(all.begin() + static_cast<long>(std::min(from, all.size())), all.end());
+  }
+  std::string updated_line() const {
+    const std::string f = md5_hex(table_.read());
+    return "UnInit\nresult=updated item=48001 size=2048 file_md5=" + f + " modem_md5=" + f +
+           " step=-\n";
+  }
+
+  process::TempFile table_{pattern(kSize, 41)};
+  process::TempFile stored_;
+  std::unique_ptr<process::Simulator> modem_;
+};
+
+// SIGTERM while the modem holds the last chunk: the switch-off, the
+// read-back and the apply still run, then the process ends by the signal.
+TEST_F(UnfinishedUpdate, SigtermDuringTheLastChunkAppliesThenEndsByTheSignal) {
+  start({"--delay", "25:300"});
+  auto run = sar_tool();
+  ASSERT_TRUE(received(4));  // the last chunk is in flight
+  kill(run->pid(), SIGTERM);
+  const process::Result r = run->wait();
+  EXPECT_EQ(r.signal, SIGTERM);
+  EXPECT_EQ(r.out, "UnInit\n");
+  EXPECT_THAT(requests_from(0), ElementsAreArray(kWholeUpdate));
+  EXPECT_EQ(stored_.read(), table_.read());
+}
+
+// Run 1 wrote the whole table and then died (SIGKILL while DIAG-over-MBIM
+// was being switched off) or had its apply refused. The modem now reports
+// the file's digest; run 2, without --force, applies (switching DIAG off
+// first only when run 1 may have left it on) and reports updated. Run 3
+// finds nothing left to do.
+TEST_F(UnfinishedUpdate, ATableWrittenButNotAppliedIsAppliedByTheNextRun) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> knobs;
+    bool kill_at_switch_off;
+    Requests second_run;
+  };
+  const Case cases[] = {
+      {"killed after its last chunk", {"--delay", "21:1000"}, true,
+       {"22 0000bb81", "21 0022", "23 bb81"}},
+      {"apply refused", {"--busy", "23:1"}, false, {"22 0000bb81", "23 bb81"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    start(c.knobs);
+    auto first = sar_tool({"--strict"});
+    if (c.kill_at_switch_off) {
+      ASSERT_TRUE(received(5));  // "21 0022" is waiting for its answer
+      kill(first->pid(), SIGKILL);
+      EXPECT_EQ(first->wait().signal, SIGKILL);
+    } else {
+      const process::Result r1 = first->wait();
+      EXPECT_EQ(r1.status, 5);
+      EXPECT_THAT(r1.out, HasSubstr(" step=apply\n"));
+    }
+    const size_t before = modem_->rx().size();
+    const process::Result r2 = sar_tool({"--strict"})->wait();
+    EXPECT_EQ(r2.status, 0) << r2.err;
+    EXPECT_EQ(r2.out, updated_line());
+    EXPECT_THAT(records(r2.err), Contains(kApplyingPending));
+    EXPECT_THAT(requests_from(before), ElementsAreArray(c.second_run));
+
+    const size_t after = modem_->rx().size();
+    const process::Result r3 = sar_tool({"--strict"})->wait();
+    EXPECT_EQ(r3.status, 0);
+    EXPECT_THAT(r3.out, HasSubstr("result=up-to-date "));
+    EXPECT_THAT(requests_from(after), ElementsAreArray(Requests{"22 0000bb81"}));
+  }
+}
+
+// The modem answers run 1's apply only after run 1 gave up on it (3 s), with
+// FAILURE, when run 2's apply arrives, 500 ms ahead of its answer to that
+// one (so the late answer is the first to come). Run 2 starts its
+// TransactionIds after run 1's last one, so the late answer cannot pass for
+// its own; run 3, after a run with every request answered, starts at 1.
+TEST_F(UnfinishedUpdate, ALateAnswerToOneRunIsNeverTakenByTheNext) {
+  start({"--late", "23:2", "--delay", "23:500"});
+  const process::Result r1 = sar_tool({"--strict"})->wait();
+  EXPECT_EQ(r1.status, 0);  // an unanswered apply counts as done
+  EXPECT_THAT(records(r1.err), Contains("I src/mbim_ctx [tessel] wait ret = 110"));
+  const auto rx1 = modem_->rx();
+  ASSERT_EQ(describe(rx1.back()), "23 bb81");
+  const uint32_t last_of_run1 = tid_of(rx1.back());
+
+  const process::Result r2 = sar_tool({"--strict", "--force"})->wait();
+  EXPECT_EQ(r2.status, 0) << r2.err;
+  EXPECT_EQ(r2.out, updated_line());
+  const auto rx2 = modem_->rx();
+  ASSERT_GT(rx2.size(), rx1.size());
+  EXPECT_EQ(tid_of(rx2[rx1.size()]), last_of_run1 + 1);
+  EXPECT_THAT(records(r2.err), Not(Contains(HasSubstr("wait ret"))));
+
+  const process::Result r3 = sar_tool({"--strict"})->wait();
+  EXPECT_EQ(r3.status, 0);
+  const auto rx3 = modem_->rx();
+  ASSERT_GT(rx3.size(), rx2.size());
+  EXPECT_EQ(tid_of(rx3[rx2.size()]), 1u);
+}
+
+// A modem that acknowledges every chunk but keeps its old table: the
+// read-back is not the file's digest, and the default mode says so in an
+// error record (and still applies, as it always did).
+TEST_F(UnfinishedUpdate, AReadBackThatIsNotTheFilesDigestLeavesAnErrorRecord) {
+  start({"--md5-frozen"});
+  const process::Result r = sar_tool()->wait();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_THAT(records(r.err),
+              Contains("E src/main [tessel] the digest read back differs from the file's: the "
+                       "modem did not store the table as sent"));
+  EXPECT_THAT(requests_from(0), ElementsAreArray(kWholeUpdate));
+}
+
+}  // namespace
+}  // namespace e2e
