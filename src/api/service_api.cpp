@@ -80,7 +80,10 @@ void UnInit() {
   std::printf("UnInit\n");
 }
 
-int LockDevice(uint32_t wait_s) { return fold(device_lock_take(device_path.data(), wait_s)); }
+int LockDevice(uint32_t wait_s) {
+  // Not folded: the caller tells a busy modem from a lock it cannot use.
+  return device_lock_take(device_path.data(), wait_s);
+}
 
 void RequestStop(int signal) { request_stop(signal); }
 
