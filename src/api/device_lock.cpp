@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "api/private_dir.h"
 #include "diag_log/diag_log.h"
 #include "mbim_commands/stop_request.h"
 
@@ -24,26 +25,62 @@ namespace tessel {
 namespace {
 
 constexpr long kPollMilliseconds = 100;
+constexpr mode_t kLockFileMode = 0600;
+constexpr char kLockSuffix[] = ".lock";
 
 int g_lock_fd = -1;
 
-// Opens the lock file, creating it when missing. An existing file is opened
-// without O_CREAT: in a sticky world-writable directory the kernel refuses
-// O_CREAT on a file another user owns (protected_regular), root included.
-// Read-only is enough for flock.
-int open_lock_file(const char* path) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd >= 0 || errno != ENOENT) return fd;
-    const int created = open(path, O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (created >= 0 || errno != EEXIST) return created;
+// Opens the lock file, creating it when missing, and checks it is a plain
+// file of this user's. O_NOFOLLOW: a link is refused, not followed;
+// O_NONBLOCK: a FIFO opens at once instead of waiting for a writer.
+// Read-only is enough for flock. -1 with `*why` saying what is wrong.
+int open_lock_file(const char* path, const char** why) {
+  const int fd = open(path, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kLockFileMode);
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return -1;
   }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    *why = std::strerror(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    *why = "not a regular file";
+  } else if (st.st_uid != geteuid()) {
+    *why = "owned by another user";
+  } else {
+    // A file left by an older run, or created under a narrower umask.
+    if ((st.st_mode & 07777) != kLockFileMode) fchmod(fd, kLockFileMode);
+    return fd;
+  }
+  close(fd);
   return -1;
 }
 
-bool is_directory(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+// Writes the lock file's path for `device` into `out`; false with `*why`,
+// and `out` naming what failed (the directory, or the device).
+bool lock_path(const char* device, char* out, size_t size, const char** why) {
+  if (!run_directory(out, size)) {
+    *why = std::strerror(errno);
+    if (out[0] == '\0') std::snprintf(out, size, "%s", device);
+    return false;
+  }
+  const size_t dir_length = std::strlen(out);
+  // "/<key>.lock" after the directory.
+  if (dir_length + 2 + sizeof kLockSuffix > size ||
+      !device_lock_key(device, out + dir_length + 1, size - dir_length - 1 - (sizeof kLockSuffix - 1))) {
+    *why = "no lock file name for this device";
+    std::snprintf(out, size, "%s", device);
+    return false;
+  }
+  out[dir_length] = '/';
+  std::strcat(out, kLockSuffix);
+  return true;
+}
+
+int unusable(const char* path, const char* why) {
+  LOG_TXT(LOG_ERROR, "[tessel] cannot use the lock %s (%s); not going on without it", path, why);
+  std::fprintf(stderr, "tessel: cannot use the lock %s: %s\n", path, why);
+  return kLockUnusable;
 }
 
 double seconds_since(const timespec& start) {
@@ -79,36 +116,14 @@ bool device_lock_key(const char* device, char* out, size_t size) {
   return true;
 }
 
-bool device_lock_path(const char* device, char* out, size_t size) {
-  if (device == nullptr || size == 0) return false;
-  // realpath's result is heap-allocated by the C library; freed below.
-  char* resolved = realpath(device, nullptr);
-  const char* name = resolved != nullptr ? resolved : device;
-  const char* dir = is_directory(kLockDirectory) ? kLockDirectory : kLockFallbackDirectory;
-  const int n = std::snprintf(out, size, "%s/tessel-%s.lock", dir, name);
-  std::free(resolved);
-  if (n < 0 || static_cast<size_t>(n) >= size) return false;
-  // Only the device's part: from just after "<dir>/tessel-" to ".lock".
-  for (char* p = out + std::strlen(dir) + 1 + 7; *p != '\0'; ++p) {
-    if (*p == '/') *p = '_';
-  }
-  return true;
-}
-
 int device_lock_take(const char* device, uint32_t wait_s) {
   device_lock_release();
-  std::array<char, PATH_MAX + 32> path;
-  if (!device_lock_path(device, path.data(), path.size())) {
-    LOG_TXT(LOG_ERROR, "[tessel] no lock file name for %s; going on without the lock",
-            device != nullptr ? device : "(null)");
-    return 0;
-  }
-  const int fd = open_lock_file(path.data());
-  if (fd < 0) {
-    LOG_TXT(LOG_ERROR, "[tessel] cannot open the lock %s (%s); going on without it", path.data(),
-            std::strerror(errno));
-    return 0;
-  }
+  if (device == nullptr) device = "";
+  std::array<char, PATH_MAX> path;
+  const char* why = nullptr;
+  if (!lock_path(device, path.data(), path.size(), &why)) return unusable(path.data(), why);
+  const int fd = open_lock_file(path.data(), &why);
+  if (fd < 0) return unusable(path.data(), why);
   timespec start;
   clock_gettime(CLOCK_MONOTONIC, &start);
   bool waiting = false;
@@ -116,13 +131,12 @@ int device_lock_take(const char* device, uint32_t wait_s) {
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
       if (waiting) LOG_TXT(LOG_NORMAL, "[tessel] %s is free; going on", device);
       g_lock_fd = fd;
-      return 0;
+      return kLockTaken;
     }
     if (errno != EWOULDBLOCK && errno != EINTR) {
-      LOG_TXT(LOG_ERROR, "[tessel] cannot lock %s (%s); going on without the lock", path.data(),
-              std::strerror(errno));
+      const int e = errno;
       close(fd);
-      return 0;
+      return unusable(path.data(), std::strerror(e));
     }
     if (stop_requested() != 0 || seconds_since(start) >= wait_s) break;
     if (!waiting) {
@@ -134,7 +148,7 @@ int device_lock_take(const char* device, uint32_t wait_s) {
   }
   close(fd);
   LOG_TXT(LOG_ERROR, "[tessel] %s still in use by another tessel run; giving up", device);
-  return -1;
+  return kLockBusy;
 }
 
 void device_lock_release() {

@@ -4,13 +4,21 @@
 // mix of both tables, and on the device node each run takes the other's
 // answers. So every run holds an advisory lock (flock) on a file named
 // after its device from before the channel opens until after it closes:
-//   /run/lock/tessel-<device>.lock   (/tmp when /run/lock does not exist)
-// <device> is the device path with symbolic links resolved (two names of one
-// node share the lock) and every '/' turned into '_'. A second run waits
-// for the lock, polling every 100 ms, up to its wait; a stop signal
-// (stop_request.h) ends the wait early. flock locks are dropped by the
-// kernel when the process ends, however it ends, so a crashed run never
-// leaves the modem locked.
+//   <run directory>/<key>.lock     e.g. /run/lock/tessel/char-166-0.lock
+// The run directory is the effective user's own (private_dir.h), so no
+// other user can create, replace, remove or even open a root run's lock;
+// the file is mode 0600. The key (device_lock_key) follows the device
+// number of a node, so every name of one modem shares one lock.
+//
+// A second run waits for the lock, polling every 100 ms, up to its wait; a
+// stop signal (stop_request.h) ends the wait early. flock locks are dropped
+// by the kernel when the process ends, however it ends, so a crashed run
+// never leaves the modem locked.
+//
+// A lock that cannot be had for any other reason (no safe run directory, a
+// link, FIFO, directory or another user's file at the lock path, no
+// descriptor left) fails the run closed: going on unlocked is exactly what
+// a neighbour who planted the obstacle would want.
 #ifndef TESSEL_API_DEVICE_LOCK_H_
 #define TESSEL_API_DEVICE_LOCK_H_
 
@@ -19,8 +27,10 @@
 
 namespace tessel {
 
-constexpr char kLockDirectory[] = "/run/lock";
-constexpr char kLockFallbackDirectory[] = "/tmp";
+// device_lock_take's results.
+constexpr int kLockTaken = 0;
+constexpr int kLockBusy = -1;      // another run held it for the whole wait, or a stop signal came
+constexpr int kLockUnusable = -2;  // the lock file could not be opened, checked or locked
 
 // Writes the key that names `device`'s lock file (and whatever else is kept
 // per device) into `out` (`size` bytes, always terminated when `size` > 0):
@@ -32,14 +42,10 @@ constexpr char kLockFallbackDirectory[] = "/tmp";
 // does not fit.
 bool device_lock_key(const char* device, char* out, size_t size);
 
-// Writes the lock file's path for `device` into `out` (`size` bytes, always
-// terminated). False when it does not fit.
-bool device_lock_path(const char* device, char* out, size_t size);
-
-// Takes the lock of `device`, waiting up to `wait_s` seconds. 0 with the
-// lock held, also when the lock file cannot be created at all (a read-only
-// system: the run goes on unlocked, with an error record); -1 when another
-// run held it for the whole wait or a stop signal ended the wait.
+// Takes the lock of `device`, waiting up to `wait_s` seconds. kLockTaken
+// with the lock held; kLockBusy; or kLockUnusable, after a record and a
+// line on standard error that name the lock's path and say what is wrong.
+// Nothing at the lock path makes it wait longer than `wait_s`.
 int device_lock_take(const char* device, uint32_t wait_s);
 
 // Releases the lock, if held.

@@ -83,9 +83,10 @@ void UnInit() {
 }
 
 int LockDevice(uint32_t wait_s) {
+  // Not folded: the caller tells a busy modem from a lock it cannot use.
   const int r = device_lock_take(device_path.data(), wait_s);
-  if (r == 0) run_state_load(device_path.data());
-  return fold(r);
+  if (r == kLockTaken) run_state_load(device_path.data());
+  return r;
 }
 
 void RequestStop(int signal) { request_stop(signal); }

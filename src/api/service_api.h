@@ -31,8 +31,10 @@ void UnInit();
 
 // Takes the lock of the device given to Init (device_lock.h), waiting up to
 // `wait_s` seconds for another tessel run to finish with it. Call it before
-// GetIsMbimReady; UnInit releases it. 0, or -1 when the wait ran out (or a
-// stop signal ended it).
+// GetIsMbimReady; UnInit releases it. 0; -1 when the wait ran out (or a
+// stop signal ended it); -2 when the lock cannot be used at all (a link or
+// another user's file at its path, ...), already reported on standard error.
+// Either failure means: open nothing, send nothing.
 int LockDevice(uint32_t wait_s);
 
 // A stop signal noted by the front end's handler (stop_request.h), and

@@ -5,7 +5,8 @@
 // bytes are checked against the digest the modem reports for -n's item,
 // and FILE is written only when they match, whole or not at all
 // (save_file.h); a failed read still switches DIAG-over-MBIM off again.
-// A backup is restored with "sar_tool -f FILE".
+// A FILE whose directory is missing or cannot be written is refused before
+// the channel opens. A backup is restored with "sar_tool -f FILE".
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -26,6 +27,12 @@ namespace {
 
 // The largest table the read can carry: its length travels in 16 bits.
 std::array<uint8_t, 65535> g_table;
+
+void save_failed(const char* path, int error, SarOutcome* o) {
+  LOG_TXT(LOG_ERROR, "[tessel] cannot save %s: %s", path, std::strerror(error));
+  std::fprintf(stderr, "sar_tool: cannot write %s: %s\n", path, std::strerror(error));
+  o->fail("save", kExitSaveFailed);
+}
 
 void save(const SarJob& job, SarOutcome* o) {
   SessionFailure opened;
@@ -88,10 +95,7 @@ void save(const SarJob& job, SarOutcome* o) {
     return;
   }
   if (save_file(job.save, g_table.data(), length) != 0) {
-    const int e = errno;
-    LOG_TXT(LOG_ERROR, "[tessel] cannot save %s: %s", job.save, std::strerror(e));
-    std::fprintf(stderr, "sar_tool: cannot write %s: %s\n", job.save, std::strerror(e));
-    o->fail("save", kExitSaveFailed);
+    save_failed(job.save, errno, o);
     return;
   }
   LOG_TXT(LOG_NORMAL, "[tessel] saved the table to %s", job.save);
@@ -103,6 +107,12 @@ void save(const SarJob& job, SarOutcome* o) {
 SarOutcome sar_save(const SarJob& job) {
   SarOutcome o;
   o.item = job.item;
+  // A FILE that cannot be written is refused before the channel opens, as
+  // an unreadable table file is: nothing opened, so no UnInit either.
+  if (save_file_check(job.save) != 0) {
+    save_failed(job.save, errno, &o);
+    return o;
+  }
   save(job, &o);
   UnInit();
   return o;

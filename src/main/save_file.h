@@ -14,10 +14,20 @@
 namespace tessel {
 
 // Writes `size` bytes to `path`: a temporary file beside it, written in
-// full, synced, given mode 0644 (or the mode of the file it replaces), then
-// renamed over `path` and the directory synced. 0, or -1 with errno set and
-// `path` as it was (the temporary file removed).
+// full, synced, given its mode, then renamed over `path` and the directory
+// synced. The mode is 0644 less the umask, or the permission bits (never
+// set-uid, set-gid or sticky) of the file it replaces when lstat shows this
+// user's own regular file; a symbolic link at `path` is replaced, never
+// followed. SIGXFSZ is ignored from the first call on, so a file-size limit
+// fails the write. 0, or -1 with errno set and `path` as it was (the
+// temporary file removed).
 int save_file(const char* path, const uint8_t* data, size_t size);
+
+// What save_file can tell before there is anything to write: `path`'s
+// directory exists and this user may create files in it, and `path` is no
+// directory, FIFO or device. 0, or -1 with errno set. Called before the
+// channel opens, so a backup that cannot be written costs the modem nothing.
+int save_file_check(const char* path);
 
 }  // namespace tessel
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "api/device_lock.h"
 #include "api/service_api.h"
 #include "diag_log/diag_log.h"
 #include "main/outcome.h"
@@ -21,7 +22,8 @@ bool open_session(const char* device, uint32_t lock_wait_s, SessionFailure* fail
   }
   if ((r = LockDevice(lock_wait_s)) != 0) {
     LOG_NUM(LOG_ERROR, "[tessel] LockDevice err=%d", r);
-    if (StopSignal() == 0) {
+    // An unusable lock has said why already.
+    if (r == kLockBusy && StopSignal() == 0) {
       std::fprintf(stderr, "tessel: %s is in use by another tessel run (waited %u s)\n", device,
                    static_cast<unsigned>(lock_wait_s));
     }

@@ -16,7 +16,8 @@ struct SessionFailure {
 // True when the channel is open. Otherwise `*failure` says which step failed;
 // each failure has its record ("[tessel] Init err=%d", ...), and a device
 // that stayed locked is also reported on standard error, since the caller
-// may never read the log.
+// may never read the log. A lock that cannot be used at all (device_lock.h)
+// ends the run the same way: step "lock", kExitBusy, nothing opened.
 bool open_session(const char* device, uint32_t lock_wait_s, SessionFailure* failure);
 
 }  // namespace tessel

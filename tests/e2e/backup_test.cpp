@@ -1,7 +1,9 @@
 // sar_tool --save: a table written with -f comes back byte for byte, through
 // each road, with BUSY answers in both directions; a modem that lies about
 // the table, or a digest that does not match, leaves the backup file as it
-// was; a new backup gets mode 0644, a replaced one keeps its mode.
+// was; a new backup gets mode 0644, a replaced one keeps its mode, never a
+// set-uid, set-gid or sticky bit nor a planted file's; a backup that cannot
+// be written fails cleanly, before anything is sent when it can tell.
 #include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -189,6 +191,105 @@ TEST_F(Backup, ANewBackupIsReadableByAllAndAReplacedOneKeepsItsMode) {
     EXPECT_EQ(st.st_mode & 07777, before != 0 ? before : mode_t{0644});
     EXPECT_EQ(st.st_size, 700);
   }
+}
+
+// Another user plants the target in a world-writable directory: a 6755
+// file of their own, or a link to a set-uid program. Root's backup gets no
+// special bit (and not the planted file's mode), the link is replaced and
+// its target left alone; root's own 6755 file keeps only 0755.
+TEST_F(Backup, APlantedSetUidTargetOrLinkLeavesNoSpecialBit) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's file";
+  ASSERT_EQ(chmod(dir_.c_str(), 01777), 0);
+  const process::TempFile held(pattern(200, 44));
+  const process::TempFile program(pattern(50, 45));
+  ASSERT_EQ(chmod(program.path().c_str(), 04755), 0);
+  const mode_t mask = umask(022);
+  umask(mask);
+  struct Case {
+    const char* what;
+    mode_t expected;
+  };
+  const std::vector<Case> cases = {
+      {"nobody's 6755 file", 0644 & ~mask},
+      {"a link to a set-uid program", 0644 & ~mask},
+      {"root's own 6755 file", 0755},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    unlink(backup_path().c_str());
+    const std::string what = c.what;
+    if (what[0] == 'a') {
+      ASSERT_EQ(symlink(program.path().c_str(), backup_path().c_str()), 0);
+    } else {
+      FILE* f = std::fopen(backup_path().c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      std::fclose(f);
+      if (what[0] == 'n') {
+        ASSERT_EQ(chown(backup_path().c_str(), 65534, 65534), 0);
+      }
+      ASSERT_EQ(chmod(backup_path().c_str(), 06755), 0);
+    }
+    auto m = start_modem({"--table-in", held.path()});
+    ASSERT_TRUE(m->ready()) << m->notes();
+    const Outcome r = tessel({"--command", "sar_tool", "-d", m->path(), "--save", backup_path()});
+    ASSERT_EQ(r.result.status, 0) << r.result.err;
+    struct stat st;
+    ASSERT_EQ(lstat(backup_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode, S_IFREG | c.expected);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(read_file(backup_path()), held.read());
+  }
+  struct stat st;
+  ASSERT_EQ(stat(program.path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 04755u);
+  EXPECT_EQ(program.read(), pattern(50, 45));
+}
+
+// A backup that cannot be written fails as a save (status 10) and leaves no
+// temporary file: under a file-size limit the write fails instead of the
+// signal killing the run; a directory that is missing, or no directory,
+// is refused before anything is sent.
+TEST_F(Backup, AFileSizeLimitOrAMissingDirectoryFailsTheSaveCleanly) {
+  const process::TempFile held(pattern(5000, 46));
+  const std::string not_a_dir = dir_ + "/plain";
+  {
+    FILE* f = std::fopen(not_a_dir.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+  }
+  struct Case {
+    const char* what;
+    std::string target;
+    std::string limit;  // ulimit -f, in blocks; "unlimited" for none
+    bool sent;
+    std::string why;
+  };
+  const std::vector<Case> cases = {
+      {"a file-size limit", backup_path(), "2", true, "File too large"},
+      {"a missing directory", dir_ + "/missing/backup.bin", "unlimited", false, "No such file or directory"},
+      {"a file as the directory", not_a_dir + "/backup.bin", "unlimited", false, "Not a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto m = start_modem({"--table-in", held.path()});
+    ASSERT_TRUE(m->ready()) << m->notes();
+    process::Options o;
+    o.unset = {"VERBOSE"};
+    const process::Result r = process::run({"/bin/sh", "-c", "ulimit -f " + c.limit + " && exec \"$0\" \"$@\"",
+                                            TESSEL_BIN, "--command", "sar_tool", "-d", m->path(), "--save",
+                                            c.target},
+                                           o);
+    EXPECT_EQ(r.status, 10) << r.err;
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_THAT(r.out, HasSubstr(" step=save\n"));
+    EXPECT_THAT(r.err, HasSubstr("sar_tool: cannot write " + c.target + ": " + c.why + "\n"));
+    EXPECT_EQ(count_files(dir_, "backup.bin"), 0);
+    if (!c.sent) {
+      EXPECT_EQ(r.out, "result=failed item=48001 size=- file_md5=- modem_md5=- step=save\n");
+      EXPECT_EQ(m->rx().size(), 0u);
+    }
+  }
+  unlink(not_a_dir.c_str());
 }
 
 }  // namespace

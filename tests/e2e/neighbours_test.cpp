@@ -1,22 +1,29 @@
 // The tool among neighbours on a real device: a second tessel run on the
 // same modem, a table file rewritten while it is sent, a stop signal in the
 // middle of a write, closed standard descriptors, paths of the wrong kind,
-// and a node that yields nothing but garbage. Each case ends with the
-// modem in a known state and the process ended within its deadlines.
+// a node that yields nothing but garbage, and the lock against another
+// local user: what they can plant at its path, and a second name of a
+// node. Each case ends with the modem in a known state and the process
+// ended within its deadlines.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "e2e.h"
+#include "isolation.h"
 
 namespace e2e {
 namespace {
@@ -116,6 +123,140 @@ TEST_F(Neighbours, ARunThatCannotHaveTheModemInTimeGivesUpWithoutSendingAnything
   EXPECT_EQ(ra.status, 0);
   EXPECT_THAT(requests(), ElementsAreArray(update_of(4000)));
   EXPECT_EQ(stored_.read(), first.read());
+}
+
+constexpr uid_t kNobody = 65534;
+constexpr char kLockDirectory[] = "/run/lock/tessel";
+
+// Root's lock of the node at `path`: named after its device number.
+std::string lock_of(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return "";
+  return std::string(kLockDirectory) + "/char-" + std::to_string(major(st.st_rdev)) + "-" +
+         std::to_string(minor(st.st_rdev)) + ".lock";
+}
+
+// The lock tests plant things in root's lock directory, which only the
+// private /run/lock of isolated.sh keeps away from the host's.
+class Lock : public Neighbours {
+ protected:
+  void SetUp() override {
+    Neighbours::SetUp();
+    if (IsSkipped()) return;
+    if (geteuid() != 0 || !process::isolated()) {
+      GTEST_SKIP() << "needs root in a /run/lock of its own: " << process::kNotIsolated;
+    }
+  }
+};
+
+// A run as root leaves its lock in root's own directory, mode 0600, where
+// nobody can neither open it (to hold it), nor create a file (to plant
+// one), nor remove it.
+TEST_F(Lock, NobodyCannotOpenCreateOrRemoveRootsLock) {
+  start({});
+  const process::TempFile table(pattern(100, 9));
+  ASSERT_EQ(sar_tool(table)->wait().status, 0);
+  const std::string lock = lock_of(modem_->path());
+  struct stat st;
+  ASSERT_EQ(lstat(lock.c_str(), &st), 0) << lock;
+  EXPECT_EQ(st.st_mode, S_IFREG | 0600);
+  ASSERT_EQ(lstat(kLockDirectory, &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  EXPECT_EQ(st.st_uid, 0u);
+  process::Options o;
+  o.uid = kNobody;
+  const process::Result r = process::run(
+      {"/bin/sh", "-c",
+       "cat \"$1\" && echo opened; touch \"$2/planted.lock\" && echo created; "
+       "rm -f \"$1\" && echo removed; exit 0",
+       "sh", lock, kLockDirectory},
+      o);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(lstat(lock.c_str(), &st), 0);
+}
+
+// Whatever stands at the lock path that is not root's own plain file ends
+// the run at once as a lock it could not get, says why, and sends nothing.
+TEST_F(Lock, ALinkAFifoOrAForeignFileAtTheLockPathEndsTheRunAtOnce) {
+  start({});
+  const process::TempFile table(pattern(100, 10));
+  const process::TempFile target;
+  const std::string lock = lock_of(modem_->path());
+  ASSERT_EQ(mkdir(kLockDirectory, 0755) == 0 || errno == EEXIST, true);
+  struct Case {
+    const char* what;
+    std::vector<std::string> more;
+    int status;
+    std::string out;
+    std::string why;
+  };
+  const std::string failed = "UnInit\nresult=failed item=48001 size=- file_md5=- modem_md5=- step=lock\n";
+  const std::vector<Case> cases = {
+      {"link", {"--strict"}, 8, failed, "Too many levels of symbolic links"},
+      {"fifo", {"--strict"}, 8, failed, "not a regular file"},
+      {"fifo", {}, 0, "UnInit\n", "not a regular file"},  // the default status stays 0
+      {"directory", {"--strict"}, 8, failed, "Is a directory"},
+      {"foreign", {"--strict"}, 8, failed, "owned by another user"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + (c.more.empty() ? "" : " --strict"));
+    unlink(lock.c_str());
+    rmdir(lock.c_str());
+    const std::string what = c.what;
+    int made = -1;
+    if (what == "link") {
+      made = symlink(target.path().c_str(), lock.c_str());
+    } else if (what == "fifo") {
+      made = mkfifo(lock.c_str(), 0600);
+    } else if (what == "directory") {
+      made = mkdir(lock.c_str(), 0700);
+    } else if (const int fd = open(lock.c_str(), O_CREAT | O_WRONLY, 0600); fd >= 0) {
+      made = fchown(fd, kNobody, kNobody);
+      close(fd);
+    }
+    ASSERT_EQ(made, 0) << std::strerror(errno);
+    std::vector<std::string> more = {"--lock-wait", "10"};
+    more.insert(more.end(), c.more.begin(), c.more.end());
+    const auto begin = std::chrono::steady_clock::now();
+    const process::Result r = sar_tool(table, more)->wait();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_THAT(r.err, HasSubstr("tessel: cannot use the lock " + lock + ": " + c.why + "\n"));
+    EXPECT_THAT(records(r.err), Contains(StartsWith("E src/api [tessel] cannot use the lock " + lock +
+                                                    " (" + c.why + "); not going on without it")));
+    EXPECT_THAT(r.err, Not(HasSubstr("in use by another tessel run")));
+  }
+  unlink(lock.c_str());
+  EXPECT_THAT(requests(), ElementsAreArray(Requests{}));
+  EXPECT_EQ(target.read(), std::vector<unsigned char>{}) << "the link was followed";
+}
+
+// A second name of the same node (a bind mount, as udev's /dev/char links
+// or a container's /dev give) shares the first name's lock: the second run
+// waits, and the modem gets one whole update after the other.
+TEST_F(Lock, TwoNamesOfOneNodeShareOneLock) {
+  start({"--delay", "25:100"});
+  const process::TempFile other_name;
+  ASSERT_EQ(mount(modem_->path().c_str(), other_name.path().c_str(), nullptr, MS_BIND, nullptr), 0)
+      << std::strerror(errno);
+  const process::TempFile first(pattern(3000, 11));
+  const process::TempFile second(pattern(3000, 12));
+  auto a = sar_tool(first);
+  ASSERT_TRUE(received(1));
+  std::vector<std::string> argv = {TESSEL_BIN, "--command", "sar_tool", "-d", other_name.path(),
+                                   "-f", second.path()};
+  process::Options o;
+  o.unset = {"VERBOSE"};
+  const process::Result rb = process::Child(argv, o).wait();
+  const process::Result ra = a->wait();
+  umount2(other_name.path().c_str(), MNT_DETACH);
+  EXPECT_EQ(ra.status, 0) << ra.err;
+  EXPECT_EQ(rb.status, 0) << rb.err;
+  EXPECT_THAT(records(rb.err), Contains(HasSubstr("is in use by another tessel run; waiting")));
+  EXPECT_THAT(requests(), ElementsAreArray(join(update_of(3000), update_of(3000))));
+  EXPECT_EQ(stored_.read(), second.read());
 }
 
 // The bytes sent are hashed as they go; a file rewritten in place once the
