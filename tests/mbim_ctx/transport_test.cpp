@@ -424,6 +424,39 @@ class NodeTransport : public ::testing::Test {
   std::string slave_path_;
 };
 
+TEST_F(NodeTransport, AnAnswerStraddlingTwoReadsIsDeliveredAndAGarbageHeaderSwallowsNothing) {
+  struct Case {
+    const char* what;
+    bool garbage_header_first;  // else the answer in two writes
+  };
+  for (const Case& c : {Case{"the answer in two parts", false},
+                        Case{"a 12-byte header claiming 200 bytes, then the answer", true}}) {
+    SCOPED_TRACE(c.what);
+    auto req = request();
+    const auto answer = mbim_answer::answer_to(req.get(), 0, std::vector<uint8_t>(2052, 0x5A));
+    std::thread modem([&] {
+      read_request();
+      if (c.garbage_header_first) {
+        auto header = message(0x80000003, 200, tid_of(req.get()));
+        header.resize(12);
+        send(header);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        send(answer);
+      } else {
+        send(std::vector<uint8_t>(answer.begin(), answer.begin() + 1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        send(std::vector<uint8_t>(answer.begin() + 1000, answer.end()));
+      }
+    });
+    uint8_t* response = nullptr;
+    EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+    modem.join();
+    MessagePtr owned(response);
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(response, response + answer.size()), answer);
+  }
+}
+
 // The apply counts a timeout as success; a request the node never took must
 // not pass for one: it is a failed write, whatever the deadline.
 TEST_F(NodeTransport, ARequestTheBusyNodeNeverTakesIsAFailedWriteNotATimeout) {
