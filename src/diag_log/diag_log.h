@@ -15,7 +15,9 @@
 //              4 or more                 → msg_send_var with the count
 //   LOG_TXT  — printf arguments ("%s")   → msg_sprintf
 // Numeric values travel as 32-bit words (integers, or addresses cut to 32
-// bits on a 64-bit host), whatever the format's length modifier says.
+// bits on a 64-bit host), whatever the format's length modifier says. The
+// platform's decoder cannot resolve a %s from a 32-bit word, so a LOG_NUM
+// whose format holds one does not compile.
 #ifndef TESSEL_DIAG_LOG_DIAG_LOG_H_
 #define TESSEL_DIAG_LOG_DIAG_LOG_H_
 
@@ -38,6 +40,30 @@ constexpr uint32_t log_word(T v) {
   } else {
     return static_cast<uint32_t>(v);
   }
+}
+
+// True when `fmt` holds a %s conversion (flags, width and precision
+// allowed between the two; "%%" is a plain percent sign).
+constexpr bool has_text_conversion(const char* fmt) {
+  constexpr char kBetween[] = "-+ #0123456789.*";
+  for (; *fmt != '\0'; ++fmt) {
+    if (*fmt != '%') continue;
+    ++fmt;
+    if (*fmt == '%') continue;
+    for (bool more = true; more && *fmt != '\0';) {
+      more = false;
+      for (const char* b = kBetween; *b != '\0'; ++b) {
+        if (*fmt == *b) {
+          more = true;
+          ++fmt;
+          break;
+        }
+      }
+    }
+    if (*fmt == 's') return true;
+    if (*fmt == '\0') return false;
+  }
+  return false;
 }
 
 template <typename... V>
@@ -74,10 +100,11 @@ inline void log_values(const msg_const_type* rec, V... v) {
     msg_send(&tessel_rec_);                         \
   } while (0)
 
-#define LOG_NUM(level, fmt, ...)                     \
-  do {                                               \
-    TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);     \
-    ::tessel::log_values(&tessel_rec_, __VA_ARGS__); \
+#define LOG_NUM(level, fmt, ...)                                                    \
+  do {                                                                              \
+    static_assert(!::tessel::has_text_conversion(fmt), "a %s record needs LOG_TXT"); \
+    TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);                                    \
+    ::tessel::log_values(&tessel_rec_, __VA_ARGS__);                                \
   } while (0)
 
 // The dead printf call lets the compiler check the arguments against the

@@ -24,6 +24,14 @@ bool cannot_be_judged(const uint8_t* response, uint32_t held) {
          held < kCommandHeaderSize;
 }
 
+// An MBIM_FUNCTION_ERROR_MSG refuses its request whatever code it carries;
+// one whose ErrorStatusCode is 0 would otherwise decode as success.
+bool function_error_without_code(const uint8_t* response, uint32_t held) {
+  uint32_t type = 0, code = 0;
+  return read_le32(response, held, kMessageTypeOffset, &type) && type == MBIM_FUNCTION_ERROR_MSG &&
+         read_le32(response, held, kErrorStatusCodeOffset, &code) && code == 0;
+}
+
 }  // namespace
 
 uint32_t response_size(const uint8_t* response) {
@@ -43,6 +51,9 @@ int finish_command(int err, MessagePtr response, Answer* answer) {
     const uint32_t held = response_size(response.get());
     if (cannot_be_judged(response.get(), held)) {
       err = kErrMalformedAnswer;
+    } else if (function_error_without_code(response.get(), held)) {
+      LOG_TXT(LOG_NORMAL, "[tessel] MBIM_FUNCTION_ERROR_MSG status: (%s)", error_status_names[0]);
+      err = kErrFunctionError;
     } else {
       status = decode_status(response.get(), held);
     }

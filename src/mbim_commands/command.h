@@ -15,7 +15,9 @@
 // is read only as far as it goes. A response too short to hold the status its
 // type calls for (a COMMAND_DONE of fewer than 44 bytes, say) cannot be
 // judged and fails the command with -1; so does a COMMAND_DONE that ends
-// inside its 48-byte header, whose InformationBufferLength is missing.
+// inside its 48-byte header, whose InformationBufferLength is missing. An
+// MBIM_FUNCTION_ERROR_MSG always fails: with its ErrorStatusCode, or with
+// 71 (logged with the name "UNKNOW_0") when that code is 0.
 //
 // The DIAG transfer, which must look for BUSY before the status is decoded
 // and resends, uses the two halves, exchange() and finish_command(), itself.
@@ -37,7 +39,8 @@ struct CommandSpec {
   uint32_t payload_length;
   uint32_t timeout_s = kDefaultTimeoutSeconds;
   // The apply command counts a deadline that passes (110) as success: the
-  // modem may reset while applying and never answer.
+  // modem may reset while applying and never answer. Only a request written
+  // whole can time out; one the channel never took is a failed write (-1).
   bool timeout_is_success = false;
 };
 

@@ -30,6 +30,13 @@ int open_or_close(uint32_t type, size_t size) {
   if (type == MBIM_OPEN_MSG) put_le32(msg.get() + kOpenMaxControlTransferOffset, kMaxControlTransfer);
   MessagePtr response;
   const int err = exchange(msg.get(), kDefaultTimeoutSeconds, &response);
+  // The DONE's Status is not judged, but a function error refuses the open.
+  uint32_t answer_type = 0;
+  if (response &&
+      read_le32(response.get(), response_size(response.get()), kMessageTypeOffset, &answer_type) &&
+      answer_type == MBIM_FUNCTION_ERROR_MSG) {
+    return kApiFailure;
+  }
   return err < 0 ? kApiFailure : kResultOk;
 }
 

@@ -15,8 +15,9 @@ namespace tessel {
 int mbim_proxy_config(const char* device_path);
 
 // MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. 0, or -1 when
-// the message cannot be built or the exchange fails outright; an answer that
-// does not come (110) and the answer's status do not count.
+// the message cannot be built, the exchange fails outright or the modem
+// answers with an MBIM_FUNCTION_ERROR_MSG; an answer that does not come
+// (110) and the DONE's Status do not count.
 int mbim_open();
 int mbim_close();
 

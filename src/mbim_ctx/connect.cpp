@@ -104,14 +104,14 @@ bool proxy_listed() {
   return memmem(buff.data(), n, kProxyAbstractName, kProxyAbstractLength) != nullptr;
 }
 
-// The abstract socket; -1 when the tool should open the device node instead.
 // True when the peer of `fd` runs as root or as this process's user.
 bool peer_trusted(int fd) {
   ucred cred{};
   socklen_t len = sizeof cred;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof cred) {
-    LOG_NUM(LOG_ERROR, "[tessel] cannot tell who serves '%s' (errno %d); not using it", kProxyAbstractName,
-            errno);
+    const int e = errno;
+    LOG_TXT(LOG_ERROR, "[tessel] cannot tell who serves '%s' (errno %d); not using it",
+            kProxyAbstractName, e);
     return false;
   }
   if (cred.uid == 0 || cred.uid == geteuid()) return true;
@@ -120,6 +120,7 @@ bool peer_trusted(int fd) {
   return false;
 }
 
+// The abstract socket; -1 when the tool should open the device node instead.
 int connect_abstract_socket(TransportContext& c) {
   if (!proxy_listed()) return -1;
   LOG_MSG(LOG_NORMAL, "[tessel] use mbim-proxy\n\n");

@@ -47,8 +47,9 @@ int ms_until(const timespec& deadline) {
 // a partial write goes on with the rest; on the node one write is one
 // transfer, so a short one fails. On the socket roads a peer that hung up
 // must fail the write, not raise SIGPIPE and end the process.
-// Returns the bytes written, the write's own result on failure, or
-// -kErrTimedOut when the deadline passed while the channel stayed busy.
+// Returns the bytes written, or the last write's own result (-1) when none
+// were. A channel still busy at the deadline has not taken the request: that
+// is a failed write, never a timeout, since the modem cannot have seen it.
 ssize_t write_request(const TransportContext& c, const uint8_t* msg, uint32_t length,
                       const timespec& deadline) {
   size_t done = 0;
@@ -58,10 +59,11 @@ ssize_t write_request(const TransportContext& c, const uint8_t* msg, uint32_t le
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       const int wait_ms = ms_until(deadline);
-      if (wait_ms == 0) return -kErrTimedOut;
-      pollfd p = {c.mbim_fd, POLLOUT, 0};
-      poll(&p, 1, wait_ms);
-      continue;
+      if (wait_ms > 0) {
+        pollfd p = {c.mbim_fd, POLLOUT, 0};
+        poll(&p, 1, wait_ms);
+        continue;
+      }
     }
     if (n <= 0) return done > 0 ? static_cast<ssize_t>(done) : n;
     done += static_cast<size_t>(n);
@@ -87,14 +89,12 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
 
   const timespec deadline = deadline_after(timeout_s);
   const ssize_t written = write_request(c, request, length, deadline);
-  if (written == -kErrTimedOut) {
-    LOG_NUM(LOG_NORMAL, "[tessel] wait ret = %d", kErrTimedOut);
-    result = kErrTimedOut;
-  } else if (written <= 0 || static_cast<size_t>(written) < length) {
+  if (written <= 0 || static_cast<size_t>(written) < length) {
     LOG_NUM(LOG_ERROR, "[tessel] write ret = %d", static_cast<int>(written));
-    // A write that took nothing must not pass as success: the commands
-    // read the response whenever the result is 0.
-    result = written == 0 ? kErrWriteFailed : static_cast<int>(written);
+    // A request not written whole is a failure of its own: not 0, which
+    // would have the commands read a response, and not a count that could
+    // pass for an MBIM Status or for the apply's timeout (110).
+    result = written < 0 ? static_cast<int>(written) : kErrWriteFailed;
   } else {
     int wait = 0;
     while (!c.delivered && !c.reader_ended) {

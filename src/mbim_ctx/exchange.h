@@ -15,9 +15,10 @@ constexpr uint32_t kDefaultTimeoutSeconds = 30;
 
 // Sends `request` and waits up to `timeout_s` seconds (0: practically for
 // ever) for the message with the same TransactionId.
-// Returns 0; -19 (no request, no channel, or woken without a response); the
-// write's own result when it fails or is short (-1 when it wrote nothing);
-// or 110 when the deadline passes.
+// Returns 0; -19 (no request, no channel, or woken without a response); -1
+// when the request was not written whole (a failed or short write, or a
+// channel still busy at the deadline); or 110 when the deadline passes
+// after the whole request was written: only then may the modem have it.
 int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s);
 
 // send_and_wait with the default 30 seconds.

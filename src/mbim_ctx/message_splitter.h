@@ -1,8 +1,26 @@
 // message_splitter.h — cuts what the reader receives into whole MBIM messages.
 //
-// A device node hands over one transfer per read: every message lies wholly
-// inside it, and one that claims more bytes than the read holds is broken,
-// so the rest of that read is dropped.
+// A device node hands over what the modem sent up to the 4096 bytes asked
+// for. Usually a read is one transfer and every message lies wholly inside
+// it, but when an answer and an indication queue up (or a pty splits a long
+// write) one message can straddle two reads. The node's rule:
+//  - A read that ends inside a message is kept as a part when what it holds
+//    could begin a message the modem sends: one of the five modem-to-host
+//    MessageTypes, a MessageLength from 12 up to the 4096-byte buffer, and,
+//    once its InformationBufferLength is held (offset 44 of a COMMAND_DONE,
+//    40 of an indication), that length fitting the MessageLength. Anything
+//    else is dropped with the rest of the read, as a broken message always was.
+//  - A read that begins with one of those MessageTypes starts afresh: the
+//    part is dropped and the read is cut from its start. So a header that was
+//    only garbage, or a message the modem cut short, never swallows the whole
+//    messages of a later read. The continuation of a real message begins
+//    mid-message, where four bytes that spell a MessageType are all but
+//    impossible.
+//  - Any other read continues the part: its first bytes complete it (then
+//    the rest of the read is cut as usual), or it grows and waits. Should the
+//    grown part stop being a message the modem could send, it is dropped and
+//    the read cut from its start.
+// Messages that arrive whole in one read are cut exactly as without parts.
 //
 // The proxy's sockets are byte streams: a message may arrive across two
 // reads, and the proxy forwards reassembled indications longer than the
@@ -13,7 +31,8 @@
 // In either mode a MessageLength below the 12-byte header cannot be stepped
 // over: the bytes held are dropped. Each drop or skip is one error record,
 //   "[tessel] error: read=%d MessageLength=%u"  (level 8)
-// with the bytes left and the MessageLength, and each whole message one
+// with the bytes left (for a node part, the bytes it held) and the
+// MessageLength (0 when not yet read), and each whole message one
 //   "[tessel] read=%d MessageLength=%u"         (level 2)
 // before it is handed on. A stretch without a whole message logs only its first
 // kDropRecords drops and skips; unusable() counts the bytes dropped since
@@ -49,12 +68,16 @@ class MessageSplitter {
   // Processes `n` bytes just read into read_target().
   void received(size_t n, Sink sink, void* context);
 
-  size_t held() const { return held_; }
+  // Bytes kept for a message not yet whole (stream remainder or node part).
+  size_t held() const { return held_ + part_held_; }
   uint32_t unusable() const { return unusable_; }
 
  private:
   void drop_all(uint32_t left, uint32_t length);
   void note_unusable(uint32_t bytes, uint32_t left, uint32_t length);
+  void hold_or_drop(size_t pos, uint32_t left, uint32_t length);
+  void drop_part();
+  size_t join_part(Sink sink, void* context);
 
   bool stream_;
   std::array<uint8_t, kReceiveBufferSize> buffer_{};
@@ -62,6 +85,9 @@ class MessageSplitter {
   uint32_t skip_ = 0; // bytes of an oversize message still to discard
   uint32_t unusable_ = 0;  // bytes dropped since the last whole message
   uint32_t drops_ = 0;     // drops and skips logged in this stretch
+  // Node only: the start of a message that ran past the end of its read.
+  std::array<uint8_t, kReceiveBufferSize> part_{};
+  size_t part_held_ = 0;
 };
 
 }  // namespace tessel

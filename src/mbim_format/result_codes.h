@@ -14,6 +14,9 @@
 //                                exchange was woken without a response (the
 //                                reader ended)
 //    110   kErrTimedOut          the wait's deadline passed (ETIMEDOUT)
+//     71   kErrFunctionError     an MBIM_FUNCTION_ERROR_MSG whose ErrorStatusCode
+//                                is 0 (EPROTO): refused all the same; other
+//                                codes are returned as they are
 //     -1   kErrWriteFailed       the request could not be written (or a write's
 //                                own negative result)
 //     -1   kErrMalformedAnswer   an answer too short to be judged
@@ -41,6 +44,7 @@ namespace tessel {
 constexpr int kResultOk = 0;
 constexpr int kErrNoChannel = -19;
 constexpr int kErrTimedOut = 110;
+constexpr int kErrFunctionError = 71;
 constexpr int kErrWriteFailed = -1;
 constexpr int kErrMalformedAnswer = -1;
 constexpr int kErrTransfer = -1;

@@ -79,6 +79,8 @@ TEST_F(CallerOutcome, EachSarToolOutcomeHasItsStatusAndLineUnderStrictAndZeroWit
        head + f + " modem_md5=" + kMd5OfNothing + " step=write"},
       {"apply refused", {"--status", "23:2"}, false, 5,
        head + f + " modem_md5=" + f + " step=apply"},
+      {"apply refused by a function error without a code", {"--function-error", "23:0"}, false, 5,
+       head + f + " modem_md5=" + f + " step=apply"},
       {"a digest that never changes", {"--md5-frozen"}, false, 6,
        head + f + " modem_md5=" + kMd5OfNothing + " step=verify"},
   };

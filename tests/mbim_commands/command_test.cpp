@@ -82,15 +82,31 @@ TEST_F(Command, ARefusalReturnsItsStatusAfterItsName) {
 }
 
 TEST_F(Command, AFunctionErrorIsHandledLikeAResponse) {
-  std::vector<uint8_t> error(16, 0);
-  tessel::put_le32(&error[0], 0x80000004);  // MBIM_FUNCTION_ERROR_MSG
-  tessel::put_le32(&error[4], 16);
-  tessel::put_le32(&error[8], 1);
-  tessel::put_le32(&error[12], 5);  // NOT_OPENED
-  fake_transport::push({0, error});
-  Answer answer;
-  EXPECT_EQ(run_command(set_enable(), &answer), 5);
-  EXPECT_EQ(capture_log::texts().front(), "[tessel] MBIM_FUNCTION_ERROR_MSG status: (NOT_OPENED)");
+  // Whatever its ErrorStatusCode, a function error refuses the command; a
+  // code of 0 must not read as success.
+  struct Case {
+    uint32_t code;
+    int result;
+    std::vector<std::string> records;
+  };
+  const Case cases[] = {
+      {5, 5, {"[tessel] MBIM_FUNCTION_ERROR_MSG status: (NOT_OPENED)", "[tessel] err=0, Status=5"}},
+      {0, 71, {"[tessel] MBIM_FUNCTION_ERROR_MSG status: (UNKNOW_0)", "[tessel] err=71, Status=0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    capture_log::clear();
+    std::vector<uint8_t> error(16, 0);
+    tessel::put_le32(&error[0], 0x80000004);  // MBIM_FUNCTION_ERROR_MSG
+    tessel::put_le32(&error[4], 16);          // MessageLength
+    tessel::put_le32(&error[8], 1);           // TransactionId
+    tessel::put_le32(&error[12], c.code);     // ErrorStatusCode
+    fake_transport::push({0, error});
+    Answer answer;
+    EXPECT_EQ(run_command(set_enable(), &answer), c.result);
+    EXPECT_EQ(capture_log::texts(), c.records);
+    EXPECT_FALSE(answer.response);
+  }
 }
 
 TEST_F(Command, AResponseTooShortForItsStatusFailsInsteadOfPassingAsSuccess) {

@@ -127,12 +127,23 @@ TEST_F(DeviceCommands, RadioStateGoesToBasicConnectOrTheAlternative) {
 }
 
 TEST_F(DeviceCommands, OpenAndCloseIgnoreAMissingAnswerButNotAFailedWrite) {
+  std::vector<uint8_t> close_done(16, 0);
+  tessel::put_le32(&close_done[0], 0x80000002);  // MBIM_CLOSE_DONE
+  tessel::put_le32(&close_done[4], 16);
+  tessel::put_le32(&close_done[8], 2);
+  tessel::put_le32(&close_done[12], 2);          // Status FAILURE: not judged
+  std::vector<uint8_t> error(16, 0);
+  tessel::put_le32(&error[0], 0x80000004);  // MBIM_FUNCTION_ERROR_MSG, ErrorStatusCode 0
+  tessel::put_le32(&error[4], 16);
+  tessel::put_le32(&error[8], 4);
   fake_transport::push({110, {}});
-  fake_transport::push({0, {}});
+  fake_transport::push({0, close_done});
   fake_transport::push({-1, {}});
+  fake_transport::push({0, error});
   EXPECT_EQ(tessel::mbim_open(), 0);
   EXPECT_EQ(tessel::mbim_close(), 0);
   EXPECT_EQ(tessel::mbim_open(), -1);
+  EXPECT_EQ(tessel::mbim_close(), -1) << "a function error refuses it";
   auto r = fake_transport::requests();
   ASSERT_EQ(r[0].size(), 16u);
   EXPECT_EQ(r[0][0], 1);                                    // MBIM_OPEN_MSG

@@ -1,8 +1,10 @@
 // The exchange and the reader thread over a socketpair: the test plays the
 // modem (or the proxy) on the far end.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +16,7 @@
 #include "mbim_ctx/exchange.h"
 #include "mbim_ctx/transport.h"
 #include "mbim_format/build_command.h"
+#include "mbim_answer.h"
 #include "mbim_format/wire.h"
 #include "test_messages.h"
 
@@ -374,6 +377,113 @@ TEST_F(Transport, ConnectOnAnOpenChannelChangesNothing) {
   capture_log::clear();
   EXPECT_EQ(tessel::ctx_connect("/dev/null"), 0);
   EXPECT_TRUE(capture_log::records().empty());
+}
+
+// The device-node road over a pty in raw mode: the reader reads the slave
+// as it would a node, the test plays the modem on the master.
+class NodeTransport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    capture_log::clear();
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    ASSERT_EQ(grantpt(master_), 0);
+    ASSERT_EQ(unlockpt(master_), 0);
+    termios t;
+    ASSERT_EQ(tcgetattr(master_, &t), 0);
+    cfmakeraw(&t);
+    ASSERT_EQ(tcsetattr(master_, TCSANOW, &t), 0);
+    slave_path_ = ptsname(master_);
+    const int slave = open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(slave, 0);
+    ASSERT_EQ(tessel::ctx_init(0), 0);
+    ASSERT_EQ(tessel::ctx_adopt_channel(slave, /*stream=*/false), 0);
+  }
+  void TearDown() override {
+    tessel::ctx_deinit();
+    if (master_ >= 0) close(master_);
+  }
+
+  // Reads the 48-byte request from the master, waiting up to two seconds.
+  void read_request() {
+    uint8_t buf[4096];
+    pollfd p = {master_, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 2000), 1);
+    EXPECT_EQ(read(master_, buf, sizeof buf), 48);
+  }
+
+  void send(const std::vector<uint8_t>& bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  MessagePtr request() {
+    return tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 0, nullptr, 0);
+  }
+
+  int master_ = -1;
+  std::string slave_path_;
+};
+
+TEST_F(NodeTransport, AnAnswerStraddlingTwoReadsIsDeliveredAndAGarbageHeaderSwallowsNothing) {
+  struct Case {
+    const char* what;
+    bool garbage_header_first;  // else the answer in two writes
+  };
+  for (const Case& c : {Case{"the answer in two parts", false},
+                        Case{"a 12-byte header claiming 200 bytes, then the answer", true}}) {
+    SCOPED_TRACE(c.what);
+    auto req = request();
+    const auto answer = mbim_answer::answer_to(req.get(), 0, std::vector<uint8_t>(2052, 0x5A));
+    std::thread modem([&] {
+      read_request();
+      if (c.garbage_header_first) {
+        auto header = message(0x80000003, 200, tid_of(req.get()));
+        header.resize(12);
+        send(header);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        send(answer);
+      } else {
+        send(std::vector<uint8_t>(answer.begin(), answer.begin() + 1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        send(std::vector<uint8_t>(answer.begin() + 1000, answer.end()));
+      }
+    });
+    uint8_t* response = nullptr;
+    EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+    modem.join();
+    MessagePtr owned(response);
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(response, response + answer.size()), answer);
+  }
+}
+
+// The apply counts a timeout as success; a request the node never took must
+// not pass for one: it is a failed write, whatever the deadline.
+TEST_F(NodeTransport, ARequestTheBusyNodeNeverTakesIsAFailedWriteNotATimeout) {
+  const int filler = open(slave_path_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(filler, 0);
+  // The pty moves what it holds on to the master's side a little later, so
+  // it is full only once even a single byte finds no room after a pause.
+  const std::vector<uint8_t> junk(512, 0x20);
+  for (size_t chunk = junk.size(); chunk > 0;) {
+    while (write(filler, junk.data(), chunk) > 0) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (write(filler, junk.data(), 1) > 0) continue;
+    chunk = chunk > 1 ? 1 : 0;
+  }
+  close(filler);
+  auto req = request();
+  uint8_t* response = nullptr;
+  const auto start = Clock::now();
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 1), -1);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900)) << "it waited for the node";
+  EXPECT_EQ(response, nullptr);
+  auto writes = capture_log::with_format("[tessel] write ret = %d");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].level, 8u);
+  EXPECT_EQ(writes[0].values, std::vector<uint32_t>{0xFFFFFFFFu});
+  EXPECT_TRUE(capture_log::with_format("[tessel] wait ret = %d").empty());
 }
 
 TEST_F(Transport, WaitIndicationTimesOutWithItsRecord) {

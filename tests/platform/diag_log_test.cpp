@@ -73,4 +73,23 @@ TEST(DiagLog, TextRecordsAreFormattedByTheCaller) {
   EXPECT_EQ(r[0].text, "[tessel] fail to access /dev/wdm0");
 }
 
+// LOG_NUM refuses at compile time the formats this finds a %s in.
+TEST(DiagLog, TextConversionsAreFoundWhateverStandsBetweenPercentAndS) {
+  struct Case {
+    const char* format;
+    bool text;
+  };
+  const Case cases[] = {
+      {"[tessel] cannot tell who serves '%s' (errno %d)", true},
+      {"[tessel] %-12.4s", true},
+      {"[tessel] %*s", true},
+      {"[tessel] err=%d, Status=%d", false},
+      {"[tessel] 100%%s done", false},  // a percent sign, then the letter s
+      {"[tessel] %u%% %", false},       // a lone percent sign at the end
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(tessel::has_text_conversion(c.format), c.text) << c.format;
+  }
+}
+
 }  // namespace

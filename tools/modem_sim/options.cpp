@@ -108,7 +108,7 @@ constexpr ReadLieName kReadLieNames[] = {
 // The longest --at-reply text: an answer must stay a sane MBIM message.
 constexpr size_t kMaxAtReply = 8192;
 // The largest DIAG read chunk. On a device node the tool reads 4096 bytes at
-// a time and does not join a message across reads, so a whole reply must fit
+// a time and drops a message longer than that, so a whole reply must fit
 // 4096 bytes even if every byte were escaped: the 48-byte MBIM header, the
 // 20-byte packet header, the chunk and the 2-byte FCS each doubled, and the
 // flag: 48 + 2 * (20 + 2000 + 2) + 1 = 4093 (--read-lie overlong sends one
