@@ -36,7 +36,10 @@ int main(int argc, char** argv) {
   if (argc > 2 && std::strcmp(argv[1], "--command") == 0) {
     if (std::strcmp(argv[2], "sar_tool") == 0) return tessel::sar_tool_main(argc - 2, argv + 2);
     if (std::strcmp(argv[2], "debug_tool") == 0) return tessel::debug_tool_main(argc - 2, argv + 2);
-    return 0;  // an unknown sub-command does nothing
+    // An unknown sub-command does nothing; a caller that asked for a strict
+    // run learns that nothing ran.
+    if (!tessel::sar_tool_strict_arguments(argc - 2, argv + 2)) return 0;
+    std::fprintf(stderr, "tessel: unknown sub-command '%s'\n", argv[2]);
   }
   tessel::print_usage(argv[0] != nullptr ? argv[0] : "tessel");
   return -1;
