@@ -115,7 +115,7 @@ int debug_tool_main(int argc, char** argv) {
   UnInit();
   if (strict) print_summary(o);
   end_if_stopped();
-  return strict ? o.status : 0;
+  return strict ? strict_exit_status(o.status) : 0;
 }
 
 }  // namespace tessel

@@ -15,12 +15,16 @@ namespace {
 // A tool started with standard input, output or error closed would hand
 // those numbers to the first descriptors it opens (the stop pipe, the
 // modem's node), and its output and log lines would go into the modem
-// channel. Each closed one is opened on /dev/null first; open takes the
-// lowest free number, the one just found closed.
+// channel. Each closed one is opened first; open takes the lowest free
+// number, the one just found closed. Standard output goes to /dev/full,
+// where writing fails as it would have on the closed descriptor, so that a
+// strict run still learns that its result went nowhere; the other two go
+// to /dev/null.
 void open_closed_standard_descriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int opened = open("/dev/null", O_RDWR);
+    int opened = fd == 1 ? open("/dev/full", O_WRONLY) : -1;
+    if (opened < 0) opened = open("/dev/null", O_RDWR);
     if (opened >= 0 && opened != fd) close(opened);
   }
 }

@@ -144,7 +144,7 @@ int sar_tool_main(int argc, char** argv) {
   const SarOutcome o = job.query ? sar_query(job) : job.save != nullptr ? sar_save(job) : sar_update(job);
   if (job.strict) print_summary(o);
   end_if_stopped();
-  return job.strict ? o.status : 0;
+  return job.strict ? strict_exit_status(o.status) : 0;
 }
 
 }  // namespace tessel
