@@ -28,11 +28,9 @@ bool parse_whole_number(const char* text, uint32_t max, uint32_t* out) {
   return true;
 }
 
-int check_table_file(const char* program, const char* path) {
-  // Without -f the check fails too, and the report has no prefix.
+int check_table_file(const char* program, const char* mode, const char* path) {
   if (path == nullptr) {
-    errno = ENOENT;
-    std::perror(nullptr);
+    std::fprintf(stderr, "%s: %s needs -f <sar table file>\n", program, mode);
     return -1;
   }
   if (access(path, R_OK) != 0) {

@@ -22,10 +22,11 @@ constexpr uint32_t kMaxLockWaitSeconds = 86400;
 // True with `*out` set, false otherwise.
 bool parse_whole_number(const char* text, uint32_t max, uint32_t* out);
 
-// Checks the table file of sar_tool before the device is touched: readable
-// (a perror line naming it otherwise, as always), a regular file and not
-// empty (a message naming it). `program` heads the messages. 0 or -1.
-int check_table_file(const char* program, const char* path);
+// Checks the table file of sar_tool before the device is touched: given (a
+// message saying that `mode`, "an update" or "--check", needs -f otherwise),
+// readable (a perror line naming it otherwise, as always), a regular file
+// and not empty (a message naming it). `program` heads the messages. 0 or -1.
+int check_table_file(const char* program, const char* mode, const char* path);
 
 // True when getopt_long, given these options, returns one of `codes` for
 // the arguments: the parser's own reading, abbreviations included. Silent;

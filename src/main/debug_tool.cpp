@@ -34,6 +34,7 @@ constexpr option kLongOptions[] = {
     {"debug", no_argument, nullptr, 'D'},
     {"strict", no_argument, nullptr, 'S'},
     {"lock-wait", required_argument, nullptr, 'L'},
+    {"help", no_argument, nullptr, 'H'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -84,6 +85,9 @@ int debug_tool_main(int argc, char** argv) {
         break;
       case 'V':
         print_version();
+        return 0;
+      case 'H':
+        print_debug_tool_help();
         return 0;
       default:  // -v, -h, an unknown option or a missing argument
         print_debug_tool_usage();

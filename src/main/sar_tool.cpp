@@ -40,6 +40,7 @@ constexpr option kLongOptions[] = {
     {"save", required_argument, nullptr, 'W'},
     {"lock-wait", required_argument, nullptr, 'L'},
     {"query", no_argument, nullptr, 'Q'},
+    {"help", no_argument, nullptr, 'H'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -108,6 +109,9 @@ int sar_tool_main(int argc, char** argv) {
       case 'V':
         print_version();
         return 0;
+      case 'H':
+        print_sar_tool_help();
+        return 0;
       default:  // -h, -v, an unknown option or a missing argument
         print_sar_tool_usage();
         return strict_args ? kExitBadInput : 0;
@@ -129,9 +133,16 @@ int sar_tool_main(int argc, char** argv) {
     if (job.table != nullptr) return refuse_together("--save", "-f");
     if (job.force != 0) return refuse_together("--save", "--force");
     if (job.check) return refuse_together("--save", "--check");
+    // An empty FILE would cost the whole read before failing to be written.
+    if (*job.save == '\0') {
+      std::fprintf(stderr, "sar_tool: --save needs a FILE to write the table to\n");
+      return kExitBadInput;
+    }
   } else {
     if (job.check && job.force != 0) return refuse_together("--check", "--force");
-    if (check_table_file("sar_tool", job.table) != 0) return kExitBadInput;
+    if (check_table_file("sar_tool", job.check ? "--check" : "an update", job.table) != 0) {
+      return kExitBadInput;
+    }
     struct stat st;
     if (stat(job.table, &st) == 0) job.table_size = st.st_size;
   }
@@ -141,7 +152,9 @@ int sar_tool_main(int argc, char** argv) {
     return kExitNoAccess;
   }
   job.strict = job.strict || job.check || job.save != nullptr || job.query;
-  const SarOutcome o = job.query ? sar_query(job) : job.save != nullptr ? sar_save(job) : sar_update(job);
+  const SarOutcome o = job.query             ? sar_query(job)
+                       : job.save != nullptr ? sar_save(job)
+                                             : sar_update(job);
   if (job.strict) print_summary(o);
   end_if_stopped();
   return job.strict ? strict_exit_status(o.status) : 0;

@@ -104,10 +104,15 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
       {{"--command", "debug_tool", "-d", "/dev/null"}, kDebugToolUsage, "", 255},
       {{"--command", "debug_tool"}, kDebugToolUsage, "", 0},
       // sar_tool's table check comes before the device check: a perror line
-      // and 255; without -f the line has no prefix.
+      // and 255; without -f the message names what is missing.
       {{"--command", "sar_tool", "-d", missing_device, "-f", missing_table}, "",
        std::string(missing_table) + ": No such file or directory\n", 255},
-      {{"--command", "sar_tool", "-d", "/dev/null"}, "", "No such file or directory\n", 255},
+      {{"--command", "sar_tool", "-d", "/dev/null"}, "",
+       "sar_tool: an update needs -f <sar table file>\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--check"}, "",
+       "sar_tool: --check needs -f <sar table file>\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--save", ""}, "",
+       "sar_tool: --save needs a FILE to write the table to\n", 255},
       // The table must be a regular file with bytes in it; anything else is
       // refused like an unreadable one, before the device check.
       {{"--command", "sar_tool", "-d", missing_device, "-f", "/dev/null"}, "",
@@ -201,6 +206,39 @@ TEST(CommandLine, StrictArgumentsTurnTheDefaultModesSuccessesIntoRefusals) {
     EXPECT_EQ(run.result.err.find('\n'), run.result.err.empty() ? std::string::npos : run.result.err.size() - 1)
         << "at most one line: " << run.result.err;
     EXPECT_EQ(run.result.status, c.status);
+  }
+}
+
+// --help lists every option of the sub-command on a line of its own and
+// points to the manual, whatever else is on the command line.
+TEST(CommandLine, HelpListsEveryOptionAndPointsToTheManual) {
+  struct Case {
+    Args args;
+    std::vector<std::string> options;
+  };
+  const std::vector<Case> cases = {
+      {{"--command", "sar_tool", "--help"},
+       {"-d", "-f", "-n", "--force", "--strict", "--check", "--save", "--query", "--lock-wait",
+        "--debug", "--version", "-h", "-v", "--help"}},
+      {{"--command", "sar_tool", "--strict", "-d", "/dev/null", "--help", "-x"},
+       {"-d", "-f", "-n", "--force", "--strict", "--check", "--save", "--query", "--lock-wait",
+        "--debug", "--version", "-h", "-v", "--help"}},
+      {{"--command", "debug_tool", "--help"},
+       {"-d", "-a", "--strict", "--lock-wait", "--debug", "--version", "-h", "-v", "--help"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(joined(c.args));
+    const Outcome run = tessel(c.args);
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_EQ(run.result.err, "");
+    const std::string& out = run.result.out;
+    for (const std::string& option : c.options) {
+      const size_t at = out.find("\n  " + option + " ");
+      ASSERT_NE(at, std::string::npos) << option << " is not listed:\n" << out;
+      EXPECT_EQ(out.find("\n  " + option + " ", at + 1), std::string::npos) << option << " twice";
+    }
+    EXPECT_NE(out.find("tessel(1)"), std::string::npos);
+    EXPECT_EQ(out.back(), '\n');
   }
 }
 
