@@ -1,6 +1,7 @@
 // debug_tool.cpp — "--command debug_tool": one AT command, its reply printed.
 //
 //   debug_tool -d <mbim device> -a <at command> [--debug] [--strict] [--lock-wait <seconds>]
+//   debug_tool --version | --help | -h
 //
 // The AT tunnel prints "Send > …" and "Recv < …"; UnInit prints "UnInit".
 // Exit status 0 whatever the exchange's outcome; 255 when -d or -a is

@@ -4,6 +4,7 @@
 //            [--strict] [--check] [--lock-wait <seconds>]
 //   sar_tool -d <mbim device> --save <file> [-n <item>] [--debug] [--lock-wait <seconds>]
 //   sar_tool -d <mbim device> --query [-n <item>] [--debug] [--lock-wait <seconds>]
+//   sar_tool --version | --help | -h
 //
 // Exit status without --strict: 0 once the checks pass, whatever the
 // update's outcome (scripts on the target rely on it); 255 for bad input
