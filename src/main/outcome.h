@@ -1,5 +1,6 @@
 // outcome.h — what a run did, as an exit status and one summary line, for
-// callers that opted in with --strict (and always for --check and --save).
+// callers that opted in with --strict (and always for --check, --save and
+// --query).
 //
 // Without --strict the tool keeps the statuses scripts on devices rely on:
 // sar_tool 0 once its checks pass, whatever the update's outcome; debug_tool
@@ -21,7 +22,7 @@ namespace tessel {
 constexpr int kExitOk = 0;
 constexpr int kExitNoAccess = 1;        // sar_tool: device not readable and writable
 constexpr int kExitNoChannel = 2;       // the channel could not be opened
-constexpr int kExitNoDigest = 3;        // the modem's digest could not be read
+constexpr int kExitNoDigest = 3;        // the modem's digest could not be read (also --query)
 constexpr int kExitWriteFailed = 4;     // DIAG switch or table write failed; nothing applied
 constexpr int kExitApplyFailed = 5;     // the table was written, the apply failed
 constexpr int kExitNotVerified = 6;     // applied, the modem does not report the file's digest
@@ -31,12 +32,13 @@ constexpr int kExitReadFailed = 9;      // --save: read failed or does not match
 constexpr int kExitSaveFailed = 10;     // --save: FILE could not be written
 constexpr int kExitNoAnswer = 11;       // debug_tool: timeout, hang-up or refused command
 constexpr int kExitAtError = 12;        // debug_tool: ERROR, +CME/+CMS ERROR or no final result
+constexpr int kExitOutputLost = 13;     // the result could not be written to standard output
 constexpr int kExitBadInput = -1;       // usage or bad input: 255
 
 using Digest = std::array<uint8_t, 16>;
 
 struct SarOutcome {
-  const char* result = "failed";  // updated, up-to-date, differs, saved, failed
+  const char* result = "failed";  // updated, up-to-date, differs, saved, queried, failed
   const char* step = nullptr;     // the step that failed; null on success
   int status = kExitOk;
   int32_t item = 0;
@@ -68,6 +70,13 @@ const char* digest_text(const Digest& d, std::array<char, 33>* text);
 // Prints the summary line on standard output.
 void print_summary(const SarOutcome& o);
 void print_summary(const AtOutcome& o);
+
+// The exit status of a strict run that ended with `status`: standard output
+// is flushed, and when a write to it failed (a full device, a pipe nobody
+// reads, a descriptor that was closed) a run that otherwise succeeded ends
+// with kExitOutputLost, since its caller never saw the result. A failed
+// run keeps its own status, which says more.
+int strict_exit_status(int status);
 
 }  // namespace tessel
 

@@ -3,13 +3,16 @@
 //   sar_tool -d <mbim device> -f <sar table file> [--force] [-n <item>] [--debug]
 //            [--strict] [--check] [--lock-wait <seconds>]
 //   sar_tool -d <mbim device> --save <file> [-n <item>] [--debug] [--lock-wait <seconds>]
+//   sar_tool -d <mbim device> --query [-n <item>] [--debug] [--lock-wait <seconds>]
+//   sar_tool --version | --help | -h
 //
 // Exit status without --strict: 0 once the checks pass, whatever the
 // update's outcome (scripts on the target rely on it); 255 for bad input
 // (no -d, an unreadable, irregular or empty table file, a bad -n, options
 // that cannot go together); 1 when the device cannot be read and written.
-// With --strict (implied by --check and --save) the outcome's own status
-// and one summary line (outcome.h).
+// With --strict (implied by --check, --save and --query) the outcome's own
+// status and one summary line (outcome.h); then what would print the usage
+// with 0 gives 255, and a device path too long for Init is refused first.
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +40,8 @@ constexpr option kLongOptions[] = {
     {"check", no_argument, nullptr, 'C'},
     {"save", required_argument, nullptr, 'W'},
     {"lock-wait", required_argument, nullptr, 'L'},
+    {"query", no_argument, nullptr, 'Q'},
+    {"help", no_argument, nullptr, 'H'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -47,8 +52,15 @@ int refuse_together(const char* a, const char* b) {
 
 }  // namespace
 
+bool sar_tool_strict_arguments(int argc, char** argv) {
+  return option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SCWQ");
+}
+
 int sar_tool_main(int argc, char** argv) {
   SarJob job;
+  // A caller that asked for a strict run reads the status: a mistyped
+  // option must not pass for success, as the default mode's usage does.
+  const bool strict_args = sar_tool_strict_arguments(argc, argv);
   int c;
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (c) {
@@ -89,28 +101,49 @@ int sar_tool_main(int argc, char** argv) {
       case 'W':
         job.save = optarg;
         break;
+      case 'Q':
+        job.query = true;
+        break;
       case 'D':
         setenv("VERBOSE", "1", 1);
         break;
       case 'V':
         print_version();
         return 0;
+      case 'H':
+        print_sar_tool_help();
+        return 0;
       default:  // -h, -v, an unknown option or a missing argument
         print_sar_tool_usage();
-        return 0;
+        return strict_args ? kExitBadInput : 0;
     }
   }
   if (job.device == nullptr) {
     print_sar_tool_usage();
     return kExitBadInput;
   }
-  if (job.save != nullptr) {
+  if (strict_args && !device_path_fits("sar_tool", job.device)) return kExitBadInput;
+  if (job.query) {
+    // Nothing but the digest query reaches the modem: anything that would
+    // write, compare or read out a table is refused.
+    if (job.table != nullptr) return refuse_together("--query", "-f");
+    if (job.force != 0) return refuse_together("--query", "--force");
+    if (job.check) return refuse_together("--query", "--check");
+    if (job.save != nullptr) return refuse_together("--query", "--save");
+  } else if (job.save != nullptr) {
     if (job.table != nullptr) return refuse_together("--save", "-f");
     if (job.force != 0) return refuse_together("--save", "--force");
     if (job.check) return refuse_together("--save", "--check");
+    // An empty FILE would cost the whole read before failing to be written.
+    if (*job.save == '\0') {
+      std::fprintf(stderr, "sar_tool: --save needs a FILE to write the table to\n");
+      return kExitBadInput;
+    }
   } else {
     if (job.check && job.force != 0) return refuse_together("--check", "--force");
-    if (check_table_file("sar_tool", job.table) != 0) return kExitBadInput;
+    if (check_table_file("sar_tool", job.check ? "--check" : "an update", job.table) != 0) {
+      return kExitBadInput;
+    }
     struct stat st;
     if (stat(job.table, &st) == 0) job.table_size = st.st_size;
   }
@@ -119,11 +152,13 @@ int sar_tool_main(int argc, char** argv) {
     std::printf("fial to access %s, errno: %d (%s)\n", job.device, e, std::strerror(e));
     return kExitNoAccess;
   }
-  job.strict = job.strict || job.check || job.save != nullptr;
-  const SarOutcome o = job.save != nullptr ? sar_save(job) : sar_update(job);
+  job.strict = job.strict || job.check || job.save != nullptr || job.query;
+  const SarOutcome o = job.query             ? sar_query(job)
+                       : job.save != nullptr ? sar_save(job)
+                                             : sar_update(job);
   if (job.strict) print_summary(o);
   end_if_stopped();
-  return job.strict ? o.status : 0;
+  return job.strict ? strict_exit_status(o.status) : 0;
 }
 
 }  // namespace tessel

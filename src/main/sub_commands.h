@@ -1,4 +1,4 @@
-// sub_commands.h — the two sub-commands behind "--command", and the three
+// sub_commands.h — the two sub-commands behind "--command", and the four
 // jobs of sar_tool.
 //
 // Each sub-command receives the process's arguments without the first two
@@ -22,6 +22,10 @@ constexpr size_t kAtCommandSize = 128;  // 127 characters and the terminator
 int sar_tool_main(int argc, char** argv);
 int debug_tool_main(int argc, char** argv);
 
+// True when --strict, --check, --save or --query is among the arguments as
+// sar_tool's parser reads them; an unknown sub-command is judged the same way.
+bool sar_tool_strict_arguments(int argc, char** argv);
+
 // One sar_tool run, its options checked.
 struct SarJob {
   const char* device = nullptr;
@@ -30,8 +34,9 @@ struct SarJob {
   const char* save = nullptr;   // --save FILE
   int32_t item = kDefaultItem;
   int force = 0;
-  bool strict = false;          // --strict; --check and --save imply it
+  bool strict = false;          // --strict; --check, --save and --query imply it
   bool check = false;
+  bool query = false;
   uint32_t lock_wait_s = kDefaultLockWaitSeconds;
 };
 
@@ -42,6 +47,10 @@ SarOutcome sar_update(const SarJob& job);
 // --save: the table the modem holds, read out into job.save when it matches
 // the modem's digest. Ends with UnInit.
 SarOutcome sar_save(const SarJob& job);
+
+// --query: the digest the modem reports for job.item, and nothing else sent.
+// Ends with UnInit.
+SarOutcome sar_query(const SarJob& job);
 
 }  // namespace tessel
 

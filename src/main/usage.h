@@ -1,4 +1,4 @@
-// usage.h — the texts the tool prints for an operator: version and usage.
+// usage.h — the texts the tool prints for an operator: version, usage and help.
 #ifndef TESSEL_MAIN_USAGE_H_
 #define TESSEL_MAIN_USAGE_H_
 
@@ -13,6 +13,11 @@ void print_usage(const char* invocation);
 // sar_tool is accepted but not listed.
 void print_sar_tool_usage();
 void print_debug_tool_usage();
+
+// --help: every option of the sub-command, one line each, and where the
+// whole story is (tessel(1)).
+void print_sar_tool_help();
+void print_debug_tool_help();
 
 void print_version();
 

@@ -104,10 +104,15 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
       {{"--command", "debug_tool", "-d", "/dev/null"}, kDebugToolUsage, "", 255},
       {{"--command", "debug_tool"}, kDebugToolUsage, "", 0},
       // sar_tool's table check comes before the device check: a perror line
-      // and 255; without -f the line has no prefix.
+      // and 255; without -f the message names what is missing.
       {{"--command", "sar_tool", "-d", missing_device, "-f", missing_table}, "",
        std::string(missing_table) + ": No such file or directory\n", 255},
-      {{"--command", "sar_tool", "-d", "/dev/null"}, "", "No such file or directory\n", 255},
+      {{"--command", "sar_tool", "-d", "/dev/null"}, "",
+       "sar_tool: an update needs -f <sar table file>\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--check"}, "",
+       "sar_tool: --check needs -f <sar table file>\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--save", ""}, "",
+       "sar_tool: --save needs a FILE to write the table to\n", 255},
       // The table must be a regular file with bytes in it; anything else is
       // refused like an unreadable one, before the device check.
       {{"--command", "sar_tool", "-d", missing_device, "-f", "/dev/null"}, "",
@@ -132,6 +137,13 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
        "sar_tool: --save cannot be used with --force\n", 255},
       {{"--command", "sar_tool", "-d", missing_device, "--save", "/tmp/b", "--check"}, "",
        "sar_tool: --save cannot be used with --check\n", 255},
+      {refused({"--query"}), "", "sar_tool: --query cannot be used with -f\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--query", "--force"}, "",
+       "sar_tool: --query cannot be used with --force\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--check", "--query"}, "",
+       "sar_tool: --query cannot be used with --check\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--query", "--save", "/tmp/b"}, "",
+       "sar_tool: --query cannot be used with --save\n", 255},
       // A device that cannot be read and written: "fial to access" and 1.
       {refused({"-n", "+65535"}),
        std::string("fial to access ") + missing_device + ", errno: 2 (No such file or directory)\n",
@@ -143,6 +155,90 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
     EXPECT_EQ(run.result.out, c.out);
     EXPECT_EQ(run.result.err, c.err);
     EXPECT_EQ(run.result.status, c.status);
+  }
+}
+
+// With --strict, --check, --save or --query among the arguments the caller
+// reads the status, so what the default mode lets pass with status 0 (a
+// typo, a missing option argument, an unknown sub-command) is 255, and a
+// device path longer than Init keeps is refused before anything is opened.
+TEST(CommandLine, StrictArgumentsTurnTheDefaultModesSuccessesIntoRefusals) {
+  const std::string top = top_level_usage(TESSEL_BIN);
+  const process::TempFile table_file(pattern(10, 2));
+  const std::string table = table_file.path();
+  const std::string long_device = "/nonexistent/tessel-e2e-device32";  // 32 characters
+  const std::string longest_device = "/nonexistent/tessel-e2e-devic31";  // 31
+  const std::string too_long = ": the device path is longer than 31 characters: " + long_device + "\n";
+  struct Case {
+    Args args;
+    std::string out;
+    std::string err_start;  // the whole of standard error's one line starts so
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {{"--command", "sar_tool", "--strict", "-x"}, kSarToolUsage, "sar_tool: ", 255},
+      // A misspelt --force beside --check must not say "the modem holds this table".
+      {{"--command", "sar_tool", "-d", "/dev/null", "-f", table, "--check", "--forse"}, kSarToolUsage,
+       "sar_tool: ", 255},
+      {{"--command", "sar_tool", "-d", "/dev/null", "--save"}, kSarToolUsage, "sar_tool: ", 255},
+      {{"--command", "sar_tool", "--query", "-d", "/dev/null", "-n"}, kSarToolUsage, "sar_tool: ", 255},
+      {{"--command", "sar_tool", "--str", "-h"}, kSarToolUsage, "", 255},  // an abbreviation counts
+      {{"--command", "debug_tool", "-d", "/dev/null", "-a", "ATI", "--strict", "--bogus"},
+       kDebugToolUsage, "debug_tool: ", 255},
+      {{"--command", "sar_tol", "--strict", "-d", "/dev/null"}, top,
+       "tessel: unknown sub-command 'sar_tol'\n", 255},
+      {{"--command", "sar_tool", "--strict", "-d", long_device, "-f", table}, "", "sar_tool" + too_long,
+       255},
+      {{"--command", "debug_tool", "--strict", "-d", long_device, "-a", "ATI"}, "",
+       "debug_tool" + too_long, 255},
+      // 31 characters fit; without those options nothing changes: the
+      // device check answers, not the length.
+      {{"--command", "sar_tool", "--strict", "-d", longest_device, "-f", table},
+       "fial to access " + longest_device + ", errno: 2 (No such file or directory)\n", "", 1},
+      {{"--command", "sar_tool", "-d", long_device, "-f", table},
+       "fial to access " + long_device + ", errno: 2 (No such file or directory)\n", "", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(joined(c.args));
+    const Outcome run = tessel(c.args);
+    EXPECT_EQ(run.result.out, c.out);
+    EXPECT_THAT(run.result.err, StartsWith(c.err_start));
+    EXPECT_EQ(run.result.err.find('\n'), run.result.err.empty() ? std::string::npos : run.result.err.size() - 1)
+        << "at most one line: " << run.result.err;
+    EXPECT_EQ(run.result.status, c.status);
+  }
+}
+
+// --help lists every option of the sub-command on a line of its own and
+// points to the manual, whatever else is on the command line.
+TEST(CommandLine, HelpListsEveryOptionAndPointsToTheManual) {
+  struct Case {
+    Args args;
+    std::vector<std::string> options;
+  };
+  const std::vector<Case> cases = {
+      {{"--command", "sar_tool", "--help"},
+       {"-d", "-f", "-n", "--force", "--strict", "--check", "--save", "--query", "--lock-wait",
+        "--debug", "--version", "-h", "-v", "--help"}},
+      {{"--command", "sar_tool", "--strict", "-d", "/dev/null", "--help", "-x"},
+       {"-d", "-f", "-n", "--force", "--strict", "--check", "--save", "--query", "--lock-wait",
+        "--debug", "--version", "-h", "-v", "--help"}},
+      {{"--command", "debug_tool", "--help"},
+       {"-d", "-a", "--strict", "--lock-wait", "--debug", "--version", "-h", "-v", "--help"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(joined(c.args));
+    const Outcome run = tessel(c.args);
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_EQ(run.result.err, "");
+    const std::string& out = run.result.out;
+    for (const std::string& option : c.options) {
+      const size_t at = out.find("\n  " + option + " ");
+      ASSERT_NE(at, std::string::npos) << option << " is not listed:\n" << out;
+      EXPECT_EQ(out.find("\n  " + option + " ", at + 1), std::string::npos) << option << " twice";
+    }
+    EXPECT_NE(out.find("tessel(1)"), std::string::npos);
+    EXPECT_EQ(out.back(), '\n');
   }
 }
 

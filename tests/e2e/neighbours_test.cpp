@@ -4,6 +4,9 @@
 // a node that yields nothing but garbage, and the lock against another
 // local user: what they can plant at its path, and a second name of a
 // node. Each case ends with the modem in a known state and the process
+// middle of a write (and one the caller ignored), closed standard
+// descriptors, paths of the wrong kind, and a node that yields nothing but
+// garbage. Each case ends with the modem in a known state and the process
 // ended within its deadlines.
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -306,6 +309,25 @@ TEST_F(Neighbours, SigtermMidWriteSwitchesDiagOffAppliesNothingAndEndsByTheSigna
   EXPECT_THAT(got, Not(Contains("23 bb81")));
 }
 
+// Started the way nohup starts it, with SIGHUP ignored: a hang-up in the
+// middle of the write changes nothing, the update runs to its end.
+TEST_F(Neighbours, AnIgnoredHangUpStaysIgnored) {
+  start({"--delay", "25:100"});
+  const process::TempFile table(pattern(3000, 9));
+  process::Options o;
+  o.unset = {"VERBOSE"};
+  const char* script = "trap '' HUP; exec \"$0\" --command sar_tool -d \"$1\" -f \"$2\"";
+  process::Child run({"/bin/sh", "-c", script, TESSEL_BIN, modem_->path(), table.path()}, o);
+  ASSERT_TRUE(received(3));  // the first chunk is in flight
+  kill(run.pid(), SIGHUP);
+  const process::Result r = run.wait();
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(records(r.err), Not(Contains(HasSubstr("stopped by signal"))));
+  EXPECT_THAT(requests(), ElementsAreArray(update_of(3000)));
+  EXPECT_EQ(stored_.read(), table.read());
+}
+
 // Started with 0, 1 and 2 closed, the tool must not hand those numbers to
 // its pipe or the node: log lines (standard error) would go into the modem.
 TEST_F(Neighbours, ClosedStandardDescriptorsKeepTheLogOutOfTheChannel) {
@@ -320,7 +342,9 @@ TEST_F(Neighbours, ClosedStandardDescriptorsKeepTheLogOutOfTheChannel) {
       {"/bin/sh", "-c", "exec \"$0\" --command debug_tool -d \"$1\" -a ATI --strict <&- >&- 2>&-",
        TESSEL_BIN, modem_->path()},
       o);
-  EXPECT_EQ(r.status, 0) << "the reply did not arrive: output went into the stop pipe?";
+  // 13: the run succeeded (a failed one keeps its own status) but its
+  // result could not be written to the closed standard output.
+  EXPECT_EQ(r.status, 13) << "the reply did not arrive: output went into the stop pipe?";
   EXPECT_THAT(requests(), ElementsAreArray(Requests{"at 00000000415449"}));
   EXPECT_EQ(modem_->drops(), 0u) << "text written into the channel";
 }

@@ -1,5 +1,6 @@
 // What a caller learns from a run: with --strict, an exit status per outcome
-// and one summary line; --check, which compares and changes nothing; and the
+// and one summary line; --check, which compares and changes nothing; --query,
+// which only asks for the modem's digest; and the
 // default mode, which keeps the statuses scripts rely on (0 for sar_tool and
 // debug_tool whatever happened) on the very same runs.
 #include <gmock/gmock.h>
@@ -128,6 +129,42 @@ TEST_F(CallerOutcome, CheckComparesWithoutChangingTheModem) {
   }
 }
 
+// --query sends the digest query and nothing else, with or without a table
+// file, and fails at step=query when the answer holds no 16-byte digest.
+TEST_F(CallerOutcome, QueryPrintsTheModemsDigestAndSendsOnlyTheDigestQuery) {
+  const Bytes table = pattern(2000, 35);
+  const process::TempFile stored_table(table);
+  const std::string stored = md5_hex(table);
+  const std::string none = "size=- file_md5=- modem_md5=";
+  struct Case {
+    const char* what;
+    std::vector<std::string> knobs;
+    std::vector<std::string> more;
+    int status;
+    std::string line;
+    std::string request;
+  };
+  const std::vector<Case> cases = {
+      {"a stored table", {"--table-in", stored_table.path()}, {}, 0,
+       "result=queried item=48001 " + none + stored + " step=-", "22 0000bb81"},
+      {"another item, with --strict", {}, {"-n", "48002", "--strict"}, 0,
+       "result=queried item=48002 " + none + kMd5OfNothing + " step=-", "22 0000bb82"},
+      {"no digest in the answer", {"--md5-length", "0"}, {}, 3,
+       "result=failed item=48001 " + none + "- step=query", "22 0000bb81"},
+      {"digest query refused", {"--status", "22:2"}, {}, 3,
+       "result=failed item=48001 " + none + "- step=query", "22 0000bb81"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"sar_tool", "-d", "DEV", "--query"};
+    args.insert(args.end(), c.more.begin(), c.more.end());
+    const e2e::Outcome r = run(c.knobs, args);
+    EXPECT_EQ(r.result.status, c.status) << r.result.err;
+    EXPECT_EQ(r.result.out, "UnInit\n" + c.line + "\n");
+    EXPECT_THAT(requests(), ElementsAreArray(Requests{c.request}));
+  }
+}
+
 TEST_F(CallerOutcome, EachDebugToolOutcomeHasItsStatusAndLineUnderStrictAndZeroWithout) {
   const process::TempFile not_a_node(pattern(10, 34));
   struct Case {
@@ -161,6 +198,44 @@ TEST_F(CallerOutcome, EachDebugToolOutcomeHasItsStatusAndLineUnderStrictAndZeroW
       EXPECT_THAT(r.result.out, EndsWith(strict ? "UnInit\n" + c.line + "\n" : "UnInit\n"));
       EXPECT_EQ(r.result.out.find("result=") != std::string::npos, strict);
     }
+  }
+}
+
+// Standard output on a full device: a strict run that succeeded ends with
+// 13, since its caller never saw the result; a failed one keeps its own
+// status, and the default mode its 0.
+TEST_F(CallerOutcome, StrictRunWhoseOutputCannotBeWrittenEndsWith13) {
+  const Bytes table = pattern(1500, 36);
+  const process::TempFile file(table);
+  const process::TempFile stored_table(table);
+  const process::TempFile other(pattern(1500, 37));
+  struct Case {
+    std::vector<std::string> knobs;
+    std::vector<std::string> args;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {{"--table-in", stored_table.path()}, {"sar_tool", "-d", "DEV", "-f", file.path(), "--check"}, 13},
+      {{}, {"sar_tool", "-d", "DEV", "-f", other.path(), "--check"}, 7},
+      {{}, {"sar_tool", "-d", "DEV", "--query"}, 13},
+      {{}, {"debug_tool", "-d", "DEV", "-a", "ATI", "--strict"}, 13},
+      {{}, {"debug_tool", "-d", "DEV", "-a", "ATI"}, 0},
+  };
+  for (const Case& c : cases) {
+    modem_ = start_modem(c.knobs);
+    ASSERT_TRUE(modem_->ready()) << modem_->notes();
+    std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" --command \"$@\" >/dev/full",
+                                     TESSEL_BIN};
+    std::string trace;
+    for (const std::string& a : c.args) {
+      argv.push_back(a == "DEV" ? modem_->path() : a);
+      trace += a + " ";
+    }
+    SCOPED_TRACE(trace);
+    process::Options o;
+    o.unset = {"VERBOSE"};
+    const process::Result r = process::run(argv, o);
+    EXPECT_EQ(r.status, c.status) << r.err;
   }
 }
 
