@@ -126,6 +126,26 @@ TEST_F(Neighbours, ARunThatCannotHaveTheModemInTimeGivesUpWithoutSendingAnything
   EXPECT_EQ(stored_.read(), first.read());
 }
 
+// A stop signal ends a run that waits for the lock at once, by the signal,
+// without a word about the other run and without sending anything.
+TEST_F(Neighbours, AStopSignalEndsTheWaitForTheLock) {
+  start({"--delay", "25:500"});  // the first run holds it two seconds
+  const process::TempFile first(pattern(4000, 13));
+  const process::TempFile second(pattern(4000, 14));
+  auto a = sar_tool(first);
+  ASSERT_TRUE(received(1));
+  auto b = sar_tool(second, {"--lock-wait", "60"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // well into its wait
+  const auto begin = std::chrono::steady_clock::now();
+  kill(b->pid(), SIGTERM);
+  const process::Result rb = b->wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
+  EXPECT_EQ(rb.signal, SIGTERM);
+  EXPECT_THAT(rb.err, Not(HasSubstr("tessel: ")));
+  EXPECT_EQ(a->wait().status, 0);
+  EXPECT_THAT(requests(), ElementsAreArray(update_of(4000)));
+}
+
 constexpr uid_t kNobody = 65534;
 constexpr char kLockDirectory[] = "/run/lock/tessel";
 
