@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -260,25 +261,30 @@ TEST_F(Backup, AFileSizeLimitOrAMissingDirectoryFailsTheSaveCleanly) {
   struct Case {
     const char* what;
     std::string target;
-    std::string limit;  // ulimit -f, in blocks; "unlimited" for none
+    rlim_t limit;  // the tool's RLIMIT_FSIZE, in bytes
     bool sent;
     std::string why;
   };
   const std::vector<Case> cases = {
-      {"a file-size limit", backup_path(), "2", true, "File too large"},
-      {"a missing directory", dir_ + "/missing/backup.bin", "unlimited", false, "No such file or directory"},
-      {"a file as the directory", not_a_dir + "/backup.bin", "unlimited", false, "Not a directory"},
+      {"a file-size limit", backup_path(), 2048, true, "File too large"},
+      {"a missing directory", dir_ + "/missing/backup.bin", RLIM_INFINITY, false,
+       "No such file or directory"},
+      {"a file as the directory", not_a_dir + "/backup.bin", RLIM_INFINITY, false, "Not a directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     auto m = start_modem({"--table-in", held.path()});
     ASSERT_TRUE(m->ready()) << m->notes();
-    process::Options o;
-    o.unset = {"VERBOSE"};
-    const process::Result r = process::run({"/bin/sh", "-c", "ulimit -f " + c.limit + " && exec \"$0\" \"$@\"",
-                                            TESSEL_BIN, "--command", "sar_tool", "-d", m->path(), "--save",
-                                            c.target},
-                                           o);
+    // The limit is inherited by the tool alone: this process writes no
+    // file while it stands.
+    rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = c.limit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const process::Result r =
+        tessel({"--command", "sar_tool", "-d", m->path(), "--save", c.target}).result;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
     EXPECT_EQ(r.status, 10) << r.err;
     EXPECT_EQ(r.signal, 0);
     EXPECT_THAT(r.out, HasSubstr(" step=save\n"));
