@@ -1,5 +1,8 @@
 # Two entry points for people; CMake and the scripts do the work.
-#   make demo   build the tool and the modem simulator, run the whole job
+#   make demo   build the tool and the modem simulator alone (in $(BUILD)-demo,
+#               without the tests: a compiler and CMake are all it needs) and
+#               show what an operator sees of the whole job; V=1 also shows
+#               the log records
 #   make test   build and run every test: plain, under AddressSanitizer and
 #               UndefinedBehaviorSanitizer, the transport and end-to-end tests
 #               under ThreadSanitizer, the fuzz targets briefly, the tool
@@ -22,12 +25,14 @@ CONFIGURE = cmake -S . -DTESSEL_WERROR=$(WERROR) $(CMAKE_FLAGS)
 # The armhf packages come from a cross build of the tool and the simulator
 # alone, apart from the armhf test build.
 PACKAGE_ARMHF_BUILD ?= $(BUILD)-armhf-pkg
+DEMO_BUILD ?= $(BUILD)-demo
+V ?= 0
 STAGES = test-plain test-asan test-tsan test-fuzz test-valgrind test-armhf test-package
 
 # cmake --build runs make within make: no "Entering directory" lines.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build demo test test-plain test-asan test-tsan test-fuzz test-valgrind \
+.PHONY: all deps deps-demo build demo test test-plain test-asan test-tsan test-fuzz test-valgrind \
         test-armhf test-package package package-host package-armhf clean
 
 all: build
@@ -39,8 +44,13 @@ build: deps
 	$(CONFIGURE) -B $(BUILD)
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
-	scripts/demo $(BUILD)
+deps-demo:
+	@scripts/install-deps --demo
+
+demo: deps-demo
+	$(CONFIGURE) -B $(DEMO_BUILD) -DTESSEL_TESTS=OFF
+	cmake --build $(DEMO_BUILD) -j $(JOBS) --target tessel tessel-modem-sim
+	@V='$(V)' scripts/demo $(DEMO_BUILD)
 
 # Every stage runs, also after one fails; the last line counts them.
 test:
@@ -83,5 +93,5 @@ package-armhf:
 	WERROR=$(WERROR) scripts/package --armhf $(PACKAGE_ARMHF_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-armhf $(PACKAGE_ARMHF_BUILD) \
+	rm -rf $(BUILD) $(DEMO_BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-armhf $(PACKAGE_ARMHF_BUILD) \
 	  $(BUILD)-fuzz build-fuzz

@@ -4,13 +4,19 @@
 #   <prefix>/share/man/man1/tessel.1
 #   <prefix>/share/doc/tessel/README.md
 #   <prefix>/share/doc/tessel/examples/tessel-sar-update.service, tessel.default
+#   <prefix>/share/doc/tessel/copyright, changelog
 #   <prefix>/bin/tessel-modem-sim                        component modem-sim
+#   <prefix>/share/man/man1/tessel-modem-sim.1
+#   <prefix>/share/doc/tessel-modem-sim/copyright, changelog
 #
 # The simulator is for tests and for trying the tool without hardware, not
 # for a device: a plain `cmake --install` leaves it out; it comes with
 # `cmake --install <build> --component modem-sim` or the tessel-modem-sim
-# package. Its --help is its manual. The boot-time unit is an example only:
-# nothing installs it where systemd would start it.
+# package. The boot-time unit is an example only: nothing installs it where
+# systemd would start it. Each package's document directory holds the
+# licence (Debian's copyright format) and a Debian changelog whose entry is
+# this version; the packages ship the changelog compressed
+# (package-compress-man.cmake).
 include(GNUInstallDirs)
 
 # The install and package targets do not build everything first: the files
@@ -28,3 +34,18 @@ install(FILES ${PROJECT_SOURCE_DIR}/doc/examples/tessel-sar-update.service
 
 install(TARGETS tessel-modem-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT modem-sim EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_SOURCE_DIR}/doc/tessel-modem-sim.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT modem-sim EXCLUDE_FROM_ALL)
+
+# <build>/changelog: made by package.cmake, whose Maintainer signs its entry.
+foreach(tessel_component tessel modem-sim)
+  if(tessel_component STREQUAL tessel)
+    set(tessel_docdir ${CMAKE_INSTALL_DOCDIR})
+    set(tessel_optional "")
+  else()
+    set(tessel_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessel-modem-sim)
+    set(tessel_optional EXCLUDE_FROM_ALL)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/debian/copyright ${CMAKE_BINARY_DIR}/changelog
+          DESTINATION ${tessel_docdir} COMPONENT ${tessel_component} ${tessel_optional})
+endforeach()

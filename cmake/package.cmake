@@ -23,6 +23,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TESSEL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Both come from one source tree, whose changelog they ship
+# (cmake/install.cmake), signed by the Maintainer.
+set(CPACK_DEBIAN_PACKAGE_SOURCE tessel)
+configure_file(${PROJECT_SOURCE_DIR}/doc/debian/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
 
 set(CPACK_DEBIAN_TESSEL_PACKAGE_NAME tessel)
 set(CPACK_DEBIAN_TESSEL_PACKAGE_SECTION net)
@@ -75,7 +79,7 @@ set(tessel_executable_MODEM-SIM \"$<TARGET_FILE:tessel-modem-sim>\")
   set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package-cross-depends.cmake)
 endif()
 
-# Debian ships manual pages compressed.
+# Debian ships manual pages and changelogs compressed.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package-compress-man.cmake)
 
 include(CPack)

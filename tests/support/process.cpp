@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +56,39 @@ std::vector<char*> pointers(std::vector<std::string>& v) {
   return p;
 }
 
+// Copies the executable `exe` into a fresh directory under /tmp with mode
+// 0755 (mkdtemp makes it 0700), keeping its name: a user other than root
+// then reaches it wherever the build lies. Returns the copy's path, or ""
+// when the copy failed (the original then runs, and the test sees why).
+std::string reachable_copy(const std::string& exe) {
+  char dir[] = "/tmp/tessel-exe-XXXXXX";
+  if (mkdtemp(dir) == nullptr) return "";
+  const std::string path = std::string(dir) + exe.substr(exe.rfind('/'));
+  std::ifstream in(exe, std::ios::binary);
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
+  bool ok = in.good() && fd >= 0 && chmod(dir, 0755) == 0;
+  char buf[65536];
+  while (ok && in.read(buf, sizeof buf).gcount() > 0) {
+    const ssize_t n = in.gcount();
+    ok = write(fd, buf, static_cast<size_t>(n)) == n;
+  }
+  if (fd >= 0) ok = close(fd) == 0 && ok;
+  if (!ok) {
+    unlink(path.c_str());
+    rmdir(dir);
+    return "";
+  }
+  return path;
+}
+
+// Removes a copy made by reachable_copy, and its directory.
+void remove_copy(std::string* path) {
+  if (path->empty()) return;
+  unlink(path->c_str());
+  rmdir(path->substr(0, path->rfind('/')).c_str());
+  path->clear();
+}
+
 void drain(int fd, std::string* into) {
   char buf[4096];
   const ssize_t n = read(fd, buf, sizeof buf);
@@ -78,7 +112,12 @@ Child::Child(const std::vector<std::string>& argv, const Options& options) {
     close(out[1]);
     return;
   }
-  std::vector<std::string> args = with_emulator(argv);
+  std::vector<std::string> args = argv;
+  if (options.uid != static_cast<uid_t>(-1) && !args.empty() && args[0].find('/') != std::string::npos) {
+    copy_ = reachable_copy(args[0]);
+    if (!copy_.empty()) args[0] = copy_;
+  }
+  args = with_emulator(args);
   std::vector<std::string> env = environment(options);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -108,6 +147,7 @@ Child::~Child() {
   }
   if (out_ >= 0) close(out_);
   if (err_ >= 0) close(err_);
+  remove_copy(&copy_);
 }
 
 Result Child::wait() {
@@ -159,7 +199,9 @@ Simulator::Simulator(const std::vector<std::string>& args, uid_t uid) {
   err_ = err;
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return;
-  std::vector<std::string> argv = {TESSEL_MODEM_SIM_BIN, "--log", log_, "--exit-on-stdin-eof"};
+  if (uid != static_cast<uid_t>(-1)) copy_ = reachable_copy(TESSEL_MODEM_SIM_BIN);
+  const std::string exe = copy_.empty() ? TESSEL_MODEM_SIM_BIN : copy_;
+  std::vector<std::string> argv = {exe, "--log", log_, "--exit-on-stdin-eof"};
   argv.insert(argv.end(), args.begin(), args.end());
   argv = with_emulator(argv);
   int in[2];
@@ -198,6 +240,7 @@ Simulator::~Simulator() {
   stop();
   unlink(log_.c_str());
   unlink(err_.c_str());
+  remove_copy(&copy_);
 }
 
 void Simulator::stop() {

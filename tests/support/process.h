@@ -35,6 +35,10 @@ Result run(const std::vector<std::string>& argv, const Options& options = Option
 // The same, started in the background: for runs side by side, and for a
 // signal sent in the middle of one. The time limit counts from the start.
 // Killed (SIGKILL) when destroyed before wait().
+// Run as another user (Options::uid), an executable named by its path runs
+// from a copy in a fresh directory under /tmp that anyone may enter: the
+// build may lie in a directory that user cannot enter (a clone in /root).
+// The copy goes with the object.
 class Child {
  public:
   explicit Child(const std::vector<std::string>& argv, const Options& options = Options());
@@ -50,6 +54,7 @@ class Child {
   int out_ = -1;
   int err_ = -1;
   int64_t until_ms_ = 0;  // the time limit, on the steady clock
+  std::string copy_;  // the executable's reachable copy, when run as another user
 };
 
 // A tessel-modem-sim child: started with `args`, ready once it printed its
@@ -57,7 +62,8 @@ class Child {
 // (--log) is always set and read back by rx().
 class Simulator {
  public:
-  // With `uid` set (root only), the simulator runs as that user.
+  // With `uid` set (root only), the simulator runs as that user, from a
+  // copy of its executable that user can reach (as Child does).
   explicit Simulator(const std::vector<std::string>& args, uid_t uid = static_cast<uid_t>(-1));
   ~Simulator();
   Simulator(const Simulator&) = delete;
@@ -81,6 +87,7 @@ class Simulator {
   std::string path_;
   std::string log_;
   std::string err_;
+  std::string copy_;  // as in Child
 };
 
 // `n` bytes of a fixed pseudo-random sequence, different per `seed`: table
