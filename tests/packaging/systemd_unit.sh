@@ -18,11 +18,19 @@ work=$(mktemp -d /tmp/tessel-unit.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failed=0
 
-rule=$(grep -v '^#' "$doc/examples/70-tessel.rules" | grep -o 'tessel-sar-update@[^"]*\.service')
-# The rule's backslash is doubled for systemd's reading of SYSTEMD_WANTS.
-instance=$(printf '%s\n' "$rule" | sed 's/\\\\/\\/; s/%n/0/')
-if [ "$instance" != 'tessel-sar-update@cdc\x2dwdm0.service' ]; then
-  echo "70-tessel.rules asks for $rule, not the escaped node name" >&2
+# The rule asks for the instance of the node's kernel name and gives the
+# node's device unit the alias that the instance unit binds to.
+rules=$(grep -v '^#' "$doc/examples/70-tessel.rules")
+wants=$(printf '%s\n' "$rules" | grep -o 'SYSTEMD_WANTS}+="[^"]*"' | cut -d'"' -f2)
+alias=$(printf '%s\n' "$rules" | grep -o 'SYSTEMD_ALIAS}+="[^"]*"' | cut -d'"' -f2 | sed 's/%n/0/')
+instance=tessel-sar-update@cdc-wdm0.service
+if [ "$wants" != 'tessel-sar-update@%k.service' ]; then
+  echo "70-tessel.rules asks for '$wants', not the instance of the node's name" >&2
+  failed=1
+fi
+bound=$(grep '^BindsTo=' "$doc/examples/tessel-sar-update@.service" | sed 's/^BindsTo=//; s/%i/cdc-wdm0/')
+if [ "$(systemd-escape --path "$alias" 2> /dev/null).device" != "$bound" ]; then
+  echo "70-tessel.rules: the alias '$alias' is not the unit '$bound' that the instance binds to" >&2
   failed=1
 fi
 
