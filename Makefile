@@ -7,8 +7,10 @@
 #               UndefinedBehaviorSanitizer, the transport and end-to-end tests
 #               under ThreadSanitizer, the fuzz targets briefly, the tool
 #               under valgrind on every path, the armhf build under qemu, and
-#               the Debian packages; it ends with one line counting the stages
-#               that passed, failed and were skipped (scripts/test-stages)
+#               the Debian packages, and the boot-time units under a real
+#               systemd in a container (root only); it ends with one line
+#               counting the stages that passed, failed and were skipped
+#               (scripts/test-stages)
 # Each part is a target of its own (test-plain, test-asan, ...). Missing
 # Debian packages are installed first when run as root (scripts/install-deps
 # and the scripts named below).
@@ -27,13 +29,13 @@ CONFIGURE = cmake -S . -DTESSEL_WERROR=$(WERROR) $(CMAKE_FLAGS)
 PACKAGE_ARMHF_BUILD ?= $(BUILD)-armhf-pkg
 DEMO_BUILD ?= $(BUILD)-demo
 V ?= 0
-STAGES = test-plain test-asan test-tsan test-fuzz test-valgrind test-armhf test-package
+STAGES = test-plain test-asan test-tsan test-fuzz test-valgrind test-armhf test-package test-boot
 
 # cmake --build runs make within make: no "Entering directory" lines.
 MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps deps-demo build demo test test-plain test-asan test-tsan test-fuzz test-valgrind \
-        test-armhf test-package package package-host package-armhf clean
+        test-armhf test-package test-boot package package-host package-armhf clean
 
 all: build
 
@@ -82,6 +84,11 @@ test-armhf:
 	WERROR=$(WERROR) scripts/armhf-test $(BUILD)-armhf
 
 test-package: package
+
+# Boots a minimal Debian root with systemd-nspawn: the packages' units run
+# by systemd as PID 1 against the simulator. Root only; skipped otherwise.
+test-boot:
+	WERROR=$(WERROR) scripts/boot-test $(BUILD)
 
 package: package-host package-armhf
 	scripts/package-test $(BUILD)/packages $(PACKAGE_ARMHF_BUILD)/packages

@@ -3,7 +3,8 @@
 #   <prefix>/bin/tessel                                  component tessel
 #   <prefix>/share/man/man1/tessel.1
 #   <prefix>/share/doc/tessel/README.md
-#   <prefix>/share/doc/tessel/examples/tessel-sar-update.service, tessel.default
+#   <prefix>/share/doc/tessel/examples/tessel-sar-update.service, tessel.default,
+#                                      tessel-sar-update@.service, 70-tessel.rules
 #   <prefix>/share/doc/tessel/copyright, changelog
 #   <prefix>/bin/tessel-modem-sim                        component modem-sim
 #   <prefix>/share/man/man1/tessel-modem-sim.1
@@ -12,11 +13,11 @@
 # The simulator is for tests and for trying the tool without hardware, not
 # for a device: a plain `cmake --install` leaves it out; it comes with
 # `cmake --install <build> --component modem-sim` or the tessel-modem-sim
-# package. The boot-time unit is an example only: nothing installs it where
-# systemd would start it. Each package's document directory holds the
-# licence (Debian's copyright format) and a Debian changelog whose entry is
-# this version; the packages ship the changelog compressed
-# (package-compress-man.cmake).
+# package. The boot-time units and the udev rule are examples only: nothing
+# installs them where systemd or udev would read them. Each package's
+# document directory holds the licence (Debian's copyright format) and a
+# Debian changelog whose entry is this version; the packages ship the
+# changelog compressed (package-compress-man.cmake).
 include(GNUInstallDirs)
 
 # The install and package targets do not build everything first: the files
@@ -30,6 +31,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/doc/tessel.1
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tessel)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/examples/tessel-sar-update.service
               ${PROJECT_SOURCE_DIR}/doc/examples/tessel.default
+              ${PROJECT_SOURCE_DIR}/doc/examples/tessel-sar-update@.service
+              ${PROJECT_SOURCE_DIR}/doc/examples/70-tessel.rules
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT tessel)
 
 install(TARGETS tessel-modem-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}

@@ -1,44 +1,67 @@
 #!/bin/sh
 # systemd_unit.sh <doc dir> <built tessel> — systemd's own check of the
-# boot-time unit doc/examples/tessel-sar-update.service.
+# boot-time units in doc/examples/: tessel-sar-update.service and the
+# instance unit tessel-sar-update@.service, as the udev rule 70-tessel.rules
+# instantiates it.
 #
-# systemd-analyze verify wants the ExecStart program to exist and the unit's
-# Documentation= man page to be found by man. Here neither is installed, so
-# a copy of the unit runs the built tool instead of /usr/bin/tessel, and man
-# looks in a directory holding the project's man page. Every variable the
-# unit takes from its environment file must be set in the example file
-# (doc/examples/tessel.default), or the unit would start the tool without it.
-# Fails on any word from systemd-analyze.
+# systemd-analyze verify wants the ExecStart program to exist: here it is
+# not installed, so copies of the units run the built tool instead of
+# /usr/bin/tessel. It would also run man for Documentation=, which a minimal
+# machine does not have (--man=no); the page named there is checked to be
+# the project's own. Every variable a unit takes from its environment file
+# must be set in the example file (doc/examples/tessel.default), or the unit
+# would start the tool without it. Fails on any word from systemd-analyze.
 set -eu
 doc=$1
 tool=$2
-unit=tessel-sar-update.service
 work=$(mktemp -d /tmp/tessel-unit.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+failed=0
 
-if ! grep -q '^ExecStart=/usr/bin/tessel ' "$doc/examples/$unit"; then
-  echo "$unit: ExecStart does not run /usr/bin/tessel" >&2
-  exit 1
+# The rule asks for the instance of the node's kernel name and gives the
+# node's device unit the alias that the instance unit binds to.
+rules=$(grep -v '^#' "$doc/examples/70-tessel.rules")
+wants=$(printf '%s\n' "$rules" | grep -o 'SYSTEMD_WANTS}+="[^"]*"' | cut -d'"' -f2)
+alias=$(printf '%s\n' "$rules" | grep -o 'SYSTEMD_ALIAS}+="[^"]*"' | cut -d'"' -f2 | sed 's/%n/0/')
+instance=tessel-sar-update@cdc-wdm0.service
+if [ "$wants" != 'tessel-sar-update@%k.service' ]; then
+  echo "70-tessel.rules asks for '$wants', not the instance of the node's name" >&2
+  failed=1
 fi
-sed "s|^ExecStart=/usr/bin/tessel |ExecStart=$tool |" "$doc/examples/$unit" > "$work/$unit"
-mkdir -p "$work/man/man1"
-cp "$doc/tessel.1" "$work/man/man1/tessel.1"
-
-status=0
-MANPATH="$work/man" systemd-analyze verify "$work/$unit" > "$work/said" 2>&1 || status=$?
-cat "$work/said"
-if [ "$status" -ne 0 ] || [ -s "$work/said" ]; then
-  echo "systemd-analyze verify: status $status" >&2
-  exit 1
+bound=$(grep '^BindsTo=' "$doc/examples/tessel-sar-update@.service" | sed 's/^BindsTo=//; s/%i/cdc-wdm0/')
+if [ "$(systemd-escape --path "$alias" 2> /dev/null).device" != "$bound" ]; then
+  echo "70-tessel.rules: the alias '$alias' is not the unit '$bound' that the instance binds to" >&2
+  failed=1
 fi
 
-missing=0
-# shellcheck disable=SC2016  # the dollar signs are the unit's own
-for var in $(grep '^ExecStart=' "$doc/examples/$unit" | grep -o '\${\{0,1\}[A-Z_][A-Z0-9_]*' | tr -d '${'); do
-  if ! grep -q "^$var=" "$doc/examples/tessel.default"; then
-    echo "$unit uses \$$var, which tessel.default does not set" >&2
-    missing=1
+for unit in tessel-sar-update.service tessel-sar-update@.service; do
+  if ! grep -q '^ExecStart=/usr/bin/tessel ' "$doc/examples/$unit"; then
+    echo "$unit: ExecStart does not run /usr/bin/tessel" >&2
+    exit 1
+  fi
+  if ! grep -q '^Documentation=man:tessel(1)$' "$doc/examples/$unit" || [ ! -f "$doc/tessel.1" ]; then
+    echo "$unit: Documentation= does not name tessel(1), the project's page" >&2
+    failed=1
+  fi
+  sed "s|^ExecStart=/usr/bin/tessel |ExecStart=$tool |" "$doc/examples/$unit" > "$work/$unit"
+done
+
+for name in tessel-sar-update.service "$instance"; do
+  status=0
+  systemd-analyze verify --man=no "$work/$name" > "$work/said" 2>&1 || status=$?
+  cat "$work/said"
+  if [ "$status" -ne 0 ] || [ -s "$work/said" ]; then
+    echo "systemd-analyze verify $name: status $status" >&2
+    failed=1
   fi
 done
-[ "$missing" -eq 0 ] && echo "$unit: verified; its variables are set in tessel.default"
-exit "$missing"
+
+# shellcheck disable=SC2016  # the dollar signs are the units' own
+for var in $(grep -h '^ExecStart=' "$work"/*.service | grep -o '\${\{0,1\}[A-Z_][A-Z0-9_]*' | tr -d '${' | sort -u); do
+  if ! grep -q "^$var=" "$doc/examples/tessel.default"; then
+    echo "a unit uses \$$var, which tessel.default does not set" >&2
+    failed=1
+  fi
+done
+[ "$failed" -eq 0 ] && echo "units verified; their variables are set in tessel.default"
+exit "$failed"
