@@ -1,5 +1,6 @@
 // outcome.h — what a run did, as an exit status and one summary line, for
-// callers that opted in with --strict (and always for --check and --save).
+// callers that opted in with --strict (and always for --check, --save and
+// --query).
 //
 // Without --strict the tool keeps the statuses scripts on devices rely on:
 // sar_tool 0 once its checks pass, whatever the update's outcome; debug_tool
@@ -21,7 +22,7 @@ namespace tessel {
 constexpr int kExitOk = 0;
 constexpr int kExitNoAccess = 1;        // sar_tool: device not readable and writable
 constexpr int kExitNoChannel = 2;       // the channel could not be opened
-constexpr int kExitNoDigest = 3;        // the modem's digest could not be read
+constexpr int kExitNoDigest = 3;        // the modem's digest could not be read (also --query)
 constexpr int kExitWriteFailed = 4;     // DIAG switch or table write failed; nothing applied
 constexpr int kExitApplyFailed = 5;     // the table was written, the apply failed
 constexpr int kExitNotVerified = 6;     // applied, the modem does not report the file's digest
@@ -36,7 +37,7 @@ constexpr int kExitBadInput = -1;       // usage or bad input: 255
 using Digest = std::array<uint8_t, 16>;
 
 struct SarOutcome {
-  const char* result = "failed";  // updated, up-to-date, differs, saved, failed
+  const char* result = "failed";  // updated, up-to-date, differs, saved, queried, failed
   const char* step = nullptr;     // the step that failed; null on success
   int status = kExitOk;
   int32_t item = 0;

@@ -3,13 +3,14 @@
 //   sar_tool -d <mbim device> -f <sar table file> [--force] [-n <item>] [--debug]
 //            [--strict] [--check] [--lock-wait <seconds>]
 //   sar_tool -d <mbim device> --save <file> [-n <item>] [--debug] [--lock-wait <seconds>]
+//   sar_tool -d <mbim device> --query [-n <item>] [--debug] [--lock-wait <seconds>]
 //
 // Exit status without --strict: 0 once the checks pass, whatever the
 // update's outcome (scripts on the target rely on it); 255 for bad input
 // (no -d, an unreadable, irregular or empty table file, a bad -n, options
 // that cannot go together); 1 when the device cannot be read and written.
-// With --strict (implied by --check and --save) the outcome's own status
-// and one summary line (outcome.h).
+// With --strict (implied by --check, --save and --query) the outcome's own
+// status and one summary line (outcome.h).
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,7 @@ constexpr option kLongOptions[] = {
     {"check", no_argument, nullptr, 'C'},
     {"save", required_argument, nullptr, 'W'},
     {"lock-wait", required_argument, nullptr, 'L'},
+    {"query", no_argument, nullptr, 'Q'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -89,6 +91,9 @@ int sar_tool_main(int argc, char** argv) {
       case 'W':
         job.save = optarg;
         break;
+      case 'Q':
+        job.query = true;
+        break;
       case 'D':
         setenv("VERBOSE", "1", 1);
         break;
@@ -104,7 +109,14 @@ int sar_tool_main(int argc, char** argv) {
     print_sar_tool_usage();
     return kExitBadInput;
   }
-  if (job.save != nullptr) {
+  if (job.query) {
+    // Nothing but the digest query reaches the modem: anything that would
+    // write, compare or read out a table is refused.
+    if (job.table != nullptr) return refuse_together("--query", "-f");
+    if (job.force != 0) return refuse_together("--query", "--force");
+    if (job.check) return refuse_together("--query", "--check");
+    if (job.save != nullptr) return refuse_together("--query", "--save");
+  } else if (job.save != nullptr) {
     if (job.table != nullptr) return refuse_together("--save", "-f");
     if (job.force != 0) return refuse_together("--save", "--force");
     if (job.check) return refuse_together("--save", "--check");
@@ -119,8 +131,8 @@ int sar_tool_main(int argc, char** argv) {
     std::printf("fial to access %s, errno: %d (%s)\n", job.device, e, std::strerror(e));
     return kExitNoAccess;
   }
-  job.strict = job.strict || job.check || job.save != nullptr;
-  const SarOutcome o = job.save != nullptr ? sar_save(job) : sar_update(job);
+  job.strict = job.strict || job.check || job.save != nullptr || job.query;
+  const SarOutcome o = job.query ? sar_query(job) : job.save != nullptr ? sar_save(job) : sar_update(job);
   if (job.strict) print_summary(o);
   end_if_stopped();
   return job.strict ? o.status : 0;

@@ -26,7 +26,13 @@ void install_stop_signals() {
   sigemptyset(&note.sa_mask);
   // Restarted: a file read or the process-list pipe must not fail on EINTR.
   note.sa_flags = SA_RESTART;
-  for (int s : kStopSignals) sigaction(s, &note, nullptr);
+  for (int s : kStopSignals) {
+    // A signal the caller ignored (nohup, a shell's trap '' HUP) was meant
+    // not to stop the run, and stays ignored.
+    struct sigaction was {};
+    if (sigaction(s, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
+    sigaction(s, &note, nullptr);
+  }
 }
 
 void end_if_stopped() {

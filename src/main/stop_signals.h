@@ -6,8 +6,9 @@
 // skips its remaining steps except switching DIAG-over-MBIM off when it
 // was switched on, closes the channel, and then ends the process by the
 // same signal, so the caller sees what it always saw, minus the half-done
-// modem. SIGPIPE is ignored: a log or output pipe whose reader went away
-// must fail a write, not end the tool mid-transfer.
+// modem. A stop signal that was ignored when the tool started (nohup)
+// stays ignored. SIGPIPE is ignored: a log or output pipe whose reader went
+// away must fail a write, not end the tool mid-transfer.
 #ifndef TESSEL_MAIN_STOP_SIGNALS_H_
 #define TESSEL_MAIN_STOP_SIGNALS_H_
 

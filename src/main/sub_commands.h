@@ -1,4 +1,4 @@
-// sub_commands.h — the two sub-commands behind "--command", and the three
+// sub_commands.h — the two sub-commands behind "--command", and the four
 // jobs of sar_tool.
 //
 // Each sub-command receives the process's arguments without the first two
@@ -30,8 +30,9 @@ struct SarJob {
   const char* save = nullptr;   // --save FILE
   int32_t item = kDefaultItem;
   int force = 0;
-  bool strict = false;          // --strict; --check and --save imply it
+  bool strict = false;          // --strict; --check, --save and --query imply it
   bool check = false;
+  bool query = false;
   uint32_t lock_wait_s = kDefaultLockWaitSeconds;
 };
 
@@ -42,6 +43,10 @@ SarOutcome sar_update(const SarJob& job);
 // --save: the table the modem holds, read out into job.save when it matches
 // the modem's digest. Ends with UnInit.
 SarOutcome sar_save(const SarJob& job);
+
+// --query: the digest the modem reports for job.item, and nothing else sent.
+// Ends with UnInit.
+SarOutcome sar_query(const SarJob& job);
 
 }  // namespace tessel
 

@@ -132,6 +132,13 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
        "sar_tool: --save cannot be used with --force\n", 255},
       {{"--command", "sar_tool", "-d", missing_device, "--save", "/tmp/b", "--check"}, "",
        "sar_tool: --save cannot be used with --check\n", 255},
+      {refused({"--query"}), "", "sar_tool: --query cannot be used with -f\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--query", "--force"}, "",
+       "sar_tool: --query cannot be used with --force\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--check", "--query"}, "",
+       "sar_tool: --query cannot be used with --check\n", 255},
+      {{"--command", "sar_tool", "-d", missing_device, "--query", "--save", "/tmp/b"}, "",
+       "sar_tool: --query cannot be used with --save\n", 255},
       // A device that cannot be read and written: "fial to access" and 1.
       {refused({"-n", "+65535"}),
        std::string("fial to access ") + missing_device + ", errno: 2 (No such file or directory)\n",

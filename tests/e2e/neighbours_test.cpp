@@ -1,8 +1,9 @@
 // The tool among neighbours on a real device: a second tessel run on the
 // same modem, a table file rewritten while it is sent, a stop signal in the
-// middle of a write, closed standard descriptors, paths of the wrong kind,
-// and a node that yields nothing but garbage. Each case ends with the
-// modem in a known state and the process ended within its deadlines.
+// middle of a write (and one the caller ignored), closed standard
+// descriptors, paths of the wrong kind, and a node that yields nothing but
+// garbage. Each case ends with the modem in a known state and the process
+// ended within its deadlines.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -163,6 +164,25 @@ TEST_F(Neighbours, SigtermMidWriteSwitchesDiagOffAppliesNothingAndEndsByTheSigna
   EXPECT_LT(got.size(), update_of(8000).size() - 3);  // fewer than all eight chunks
   EXPECT_EQ(got.back(), "21 0022");
   EXPECT_THAT(got, Not(Contains("23 bb81")));
+}
+
+// Started the way nohup starts it, with SIGHUP ignored: a hang-up in the
+// middle of the write changes nothing, the update runs to its end.
+TEST_F(Neighbours, AnIgnoredHangUpStaysIgnored) {
+  start({"--delay", "25:100"});
+  const process::TempFile table(pattern(3000, 9));
+  process::Options o;
+  o.unset = {"VERBOSE"};
+  const char* script = "trap '' HUP; exec \"$0\" --command sar_tool -d \"$1\" -f \"$2\"";
+  process::Child run({"/bin/sh", "-c", script, TESSEL_BIN, modem_->path(), table.path()}, o);
+  ASSERT_TRUE(received(3));  // the first chunk is in flight
+  kill(run.pid(), SIGHUP);
+  const process::Result r = run.wait();
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(records(r.err), Not(Contains(HasSubstr("stopped by signal"))));
+  EXPECT_THAT(requests(), ElementsAreArray(update_of(3000)));
+  EXPECT_EQ(stored_.read(), table.read());
 }
 
 // Started with 0, 1 and 2 closed, the tool must not hand those numbers to

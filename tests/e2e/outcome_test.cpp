@@ -1,5 +1,6 @@
 // What a caller learns from a run: with --strict, an exit status per outcome
-// and one summary line; --check, which compares and changes nothing; and the
+// and one summary line; --check, which compares and changes nothing; --query,
+// which only asks for the modem's digest; and the
 // default mode, which keeps the statuses scripts rely on (0 for sar_tool and
 // debug_tool whatever happened) on the very same runs.
 #include <gmock/gmock.h>
@@ -123,6 +124,42 @@ TEST_F(CallerOutcome, CheckComparesWithoutChangingTheModem) {
     EXPECT_EQ(r.result.status, c.status) << r.result.err;
     EXPECT_EQ(r.result.out, "UnInit\n" + c.line + "\n");
     EXPECT_THAT(requests(), ElementsAreArray(Requests{"22 0000bb81"}));
+  }
+}
+
+// --query sends the digest query and nothing else, with or without a table
+// file, and fails at step=query when the answer holds no 16-byte digest.
+TEST_F(CallerOutcome, QueryPrintsTheModemsDigestAndSendsOnlyTheDigestQuery) {
+  const Bytes table = pattern(2000, 35);
+  const process::TempFile stored_table(table);
+  const std::string stored = md5_hex(table);
+  const std::string none = "size=- file_md5=- modem_md5=";
+  struct Case {
+    const char* what;
+    std::vector<std::string> knobs;
+    std::vector<std::string> more;
+    int status;
+    std::string line;
+    std::string request;
+  };
+  const std::vector<Case> cases = {
+      {"a stored table", {"--table-in", stored_table.path()}, {}, 0,
+       "result=queried item=48001 " + none + stored + " step=-", "22 0000bb81"},
+      {"another item, with --strict", {}, {"-n", "48002", "--strict"}, 0,
+       "result=queried item=48002 " + none + kMd5OfNothing + " step=-", "22 0000bb82"},
+      {"no digest in the answer", {"--md5-length", "0"}, {}, 3,
+       "result=failed item=48001 " + none + "- step=query", "22 0000bb81"},
+      {"digest query refused", {"--status", "22:2"}, {}, 3,
+       "result=failed item=48001 " + none + "- step=query", "22 0000bb81"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"sar_tool", "-d", "DEV", "--query"};
+    args.insert(args.end(), c.more.begin(), c.more.end());
+    const e2e::Outcome r = run(c.knobs, args);
+    EXPECT_EQ(r.result.status, c.status) << r.result.err;
+    EXPECT_EQ(r.result.out, "UnInit\n" + c.line + "\n");
+    EXPECT_THAT(requests(), ElementsAreArray(Requests{c.request}));
   }
 }
 
