@@ -5,11 +5,15 @@
 #   <prefix>/share/doc/tessel/README.md
 #   <prefix>/share/doc/tessel/examples/tessel-sar-update.service, tessel.default
 #   <prefix>/bin/tessel-modem-sim                        component modem-sim
+#   <prefix>/share/mender/modules/v3/tessel-sar          component mender
+#   <prefix>/share/mender/inventory/mender-inventory-tessel-sar
 #
 # The simulator is for tests and for trying the tool without hardware, not
 # for a device: a plain `cmake --install` leaves it out; it comes with
 # `cmake --install <build> --component modem-sim` or the tessel-modem-sim
-# package. Its --help is its manual. The boot-time unit is an example only:
+# package. Likewise the Mender update module and inventory script belong only
+# on devices that run mender-client: `--component mender` or the
+# tessel-mender package. Its --help is its manual. The boot-time unit is an example only:
 # nothing installs it where systemd would start it.
 include(GNUInstallDirs)
 
@@ -28,3 +32,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/doc/examples/tessel-sar-update.service
 
 install(TARGETS tessel-modem-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT modem-sim EXCLUDE_FROM_ALL)
+
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/mender/tessel-sar
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mender/modules/v3 COMPONENT mender EXCLUDE_FROM_ALL)
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/mender/mender-inventory-tessel-sar
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mender/inventory COMPONENT mender EXCLUDE_FROM_ALL)
