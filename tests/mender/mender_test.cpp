@@ -270,13 +270,31 @@ TEST_F(Mender, MetaDataItemNamesTheItemAndABadOneSendsNothing) {
   }
 }
 
-TEST_F(Mender, ArtifactWithTwoFilesFailsWithNothingSent) {
-  start({}, kOld);
-  const process::Result installed = mender({"install", artifact("two", {kNew, kOld})});
-  EXPECT_NE(installed.status, 0);
-  EXPECT_THAT(installed.err, HasSubstr("tessel-sar: the artifact holds 2 files"));
-  EXPECT_TRUE(modem_->rx().empty());
-  EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+TEST_F(Mender, ArtifactWithTwoFilesOrMissingSettingsFailWithOneLineAndNothingSent) {
+  struct Case {
+    int files;
+    bool device_set;
+    const char* line;
+  };
+  const Case cases[] = {
+      {2, true, "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
+      {1, false, "tessel-sar: no settings: TESSEL_DEVICE is not set in "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    TearDown();
+    SetUp();
+    start({}, kOld);
+    if (!c.device_set) {
+      ASSERT_TRUE(write_file(settings(), "TESSEL_ITEM=48001\n"));
+    }
+    std::vector<Bytes> tables(static_cast<size_t>(c.files), kNew);
+    const process::Result installed = mender({"install", artifact("bad", tables)});
+    EXPECT_NE(installed.status, 0);
+    EXPECT_THAT(installed.err, HasSubstr(c.line));
+    EXPECT_TRUE(modem_->rx().empty());
+    EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+  }
 }
 
 TEST_F(Mender, InventoryNamesTheModemsDigestOrUnknownAndWritesNothing) {
