@@ -190,22 +190,36 @@ class Mender : public ModemTest {
 const Bytes kOld = pattern(3000, 1);
 const Bytes kNew = pattern(2500, 2);
 
-TEST_F(Mender, InstallWritesAndAppliesTheTableAndCommitNamesTheArtifact) {
-  // --md5-after-apply: the digest moves only when the table is applied.
-  start({"--md5-after-apply"}, kOld);
-  const process::Result installed = mender({"install", artifact("table-v2", {kNew})});
-  ASSERT_EQ(installed.status, 0) << installed.err;
-  EXPECT_EQ(read_file(stored()), kNew);
-  EXPECT_EQ(check(kNew), 0);
-  // The deployment log holds each run's summary line: the backup, the update.
-  EXPECT_THAT(installed.err, HasSubstr("result=saved item=48001 size=3000"));
-  EXPECT_THAT(installed.err, HasSubstr("result=updated item=48001 size=2500 file_md5=" +
-                                       md5_hex(kNew)));
-  const process::Result committed = mender({"commit"});
-  EXPECT_EQ(committed.status, 0) << committed.err;
-  EXPECT_EQ(show_artifact(), "table-v2\n");
-  // Cleanup removed the backup.
-  EXPECT_EQ(process::run({"find", "/var/lib/mender", "-name", "tessel-sar-backup"}).out, "");
+TEST_F(Mender, InstallWritesAndAppliesTheTableThenCommitKeepsItOrRollbackPutsTheOldOneBack) {
+  struct Case {
+    const char* then;  // the mender command after the install
+    const Bytes& held;  // the table the modem holds, applied, after it
+    std::string artifact;  // what show-artifact names after it
+  };
+  const Case cases[] = {{"commit", kNew, "table-v2"}, {"rollback", kOld, kFactoryArtifact}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.then);
+    TearDown();
+    SetUp();
+    // --md5-after-apply: the digest moves only when the table is applied.
+    start({"--md5-after-apply"}, kOld);
+    const process::Result installed = mender({"install", artifact("table-v2", {kNew})});
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(read_file(stored()), kNew);
+    EXPECT_EQ(check(kNew), 0);
+    // The deployment log holds each run's summary line: the backup, the update.
+    EXPECT_THAT(installed.err, HasSubstr("result=saved item=48001 size=3000"));
+    EXPECT_THAT(installed.err, HasSubstr("result=updated item=48001 size=2500 file_md5=" +
+                                         md5_hex(kNew)));
+    // A later mender run finds the backup in the payload's directory.
+    const process::Result then = mender({c.then});
+    EXPECT_EQ(then.status, 0) << then.err;
+    EXPECT_EQ(read_file(stored()), c.held);
+    EXPECT_EQ(check(c.held), 0);
+    EXPECT_EQ(show_artifact(), c.artifact + "\n");
+    // Cleanup removed the backup.
+    EXPECT_EQ(process::run({"find", "/var/lib/mender", "-name", "tessel-sar-backup"}).out, "");
+  }
 }
 
 TEST_F(Mender, WriteFailingPartwayRollsTheOldTableBackByteForByte) {
