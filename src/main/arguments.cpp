@@ -1,11 +1,16 @@
 // arguments.cpp — see arguments.h.
 #include "main/arguments.h"
 
+#include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "api/service_api.h"
 
 namespace tessel {
 
@@ -49,6 +54,34 @@ int check_table_file(const char* program, const char* path) {
     return -1;
   }
   return 0;
+}
+
+bool option_among_arguments(int argc, char** argv, const char* short_options,
+                            const option* long_options, const char* codes) {
+  // A leading ':' makes a missing argument ':' (with optopt naming the
+  // option, "--save" at the end counts) and keeps it apart from an unknown
+  // option, '?'.
+  std::array<char, 32> quiet{':'};
+  std::strncpy(quiet.data() + 1, short_options, quiet.size() - 2);
+  const int saved_opterr = opterr;
+  opterr = 0;
+  optind = 0;  // 0, not 1: the parser also forgets where it was in a cluster
+  bool found = false;
+  int c;
+  while ((c = getopt_long(argc, argv, quiet.data(), long_options, nullptr)) != -1) {
+    if (c == ':') c = optopt;
+    if (c != '?' && c != 0 && std::strchr(codes, c) != nullptr) found = true;
+  }
+  opterr = saved_opterr;
+  optind = 0;
+  return found;
+}
+
+bool device_path_fits(const char* program, const char* device) {
+  if (std::strlen(device) <= kMaxDevicePath) return true;
+  std::fprintf(stderr, "%s: the device path is longer than %zu characters: %s\n", program,
+               kMaxDevicePath, device);
+  return false;
 }
 
 }  // namespace tessel

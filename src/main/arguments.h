@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+struct option;
+
 namespace tessel {
 
 constexpr uint32_t kMaxItem = 65535;
@@ -24,6 +26,16 @@ bool parse_whole_number(const char* text, uint32_t max, uint32_t* out);
 // (a perror line naming it otherwise, as always), a regular file and not
 // empty (a message naming it). `program` heads the messages. 0 or -1.
 int check_table_file(const char* program, const char* path);
+
+// True when getopt_long, given these options, returns one of `codes` for
+// the arguments: the parser's own reading, abbreviations included. Silent;
+// the parser then starts over for the real pass.
+bool option_among_arguments(int argc, char** argv, const char* short_options,
+                            const option* long_options, const char* codes);
+
+// Init keeps at most kMaxDevicePath characters of the device path. False,
+// after a message headed by `program` naming the limit, for a longer one.
+bool device_path_fits(const char* program, const char* device);
 
 }  // namespace tessel
 

@@ -6,7 +6,9 @@
 // Exit status 0 whatever the exchange's outcome; 255 when -d or -a is
 // missing or the command is longer than 127 characters (nothing is sent).
 // With --strict the outcome's own status and one summary line (outcome.h):
-// 0 only when the modem answered and its final result is OK.
+// 0 only when the modem answered and its final result is OK; then what would
+// print the usage with 0 gives 255, and a device path too long for Init is
+// refused first.
 #include <getopt.h>
 
 #include <array>
@@ -47,6 +49,8 @@ int debug_tool_main(int argc, char** argv) {
   const char* device = nullptr;
   bool have_command = false;
   bool strict = false;
+  // With --strict among the arguments a mistyped option is a failure.
+  const bool strict_args = option_among_arguments(argc, argv, kShortOptions, kLongOptions, "S");
   uint32_t lock_wait_s = kDefaultLockWaitSeconds;
   int c;
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
@@ -83,13 +87,14 @@ int debug_tool_main(int argc, char** argv) {
         return 0;
       default:  // -v, -h, an unknown option or a missing argument
         print_debug_tool_usage();
-        return 0;
+        return strict_args ? kExitBadInput : 0;
     }
   }
   if (device == nullptr || !have_command) {
     print_debug_tool_usage();
     return -1;
   }
+  if (strict_args && !device_path_fits(argv[0], device)) return kExitBadInput;
 
   AtOutcome o;
   SessionFailure opened;
@@ -110,7 +115,7 @@ int debug_tool_main(int argc, char** argv) {
   UnInit();
   if (strict) print_summary(o);
   end_if_stopped();
-  return strict ? o.status : 0;
+  return strict ? strict_exit_status(o.status) : 0;
 }
 
 }  // namespace tessel

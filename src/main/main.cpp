@@ -15,12 +15,16 @@ namespace {
 // A tool started with standard input, output or error closed would hand
 // those numbers to the first descriptors it opens (the stop pipe, the
 // modem's node), and its output and log lines would go into the modem
-// channel. Each closed one is opened on /dev/null first; open takes the
-// lowest free number, the one just found closed.
+// channel. Each closed one is opened first; open takes the lowest free
+// number, the one just found closed. Standard output goes to /dev/full,
+// where writing fails as it would have on the closed descriptor, so that a
+// strict run still learns that its result went nowhere; the other two go
+// to /dev/null.
 void open_closed_standard_descriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int opened = open("/dev/null", O_RDWR);
+    int opened = fd == 1 ? open("/dev/full", O_WRONLY) : -1;
+    if (opened < 0) opened = open("/dev/null", O_RDWR);
     if (opened >= 0 && opened != fd) close(opened);
   }
 }
@@ -36,7 +40,10 @@ int main(int argc, char** argv) {
   if (argc > 2 && std::strcmp(argv[1], "--command") == 0) {
     if (std::strcmp(argv[2], "sar_tool") == 0) return tessel::sar_tool_main(argc - 2, argv + 2);
     if (std::strcmp(argv[2], "debug_tool") == 0) return tessel::debug_tool_main(argc - 2, argv + 2);
-    return 0;  // an unknown sub-command does nothing
+    // An unknown sub-command does nothing; a caller that asked for a strict
+    // run learns that nothing ran.
+    if (!tessel::sar_tool_strict_arguments(argc - 2, argv + 2)) return 0;
+    std::fprintf(stderr, "tessel: unknown sub-command '%s'\n", argv[2]);
   }
   tessel::print_usage(argv[0] != nullptr ? argv[0] : "tessel");
   return -1;

@@ -47,4 +47,9 @@ void print_summary(const AtOutcome& o) {
               or_dash(o.step));
 }
 
+int strict_exit_status(int status) {
+  const bool lost = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+  return lost && status == kExitOk ? kExitOutputLost : status;
+}
+
 }  // namespace tessel

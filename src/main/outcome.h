@@ -32,6 +32,7 @@ constexpr int kExitReadFailed = 9;      // --save: read failed or does not match
 constexpr int kExitSaveFailed = 10;     // --save: FILE could not be written
 constexpr int kExitNoAnswer = 11;       // debug_tool: timeout, hang-up or refused command
 constexpr int kExitAtError = 12;        // debug_tool: ERROR, +CME/+CMS ERROR or no final result
+constexpr int kExitOutputLost = 13;     // the result could not be written to standard output
 constexpr int kExitBadInput = -1;       // usage or bad input: 255
 
 using Digest = std::array<uint8_t, 16>;
@@ -69,6 +70,13 @@ const char* digest_text(const Digest& d, std::array<char, 33>* text);
 // Prints the summary line on standard output.
 void print_summary(const SarOutcome& o);
 void print_summary(const AtOutcome& o);
+
+// The exit status of a strict run that ended with `status`: standard output
+// is flushed, and when a write to it failed (a full device, a pipe nobody
+// reads, a descriptor that was closed) a run that otherwise succeeded ends
+// with kExitOutputLost, since its caller never saw the result. A failed
+// run keeps its own status, which says more.
+int strict_exit_status(int status);
 
 }  // namespace tessel
 

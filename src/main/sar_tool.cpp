@@ -10,7 +10,8 @@
 // (no -d, an unreadable, irregular or empty table file, a bad -n, options
 // that cannot go together); 1 when the device cannot be read and written.
 // With --strict (implied by --check, --save and --query) the outcome's own
-// status and one summary line (outcome.h).
+// status and one summary line (outcome.h); then what would print the usage
+// with 0 gives 255, and a device path too long for Init is refused first.
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,8 +50,15 @@ int refuse_together(const char* a, const char* b) {
 
 }  // namespace
 
+bool sar_tool_strict_arguments(int argc, char** argv) {
+  return option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SCWQ");
+}
+
 int sar_tool_main(int argc, char** argv) {
   SarJob job;
+  // A caller that asked for a strict run reads the status: a mistyped
+  // option must not pass for success, as the default mode's usage does.
+  const bool strict_args = sar_tool_strict_arguments(argc, argv);
   int c;
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
     switch (c) {
@@ -102,13 +110,14 @@ int sar_tool_main(int argc, char** argv) {
         return 0;
       default:  // -h, -v, an unknown option or a missing argument
         print_sar_tool_usage();
-        return 0;
+        return strict_args ? kExitBadInput : 0;
     }
   }
   if (job.device == nullptr) {
     print_sar_tool_usage();
     return kExitBadInput;
   }
+  if (strict_args && !device_path_fits("sar_tool", job.device)) return kExitBadInput;
   if (job.query) {
     // Nothing but the digest query reaches the modem: anything that would
     // write, compare or read out a table is refused.
@@ -135,7 +144,7 @@ int sar_tool_main(int argc, char** argv) {
   const SarOutcome o = job.query ? sar_query(job) : job.save != nullptr ? sar_save(job) : sar_update(job);
   if (job.strict) print_summary(o);
   end_if_stopped();
-  return job.strict ? o.status : 0;
+  return job.strict ? strict_exit_status(o.status) : 0;
 }
 
 }  // namespace tessel

@@ -22,6 +22,10 @@ constexpr size_t kAtCommandSize = 128;  // 127 characters and the terminator
 int sar_tool_main(int argc, char** argv);
 int debug_tool_main(int argc, char** argv);
 
+// True when --strict, --check, --save or --query is among the arguments as
+// sar_tool's parser reads them; an unknown sub-command is judged the same way.
+bool sar_tool_strict_arguments(int argc, char** argv);
+
 // One sar_tool run, its options checked.
 struct SarJob {
   const char* device = nullptr;

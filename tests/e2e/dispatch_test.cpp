@@ -153,6 +153,57 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
   }
 }
 
+// With --strict, --check, --save or --query among the arguments the caller
+// reads the status, so what the default mode lets pass with status 0 (a
+// typo, a missing option argument, an unknown sub-command) is 255, and a
+// device path longer than Init keeps is refused before anything is opened.
+TEST(CommandLine, StrictArgumentsTurnTheDefaultModesSuccessesIntoRefusals) {
+  const std::string top = top_level_usage(TESSEL_BIN);
+  const process::TempFile table_file(pattern(10, 2));
+  const std::string table = table_file.path();
+  const std::string long_device = "/nonexistent/tessel-e2e-device32";  // 32 characters
+  const std::string longest_device = "/nonexistent/tessel-e2e-devic31";  // 31
+  const std::string too_long = ": the device path is longer than 31 characters: " + long_device + "\n";
+  struct Case {
+    Args args;
+    std::string out;
+    std::string err_start;  // the whole of standard error's one line starts so
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {{"--command", "sar_tool", "--strict", "-x"}, kSarToolUsage, "sar_tool: ", 255},
+      // A misspelt --force beside --check must not say "the modem holds this table".
+      {{"--command", "sar_tool", "-d", "/dev/null", "-f", table, "--check", "--forse"}, kSarToolUsage,
+       "sar_tool: ", 255},
+      {{"--command", "sar_tool", "-d", "/dev/null", "--save"}, kSarToolUsage, "sar_tool: ", 255},
+      {{"--command", "sar_tool", "--query", "-d", "/dev/null", "-n"}, kSarToolUsage, "sar_tool: ", 255},
+      {{"--command", "sar_tool", "--str", "-h"}, kSarToolUsage, "", 255},  // an abbreviation counts
+      {{"--command", "debug_tool", "-d", "/dev/null", "-a", "ATI", "--strict", "--bogus"},
+       kDebugToolUsage, "debug_tool: ", 255},
+      {{"--command", "sar_tol", "--strict", "-d", "/dev/null"}, top,
+       "tessel: unknown sub-command 'sar_tol'\n", 255},
+      {{"--command", "sar_tool", "--strict", "-d", long_device, "-f", table}, "", "sar_tool" + too_long,
+       255},
+      {{"--command", "debug_tool", "--strict", "-d", long_device, "-a", "ATI"}, "",
+       "debug_tool" + too_long, 255},
+      // 31 characters fit; without those options nothing changes: the
+      // device check answers, not the length.
+      {{"--command", "sar_tool", "--strict", "-d", longest_device, "-f", table},
+       "fial to access " + longest_device + ", errno: 2 (No such file or directory)\n", "", 1},
+      {{"--command", "sar_tool", "-d", long_device, "-f", table},
+       "fial to access " + long_device + ", errno: 2 (No such file or directory)\n", "", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(joined(c.args));
+    const Outcome run = tessel(c.args);
+    EXPECT_EQ(run.result.out, c.out);
+    EXPECT_THAT(run.result.err, StartsWith(c.err_start));
+    EXPECT_EQ(run.result.err.find('\n'), run.result.err.empty() ? std::string::npos : run.result.err.size() - 1)
+        << "at most one line: " << run.result.err;
+    EXPECT_EQ(run.result.status, c.status);
+  }
+}
+
 TEST(CommandLine, TopLevelUsageNamesTheInvocationTheToolWasStartedAs) {
   char dir[] = "/tmp/tessel-e2e-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);

@@ -199,5 +199,43 @@ TEST_F(CallerOutcome, EachDebugToolOutcomeHasItsStatusAndLineUnderStrictAndZeroW
   }
 }
 
+// Standard output on a full device: a strict run that succeeded ends with
+// 13, since its caller never saw the result; a failed one keeps its own
+// status, and the default mode its 0.
+TEST_F(CallerOutcome, StrictRunWhoseOutputCannotBeWrittenEndsWith13) {
+  const Bytes table = pattern(1500, 36);
+  const process::TempFile file(table);
+  const process::TempFile stored_table(table);
+  const process::TempFile other(pattern(1500, 37));
+  struct Case {
+    std::vector<std::string> knobs;
+    std::vector<std::string> args;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {{"--table-in", stored_table.path()}, {"sar_tool", "-d", "DEV", "-f", file.path(), "--check"}, 13},
+      {{}, {"sar_tool", "-d", "DEV", "-f", other.path(), "--check"}, 7},
+      {{}, {"sar_tool", "-d", "DEV", "--query"}, 13},
+      {{}, {"debug_tool", "-d", "DEV", "-a", "ATI", "--strict"}, 13},
+      {{}, {"debug_tool", "-d", "DEV", "-a", "ATI"}, 0},
+  };
+  for (const Case& c : cases) {
+    modem_ = start_modem(c.knobs);
+    ASSERT_TRUE(modem_->ready()) << modem_->notes();
+    std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" --command \"$@\" >/dev/full",
+                                     TESSEL_BIN};
+    std::string trace;
+    for (const std::string& a : c.args) {
+      argv.push_back(a == "DEV" ? modem_->path() : a);
+      trace += a + " ";
+    }
+    SCOPED_TRACE(trace);
+    process::Options o;
+    o.unset = {"VERBOSE"};
+    const process::Result r = process::run(argv, o);
+    EXPECT_EQ(r.status, c.status) << r.err;
+  }
+}
+
 }  // namespace
 }  // namespace e2e
