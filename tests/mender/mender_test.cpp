@@ -125,7 +125,7 @@ class Mender : public ModemTest {
   // The simulated modem with `knobs`, holding `old_table` for item 48001,
   // and the device's settings pointing at it (TESSEL_ITEM `item`).
   void start(std::vector<std::string> knobs, const Bytes& old_table, const char* item = "48001") {
-    old_.reset(new process::TempFile(old_table));
+    old_ = std::make_unique<process::TempFile>(old_table);
     knobs.insert(knobs.end(), {"--table-in", old_->path(), "--table-out", stored()});
     modem_ = start_modem(knobs);
     ASSERT_TRUE(modem_->ready()) << modem_->notes();
