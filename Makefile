@@ -14,8 +14,9 @@
 # Each part is a target of its own (test-plain, test-asan, ...). Missing
 # Debian packages are installed first when run as root (scripts/install-deps
 # and the scripts named below).
-#   make package        the Debian packages: tessel and tessel-modem-sim for
-#                       this machine, and tessel for armhf; then their test
+#   make package        the Debian packages: tessel, tessel-modem-sim and
+#                       tessel-mender for this machine, and tessel for armhf;
+#                       then their test
 #   make package-armhf  the armhf packages alone
 
 BUILD ?= build

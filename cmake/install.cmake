@@ -9,14 +9,19 @@
 #   <prefix>/bin/tessel-modem-sim                        component modem-sim
 #   <prefix>/share/man/man1/tessel-modem-sim.1
 #   <prefix>/share/doc/tessel-modem-sim/copyright, changelog
+#   <prefix>/share/mender/modules/v3/tessel-sar          component mender
+#   <prefix>/share/mender/inventory/mender-inventory-tessel-sar
+#   <prefix>/share/doc/tessel-mender/copyright, changelog
 #
 # The simulator is for tests and for trying the tool without hardware, not
 # for a device: a plain `cmake --install` leaves it out; it comes with
 # `cmake --install <build> --component modem-sim` or the tessel-modem-sim
-# package. The boot-time units and the udev rule are examples only: nothing
-# installs them where systemd or udev would read them. Each package's
-# document directory holds the licence (Debian's copyright format) and a
-# Debian changelog whose entry is this version; the packages ship the
+# package. Likewise the Mender update module and inventory script belong only
+# on devices that run mender-client: `--component mender` or the
+# tessel-mender package. The boot-time units and the udev rule are examples
+# only: nothing installs them where systemd or udev would read them. Each
+# package's document directory holds the licence (Debian's copyright format)
+# and a Debian changelog whose entry is this version; the packages ship the
 # changelog compressed (package-compress-man.cmake).
 include(GNUInstallDirs)
 
@@ -40,13 +45,22 @@ install(TARGETS tessel-modem-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
 install(FILES ${PROJECT_SOURCE_DIR}/doc/tessel-modem-sim.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT modem-sim EXCLUDE_FROM_ALL)
 
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/mender/tessel-sar
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mender/modules/v3 COMPONENT mender EXCLUDE_FROM_ALL)
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/mender/mender-inventory-tessel-sar
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mender/inventory COMPONENT mender EXCLUDE_FROM_ALL)
+
 # <build>/changelog: made by package.cmake, whose Maintainer signs its entry.
-foreach(tessel_component tessel modem-sim)
+foreach(tessel_component tessel modem-sim mender)
   if(tessel_component STREQUAL tessel)
     set(tessel_docdir ${CMAKE_INSTALL_DOCDIR})
     set(tessel_optional "")
   else()
-    set(tessel_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessel-modem-sim)
+    if(tessel_component STREQUAL modem-sim)
+      set(tessel_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessel-modem-sim)
+    else()
+      set(tessel_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessel-mender)
+    endif()
     set(tessel_optional EXCLUDE_FROM_ALL)
   endif()
   install(FILES ${PROJECT_SOURCE_DIR}/doc/debian/copyright ${CMAKE_BINARY_DIR}/changelog

@@ -4,10 +4,12 @@
 #
 #   tessel            the tool, its man page, README and the boot-time example
 #   tessel-modem-sim  the modem simulator, for tests and trying without hardware
+#   tessel-mender     the Mender update module and inventory script (shell
+#                     scripts: Architecture all)
 #
-# Both come out of every build: from the host build for this machine, from a
-# cross build (cmake/armhf.cmake) for armhf. The packages land in
-# <build>/packages/.
+# The first two come out of every build: from the host build for this
+# machine, from a cross build (cmake/armhf.cmake) for armhf; tessel-mender
+# from the host build alone. The packages land in <build>/packages/.
 set(TESSEL_PACKAGE_MAINTAINER "tessel maintainers <tessel-maintainers@example.org>"
     CACHE STRING "The Maintainer field of the Debian packages")
 
@@ -18,7 +20,11 @@ set(CPACK_PACKAGE_CONTACT "${TESSEL_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL tessel modem-sim)
+if(CMAKE_CROSSCOMPILING)
+  set(CPACK_COMPONENTS_ALL tessel modem-sim)
+else()
+  set(CPACK_COMPONENTS_ALL tessel modem-sim mender)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TESSEL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -52,6 +58,22 @@ tunnel on a pseudo-terminal, on libmbim's abstract socket or on a socket
 file, so that tessel can be tried and tested without hardware. It has knobs
 for faults: BUSY answers, error statuses, missing answers, hang-ups and
 malformed traffic. tessel-modem-sim --help lists them.")
+
+set(CPACK_DEBIAN_MENDER_PACKAGE_NAME tessel-mender)
+set(CPACK_DEBIAN_MENDER_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_MENDER_PACKAGE_ARCHITECTURE all)
+# The module runs sar_tool --query and --save, which come with this version.
+set(CPACK_DEBIAN_MENDER_PACKAGE_DEPENDS "tessel (>= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_MENDER_PACKAGE_ENHANCES mender-client)
+set(CPACK_COMPONENT_MENDER_DESCRIPTION
+"Mender update module and inventory script for tessel's SAR tables
+With mender-client, a fleet's SAR tables are deployed as Mender artifacts
+of type tessel-sar (mender-artifact write module-image -T tessel-sar). The
+update module backs the modem's table up before it writes the artifact's
+table with tessel, and writes the backup back when the deployment rolls
+back. The inventory script reports the item and the digest of the table the
+modem holds (sar_table_item, sar_table_md5). Both read the device's settings
+from /etc/default/tessel.")
 
 # Depends: from the libraries the executables need, by dpkg-shlibdeps.
 if(NOT CMAKE_CROSSCOMPILING)

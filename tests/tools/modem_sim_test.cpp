@@ -207,6 +207,18 @@ TEST_F(ModemSim, FrameWithBadFcsIsRefusedWithFailureAndNothingIsStored) {
   EXPECT_TRUE(stored_.read().empty());
 }
 
+TEST_F(ModemSim, FailKnobsRefuseTheNthWriteChunkOnceAndEveryRead) {
+  start({"--fail-write-chunk", "2"});
+  EXPECT_EQ(exchange(command(1, 25, kWriteAbc)).at(40), 0);  // Status of chunk 1
+  // A first chunk would clear the table: refused, "abc" stays stored.
+  EXPECT_EQ(exchange(command(2, 25, kWriteAbc)), done(2, 25, 2, {}));
+  EXPECT_EQ(stored_.read(), (Bytes{'a', 'b', 'c'}));
+  EXPECT_EQ(exchange(command(3, 25, kWriteAbc)).at(40), 0);  // once only
+  start({"--fail-reads"});
+  EXPECT_EQ(exchange(command(4, 25, kReadAt0)), done(4, 25, 2, {}));
+  EXPECT_EQ(refused({"--fail-write-chunk", "0"}).status, 2);
+}
+
 TEST_F(ModemSim, ReadChunkSetsTheBytesPerReplyAndAWholeReplyFitsOneTransfer) {
   // A table of 0x7E bytes, each escaped: the largest replies there are.
   process::TempFile table(Bytes(4500, 0x7e));

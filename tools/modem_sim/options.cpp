@@ -26,6 +26,8 @@ enum OptionId {
   kOptTableOut,
   kOptReadChunk,
   kOptReadLie,
+  kOptFailWriteChunk,
+  kOptFailReads,
   kOptAtReply,
   kOptAtEmpty,
   kOptBusy,
@@ -60,6 +62,8 @@ constexpr option kLongOptions[] = {
     {"table-out", required_argument, nullptr, kOptTableOut},
     {"read-chunk", required_argument, nullptr, kOptReadChunk},
     {"read-lie", required_argument, nullptr, kOptReadLie},
+    {"fail-write-chunk", required_argument, nullptr, kOptFailWriteChunk},
+    {"fail-reads", no_argument, nullptr, kOptFailReads},
     {"at-reply", required_argument, nullptr, kOptAtReply},
     {"at-empty", no_argument, nullptr, kOptAtEmpty},
     {"busy", required_argument, nullptr, kOptBusy},
@@ -255,6 +259,11 @@ int parse_options(int argc, char** argv, Options* out) {
         if (!known) return bad_value("read-lie", value, "total-changes, overlong or empty");
         break;
       }
+      case kOptFailWriteChunk:
+        if (!parse_u32(value, &out->fail_write_chunk) || out->fail_write_chunk == 0)
+          return bad_value("fail-write-chunk", value, "a chunk number from 1");
+        break;
+      case kOptFailReads: out->fail_reads = true; break;
       case kOptAtReply: {
         size_t bad_at = 0;
         if (unescape_text(value, &out->at_reply, &bad_at) != 0) {

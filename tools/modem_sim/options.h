@@ -52,6 +52,8 @@ struct Options {
   std::string table_out;       // --table-out
   uint32_t read_chunk = 1000;  // --read-chunk: table bytes per DIAG read reply
   ReadLie read_lie = ReadLie::kNone;  // --read-lie
+  uint32_t fail_write_chunk = 0;      // --fail-write-chunk N, 0 = never
+  bool fail_reads = false;            // --fail-reads
 
   std::string at_reply = "\r\nOK\r\n";  // --at-reply, escapes already processed
   bool at_empty = false;                 // --at-empty

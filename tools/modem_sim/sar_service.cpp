@@ -159,6 +159,13 @@ Answer apply(SimState* state, const CommandRequest& rq) {
 
 Answer diag_write(SimState* state, const DiagRequest& d) {
   if (!state->diag_over_mbim_on) note("CID 25: table write while DIAG-over-MBIM is switched off");
+  // A modem that gives up in the middle of a table: the chunks before this
+  // one are stored, this one is not, and a later write starts over.
+  if (++state->write_chunks == state->options.fail_write_chunk) {
+    note("CID 25: write item %u, chunk %u of this process refused (--fail-write-chunk)", d.item,
+         state->write_chunks);
+    return failure();
+  }
   std::vector<uint8_t>& table = state->tables[d.item];
   if (d.flag == 0) table.clear();
   if (table.size() + d.data_length > kMaxTableSize) {
@@ -180,6 +187,10 @@ Answer diag_write(SimState* state, const DiagRequest& d) {
 // A --read-lie is told only by replies after the first (an offset above 0),
 // so the first reply always announces the table's size.
 Answer diag_read(const SimState& state, const DiagRequest& d) {
+  if (state.options.fail_reads) {
+    note("CID 25: read at offset %u refused (--fail-reads)", d.offset);
+    return failure();
+  }
   const std::vector<uint8_t>& table = table_of(state, item_key(state.options.item));
   const size_t offset = std::min<size_t>(d.offset, table.size());
   const size_t rest = table.size() - offset;

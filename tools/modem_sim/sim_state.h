@@ -29,6 +29,8 @@ struct SimState {
   // The first digest CID 22 reported for each item: what it keeps
   // reporting under --md5-frozen.
   std::map<uint16_t, std::array<uint8_t, 16>> first_reported_md5;
+  // DIAG write chunks received so far, for every item: --fail-write-chunk.
+  uint32_t write_chunks = 0;
   bool diag_over_mbim_on = false;  // QMBE CID 21
   uint32_t sw_radio_state = 1;     // basic connect CID 3
 };

@@ -1,0 +1,333 @@
+// The update module tessel-sar and the inventory script as a fleet meets
+// them: Debian's mender-client installs, commits and rolls back tessel-sar
+// artifacts made by mender-artifact, in standalone mode, against the modem
+// simulator on a pty.
+//
+// Mender keeps its state in /etc/mender, /var/lib/mender (/data/mender) and
+// finds its modules in /usr/share/mender: each test mounts fresh tmpfs
+// there, which only a private mount namespace allows (isolated.sh, as root).
+// Without it, or without Mender's packages, the tests skip and say why.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e.h"
+#include "isolation.h"
+#include "md5/md5.h"
+
+namespace e2e {
+namespace {
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+constexpr char kDeviceType[] = "tessel-test-device";
+constexpr char kFactoryArtifact[] = "factory-image";
+constexpr char kModuleDir[] = "/usr/share/mender/modules/v3";
+
+std::string md5_hex(const Bytes& bytes) {
+  uint8_t digest[tessel::kMd5DigestSize];
+  tessel::md5_digest(bytes.data(), bytes.size(), digest);
+  std::string hex;
+  for (uint8_t b : digest) {
+    static const char kDigits[] = "0123456789abcdef";
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
+  }
+  return hex;
+}
+
+Bytes read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool write_file(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  return static_cast<bool>(out.flush());
+}
+
+// The module's and the inventory script's requests that change the modem:
+// DIAG switch (21), apply (23), table write packets (25 item=...).
+std::vector<std::string> changes(const std::vector<std::string>& requests) {
+  std::vector<std::string> out;
+  for (const std::string& r : requests)
+    if (r.rfind("21 ", 0) == 0 || r.rfind("23 ", 0) == 0 || r.rfind("25 item=", 0) == 0)
+      out.push_back(r);
+  return out;
+}
+
+class Mender : public ModemTest {
+ protected:
+  void SetUp() override {
+    ModemTest::SetUp();
+    if (IsSkipped()) return;
+    if (!process::isolated()) GTEST_SKIP() << process::kNotIsolated;
+    if (access("/usr/bin/mender", X_OK) != 0 || access("/usr/bin/mender-artifact", X_OK) != 0)
+      GTEST_SKIP() << "needs Debian's mender-client and mender-artifact "
+                      "(scripts/install-deps installs them as root)";
+    ASSERT_TRUE(own_tmpfs("/etc/mender"));
+    ASSERT_TRUE(own_tmpfs("/usr/share/mender"));
+    ASSERT_TRUE(own_data_dir());
+    char scratch[] = "/tmp/tessel-mender-XXXXXX";
+    ASSERT_NE(mkdtemp(scratch), nullptr);
+    scratch_ = scratch;
+    ASSERT_TRUE(write_file("/etc/mender/mender.conf", "{}\n"));
+    ASSERT_TRUE(write_file("/etc/mender/artifact_info",
+                           std::string("artifact_name=") + kFactoryArtifact + "\n"));
+    ASSERT_TRUE(write_file("/var/lib/mender/device_type",
+                           std::string("device_type=") + kDeviceType + "\n"));
+    const process::Result put = process::run(
+        {"install", "-D", "-m", "0755", TESSEL_MENDER_MODULE, std::string(kModuleDir) + "/tessel-sar"});
+    ASSERT_EQ(put.status, 0) << put.err;
+  }
+
+  void TearDown() override {
+    modem_.reset();
+    if (!scratch_.empty()) process::run({"rm", "-rf", scratch_});
+    scratch_.clear();
+    for (auto m = mounts_.rbegin(); m != mounts_.rend(); ++m) umount2(m->c_str(), MNT_DETACH);
+    mounts_.clear();
+  }
+
+  bool own_tmpfs(const std::string& dir) {
+    mkdir(dir.c_str(), 0755);
+    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "mode=0755") != 0) return false;
+    mounts_.push_back(dir);
+    return true;
+  }
+
+  // /var/lib/mender, where Mender keeps its database and unpacks payloads.
+  // On Debian it is a link to /data/mender; where that does not exist, a
+  // tmpfs over /var/lib (this namespace's only) holds a directory instead.
+  bool own_data_dir() {
+    struct stat st {};
+    const bool link_to_nothing = lstat("/var/lib/mender", &st) == 0 &&
+                                 !(stat("/var/lib/mender", &st) == 0 && S_ISDIR(st.st_mode));
+    if (link_to_nothing && !own_tmpfs("/var/lib")) return false;
+    mkdir("/var/lib", 0755);
+    return own_tmpfs("/var/lib/mender");
+  }
+
+  // The simulated modem with `knobs`, holding `old_table` for item 48001,
+  // and the device's settings pointing at it (TESSEL_ITEM `item`).
+  void start(std::vector<std::string> knobs, const Bytes& old_table, const char* item = "48001") {
+    old_ = std::make_unique<process::TempFile>(old_table);
+    knobs.insert(knobs.end(), {"--table-in", old_->path(), "--table-out", stored()});
+    modem_ = start_modem(knobs);
+    ASSERT_TRUE(modem_->ready()) << modem_->notes();
+    ASSERT_TRUE(write_file(settings(), "# the device's settings\nTESSEL_DEVICE=" + modem_->path() +
+                                           "\nTESSEL_ITEM=" + item + "\nTESSEL_OPTIONS=\n"));
+  }
+
+  std::string settings() const { return scratch_ + "/tessel.default"; }
+  std::string stored() const { return scratch_ + "/stored.bin"; }
+
+  process::Options env() const {
+    process::Options o;
+    o.env = {std::string("TESSEL_BIN=") + TESSEL_BIN, "TESSEL_DEFAULTS=" + settings()};
+    o.unset = {"VERBOSE"};
+    o.timeout_ms = 30000;
+    return o;
+  }
+
+  // A tessel-sar artifact named `name` with these tables (as files named
+  // table<i>.bin) and meta-data JSON when not empty; its path.
+  std::string artifact(const std::string& name, const std::vector<Bytes>& tables,
+                       const std::string& meta = "") {
+    const std::string out = scratch_ + "/" + name + ".mender";
+    std::vector<std::string> argv = {"mender-artifact", "write", "module-image", "-T", "tessel-sar",
+                                     "-t", kDeviceType, "-n", name, "-o", out};
+    for (size_t i = 0; i < tables.size(); ++i) {
+      const std::string file = scratch_ + "/table" + std::to_string(i) + ".bin";
+      EXPECT_TRUE(write_file(file, std::string(tables[i].begin(), tables[i].end())));
+      argv.insert(argv.end(), {"-f", file});
+    }
+    if (!meta.empty()) {
+      EXPECT_TRUE(write_file(scratch_ + "/meta.json", meta));
+      argv.insert(argv.end(), {"--meta-data", scratch_ + "/meta.json"});
+    }
+    const process::Result made = process::run(argv);
+    EXPECT_EQ(made.status, 0) << made.out << made.err;
+    return out;
+  }
+
+  process::Result mender(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"mender", "--no-syslog"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return process::run(argv, env());
+  }
+
+  std::string show_artifact() { return mender({"show-artifact"}).out; }
+
+  // Whether the modem reports `table`'s digest for item 48001, as last
+  // applied when it runs with --md5-after-apply.
+  int check(const Bytes& table) {
+    process::TempFile file(table);
+    return tessel({"--command", "sar_tool", "-d", modem_->path(), "-f", file.path(), "--check"})
+        .result.status;
+  }
+
+  std::string scratch_;
+  std::vector<std::string> mounts_;
+  std::unique_ptr<process::TempFile> old_;
+  std::unique_ptr<process::Simulator> modem_;
+};
+
+const Bytes kOld = pattern(3000, 1);
+const Bytes kNew = pattern(2500, 2);
+
+TEST_F(Mender, InstallWritesAndAppliesTheTableThenCommitKeepsItOrRollbackPutsTheOldOneBack) {
+  struct Case {
+    const char* then;  // the mender command after the install
+    const Bytes& held;  // the table the modem holds, applied, after it
+    std::string artifact;  // what show-artifact names after it
+  };
+  const Case cases[] = {{"commit", kNew, "table-v2"}, {"rollback", kOld, kFactoryArtifact}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.then);
+    TearDown();
+    SetUp();
+    // --md5-after-apply: the digest moves only when the table is applied.
+    start({"--md5-after-apply"}, kOld);
+    const process::Result installed = mender({"install", artifact("table-v2", {kNew})});
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(read_file(stored()), kNew);
+    EXPECT_EQ(check(kNew), 0);
+    // The deployment log holds each run's summary line: the backup, the update.
+    EXPECT_THAT(installed.err, HasSubstr("result=saved item=48001 size=3000"));
+    EXPECT_THAT(installed.err, HasSubstr("result=updated item=48001 size=2500 file_md5=" +
+                                         md5_hex(kNew)));
+    // A later mender run finds the backup in the payload's directory.
+    const process::Result then = mender({c.then});
+    EXPECT_EQ(then.status, 0) << then.err;
+    EXPECT_EQ(read_file(stored()), c.held);
+    EXPECT_EQ(check(c.held), 0);
+    EXPECT_EQ(show_artifact(), c.artifact + "\n");
+    // Cleanup removed the backup.
+    EXPECT_EQ(process::run({"find", "/var/lib/mender", "-name", "tessel-sar-backup"}).out, "");
+  }
+}
+
+TEST_F(Mender, WriteFailingPartwayRollsTheOldTableBackByteForByte) {
+  // The second chunk of the new table fails: the first is stored by then.
+  // The modem reports the applied table's digest, so only a forced write
+  // puts the backup back over the half-written table.
+  start({"--md5-after-apply", "--fail-write-chunk", "2"}, kOld);
+  const process::Result installed = mender({"install", artifact("table-v2", {kNew})});
+  EXPECT_NE(installed.status, 0);
+  EXPECT_THAT(installed.err, HasSubstr("result=failed item=48001 size=2500"));
+  EXPECT_THAT(installed.err, HasSubstr("step=write"));
+  EXPECT_EQ(read_file(stored()), kOld);
+  EXPECT_EQ(check(kOld), 0);
+  // Only the rollback applies: the failed write never gets that far.
+  EXPECT_THAT(changes(describe(modem_->rx())), Contains("23 bb81"));
+  EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+}
+
+TEST_F(Mender, TableThatCannotBeReadOutFailsTheInstallBeforeAnyWrite) {
+  start({"--fail-reads"}, kOld);
+  const process::Result installed = mender({"install", artifact("table-v2", {kNew})});
+  EXPECT_NE(installed.status, 0);
+  EXPECT_THAT(installed.err, HasSubstr("no verified backup of item 48001"));
+  for (const std::string& r : describe(modem_->rx())) {
+    EXPECT_THAT(r, Not(StartsWith("25 item="))) << "a write packet reached the modem";
+    EXPECT_THAT(r, Not(StartsWith("23 ")));
+  }
+  EXPECT_EQ(read_file(stored()), Bytes());  // --table-out never rewritten
+  EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+}
+
+TEST_F(Mender, MetaDataItemNamesTheItemAndABadOneSendsNothing) {
+  struct Case {
+    const char* meta;
+    bool installs;
+  };
+  const Case cases[] = {
+      {"{\"item\": 48002}", true},
+      {"{\"item\": 65536}", false},
+      {"{\"item\": \"48002\"}", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.meta);
+    TearDown();
+    SetUp();
+    // The simulator reads and keeps item 48002's table; the settings name 48001.
+    start({"--item", "48002"}, kOld, "48001");
+    const process::Result installed = mender({"install", artifact("table-v2", {kNew}, c.meta)});
+    if (!c.installs) {
+      EXPECT_NE(installed.status, 0);
+      EXPECT_THAT(installed.err, HasSubstr("tessel-sar: bad meta-data"));
+      EXPECT_TRUE(modem_->rx().empty());
+      continue;
+    }
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(read_file(stored()), kNew);
+    const std::vector<std::string> requests = describe(modem_->rx());
+    EXPECT_THAT(requests, Contains("23 bb82"));
+    EXPECT_THAT(requests, Contains(StartsWith("25 item=48002 ")));
+    EXPECT_THAT(requests, Not(Contains(::testing::AnyOf(
+                              "22 0000bb81", "23 bb81", StartsWith("25 item=48001 ")))));
+  }
+}
+
+TEST_F(Mender, ArtifactWithTwoFilesOrMissingSettingsFailWithOneLineAndNothingSent) {
+  struct Case {
+    int files;
+    bool device_set;
+    const char* line;
+  };
+  const Case cases[] = {
+      {2, true, "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
+      {1, false, "tessel-sar: no settings: TESSEL_DEVICE is not set in "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    TearDown();
+    SetUp();
+    start({}, kOld);
+    if (!c.device_set) {
+      ASSERT_TRUE(write_file(settings(), "TESSEL_ITEM=48001\n"));
+    }
+    std::vector<Bytes> tables(static_cast<size_t>(c.files), kNew);
+    const process::Result installed = mender({"install", artifact("bad", tables)});
+    EXPECT_NE(installed.status, 0);
+    EXPECT_THAT(installed.err, HasSubstr(c.line));
+    EXPECT_TRUE(modem_->rx().empty());
+    EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+  }
+}
+
+TEST_F(Mender, InventoryNamesTheModemsDigestOrUnknownAndWritesNothing) {
+  start({}, kOld);
+  const std::string reachable = modem_->path();
+  struct Case {
+    std::string device;
+    std::string md5;
+  };
+  const Case cases[] = {{reachable, md5_hex(kOld)}, {"/dev/tessel-no-such-modem", "unknown"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.device);
+    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + c.device + "\nTESSEL_ITEM=48001\n"));
+    const process::Result listed = process::run({TESSEL_MENDER_INVENTORY}, env());
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=" + c.md5 + "\n") << listed.err;
+  }
+  EXPECT_THAT(changes(describe(modem_->rx())), ::testing::IsEmpty());
+}
+
+}  // namespace
+}  // namespace e2e
