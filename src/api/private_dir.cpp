@@ -102,6 +102,16 @@ bool run_directory(char* out, size_t size) {
     out[0] = '\0';
     return false;
   }
+  if (private_dir_ensure(out, mode) == 0) return true;
+  if (uid != 0 || mode != kRootRunMode || (errno != EPERM && errno != ENOTDIR)) return false;
+  // Planted by another user in the sticky /run/lock: root may rename it.
+  std::array<char, 64> aside;
+  const int m = std::snprintf(aside.data(), aside.size(), "%s.planted-%ld", kRootRunDirectory,
+                              static_cast<long>(getpid()));
+  if (!fits(aside.size(), m) || rename(kRootRunDirectory, aside.data()) != 0) {
+    errno = EPERM;
+    return false;
+  }
   return private_dir_ensure(out, mode) == 0;
 }
 

@@ -14,9 +14,13 @@
 //               /tmp/tessel-<uid>      mode 0700 otherwise
 // The choice depends on the user and the file system alone, never on the
 // environment, so every run of one user on one device meets the same lock.
-// A directory that fails the check is never replaced or worked around: the
-// caller reports it and does nothing (another user who made /tmp/tessel-0
-// first can stop root's runs, but never steer them).
+// /run/lock is world-writable and sticky, so another user can make
+// /run/lock/tessel before root does: root then moves whatever stands there
+// aside (to /run/lock/tessel.planted-<pid>, a rename that follows no link)
+// and makes its own, so a plant cannot stop the boot-time update. Any other
+// directory that fails the check is never replaced or worked around: the
+// caller reports it and does nothing (another user who made /tmp/tessel-<uid>
+// first can stop that user's runs, but never steer them).
 #ifndef TESSEL_API_PRIVATE_DIR_H_
 #define TESSEL_API_PRIVATE_DIR_H_
 

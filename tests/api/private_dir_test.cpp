@@ -133,6 +133,29 @@ TEST(RunDirectory, RootsIsRunLockTesselAndAPlainUsersIsItsOwn) {
   EXPECT_EQ(own_mode, S_IFDIR | 0700);
 }
 
+// Another user may make /run/lock/tessel first (the sticky /run/lock lets
+// anyone): root moves it aside and makes its own rather than giving up.
+TEST(RunDirectory, RootMovesAsideARunDirectoryAnotherUserPlanted) {
+  if (geteuid() != 0 || !process::isolated()) {
+    GTEST_SKIP() << "needs root and a /run/lock of its own: " << process::kNotIsolated;
+  }
+  rmdir("/run/lock/tessel");
+  ASSERT_EQ(seteuid(kNobody), 0);
+  const int made = mkdir("/run/lock/tessel", 0777);
+  ASSERT_EQ(seteuid(0), 0);
+  ASSERT_EQ(made, 0);
+  std::array<char, 64> dir;
+  ASSERT_TRUE(run_directory(dir.data(), dir.size()));
+  EXPECT_STREQ(dir.data(), "/run/lock/tessel");
+  struct stat st;
+  ASSERT_EQ(lstat("/run/lock/tessel", &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_mode, S_IFDIR | 0755);
+  const std::string aside = "/run/lock/tessel.planted-" + std::to_string(getpid());
+  ASSERT_EQ(lstat(aside.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kNobody);
+}
+
 std::string key_of(const std::string& device, size_t size = 128) {
   std::vector<char> out(size, 'x');
   if (!device_lock_key(device.c_str(), out.data(), out.size())) return "(none:" + std::string(out.data()) + ")";
