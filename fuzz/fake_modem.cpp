@@ -8,7 +8,7 @@
 
 #include "mbim_ctx/exchange.h"
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace fake_modem {
 namespace {

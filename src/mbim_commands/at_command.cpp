@@ -10,7 +10,7 @@
 #include "mbim_format/build_command.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/uuid.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 

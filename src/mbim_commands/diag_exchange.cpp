@@ -15,7 +15,7 @@
 #include "mbim_format/result_codes.h"
 #include "mbim_format/status.h"
 #include "mbim_format/uuid.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 

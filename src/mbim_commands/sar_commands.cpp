@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "byte_order/byte_order.h"
 #include "diag_log/diag_log.h"
 #include "mbim_commands/command.h"
 #include "mbim_format/mbim_message.h"
@@ -35,9 +36,8 @@ int mbim_GetSarEnable(int* enable) {
 
 int mbim_GetSarMd5(int item, uint8_t digest[16], bool* read) {
   if (read != nullptr) *read = false;
-  const uint32_t v = static_cast<uint32_t>(item);
-  const uint8_t payload[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-                              static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+  uint8_t payload[4];
+  put_be32(payload, static_cast<uint32_t>(item));  // the item number travels big-endian
   Answer answer;
   const int err = run_command({kUuidQmbe, kCidSarMd5, kCommandSet, payload, 4}, &answer);
   if (err != 0) return err;

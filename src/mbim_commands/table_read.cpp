@@ -20,7 +20,7 @@
 #include "mbim_format/diag_packet.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 

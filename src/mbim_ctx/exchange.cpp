@@ -24,7 +24,7 @@
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/result_codes.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_ctx");
 

@@ -5,7 +5,7 @@
 
 #include "diag_log/diag_log.h"
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_ctx");
 

@@ -10,7 +10,7 @@
 #include "mbim_dump/service_and_cid.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/uuid.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_dump");
 

@@ -7,7 +7,7 @@
 #include "mbim_dump/hex_text.h"
 #include "mbim_dump/utf16_text.h"
 #include "mbim_dump/value_names.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_dump");
 

@@ -7,7 +7,7 @@
 // lie wholly inside the buffer first (rules in info_decoders.h).
 #include "diag_log/diag_log.h"
 #include "mbim_dump/info_decoders.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_dump");
 

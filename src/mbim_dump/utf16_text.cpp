@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace tessel {
 namespace {

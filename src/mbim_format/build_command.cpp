@@ -6,7 +6,7 @@
 
 #include "mbim_format/transaction_id.h"
 #include "mbim_format/uuid.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace tessel {
 

@@ -5,6 +5,8 @@
 // file costs no copy and no call per byte.
 #include "md5/md5.h"
 
+#include "byte_order/byte_order.h"
+
 #include <cstring>
 
 namespace tessel {
@@ -44,17 +46,6 @@ constexpr std::array<int, 64> kWord = {
 
 constexpr std::array<uint32_t, 4> kInitialState = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
 
-inline uint32_t load_le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void store_le32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 inline uint32_t rotl(uint32_t v, int s) { return (v << s) | (v >> (32 - s)); }
 
 // Step i: a = b + ((a + f(b, c, d) + X[k] + T[i]) <<< s). F and G are written
@@ -88,7 +79,7 @@ void process_blocks(std::array<uint32_t, 4>& state, const uint8_t* data, size_t 
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
   for (; count > 0; --count, data += kMd5BlockSize) {
     uint32_t x[16];
-    for (int k = 0; k < 16; ++k) x[k] = load_le32(data + 4 * k);
+    for (int k = 0; k < 16; ++k) x[k] = get_le32(data + 4 * k);
     const uint32_t aa = a, bb = b, cc = c, dd = d;
     four_steps<0>(a, b, c, d, x);
     four_steps<4>(a, b, c, d, x);
@@ -169,11 +160,11 @@ void md5_final(Md5Context* ctx, uint8_t digest[kMd5DigestSize]) {
     used = 0;
   }
   std::memset(ctx->block.data() + used, 0, kLengthOffset - used);
-  store_le32(ctx->block.data() + kLengthOffset, static_cast<uint32_t>(bits));
-  store_le32(ctx->block.data() + kLengthOffset + 4, static_cast<uint32_t>(bits >> 32));
+  put_le32(ctx->block.data() + kLengthOffset, static_cast<uint32_t>(bits));
+  put_le32(ctx->block.data() + kLengthOffset + 4, static_cast<uint32_t>(bits >> 32));
   process_blocks(ctx->state, ctx->block.data(), 1);
 
-  for (size_t k = 0; k < 4; ++k) store_le32(digest + 4 * k, ctx->state[k]);
+  for (size_t k = 0; k < 4; ++k) put_le32(digest + 4 * k, ctx->state[k]);
   wipe(ctx, sizeof(*ctx));
 }
 

@@ -15,7 +15,7 @@
 
 #include "e2e.h"
 #include "md5/md5.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace e2e {
 namespace {

@@ -7,7 +7,7 @@
 #include "fake_transport.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/transaction_id.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "capture_log.h"
 #include "fake_transport.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <deque>
 
 #include "mbim_ctx/exchange.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace fake_transport {
 namespace {

@@ -35,7 +35,7 @@
 #include "mbim_ctx/exchange.h"
 #include "mbim_ctx/transport.h"
 #include "mbim_format/build_command.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "isolation.h"
 #include "mbim_answer.h"
 #include "mbim_format/transaction_id.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "mbim_answer.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace test_messages {
 

@@ -17,7 +17,7 @@
 #include "mbim_ctx/transport.h"
 #include "mbim_format/build_command.h"
 #include "mbim_answer.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "test_messages.h"
 
 namespace {

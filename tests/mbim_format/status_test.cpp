@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "capture_log.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "mbim_format/protocol_log.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <vector>
 
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace mbim_answer {
 

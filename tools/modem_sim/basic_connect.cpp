@@ -4,7 +4,7 @@
 #include <string>
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "modem_sim/notes.h"
 #include "modem_sim/services.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "modem_sim/hostile.h"
 #include "modem_sim/inject.h"
 #include "modem_sim/message_stream.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdio>
 
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace tessel::sim {
 namespace {

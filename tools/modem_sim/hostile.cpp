@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "modem_sim/hostile_pieces.h"
 #include "modem_sim/notes.h"
 #include "modem_sim/stop_signal.h"

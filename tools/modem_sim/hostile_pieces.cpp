@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "modem_sim/hdlc.h"
 #include "modem_sim/mbim_messages.h"
 #include "modem_sim/services.h"

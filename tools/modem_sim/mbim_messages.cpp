@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace tessel::sim {
 

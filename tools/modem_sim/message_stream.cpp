@@ -2,7 +2,7 @@
 #include "modem_sim/message_stream.h"
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace tessel::sim {
 

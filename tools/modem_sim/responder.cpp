@@ -2,7 +2,7 @@
 #include "modem_sim/responder.h"
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "modem_sim/mbim_messages.h"
 #include "modem_sim/notes.h"
 #include "modem_sim/services.h"

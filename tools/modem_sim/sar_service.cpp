@@ -12,7 +12,7 @@
 #include <string>
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "md5/md5.h"
 #include "modem_sim/diag_packets.h"
 #include "modem_sim/fd_guard.h"

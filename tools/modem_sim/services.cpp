@@ -5,7 +5,7 @@
 #include <string>
 
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 #include "modem_sim/notes.h"
 
 namespace tessel::sim {
