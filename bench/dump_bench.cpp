@@ -29,7 +29,7 @@ std::vector<uint8_t> qmbe_command_done(uint32_t info_length) {
   tessel::put_le32(p + tessel::kTransactionIdOffset, 42);
   tessel::put_le32(p + tessel::kTotalFragmentsOffset, 1);
   tessel::put_le32(p + tessel::kCurrentFragmentOffset, 0);
-  std::memcpy(p + tessel::kServiceIdOffset, tessel::uuid_from_string(tessel::kUuidQmbe),
+  std::memcpy(p + tessel::kServiceIdOffset, tessel::kUuidQmbe.bytes.data(),
               tessel::kServiceIdSize);
   tessel::put_le32(p + tessel::kCidOffset, tessel::kCidDiagPacket);
   tessel::put_le32(p + tessel::kCommandDoneStatusOffset, 0);

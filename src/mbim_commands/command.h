@@ -28,11 +28,12 @@
 
 #include "mbim_ctx/exchange.h"
 #include "mbim_format/mbim_message.h"
+#include "mbim_format/uuid.h"
 
 namespace tessel {
 
 struct CommandSpec {
-  const char* service;            // UUID text
+  Uuid service;                   // DeviceServiceId
   uint32_t cid;
   uint32_t command_type;          // kCommandQuery or kCommandSet
   const uint8_t* payload;         // null: payload_length zero bytes

@@ -152,7 +152,7 @@ int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uin
     put_le32(info + kSubscribeElementCountField, 1);
     put_le32(info + kSubscribeElementOffsetField, kSubscribeElementOffset);
     put_le32(info + kSubscribeElementSizeField, kSubscribeElementHeaderSize + 4 * count);
-    std::memcpy(info + kSubscribeServiceOffset, uuid_from_string(service), kUuidSize);
+    std::memcpy(info + kSubscribeServiceOffset, uuid_from_text(service).bytes.data(), kUuidSize);
     put_le32(info + kSubscribeCidCountField, count);
     for (uint32_t i = 0; i < count; ++i) put_le32(info + kSubscribeCidsOffset + 4 * i, cids[i]);
   }

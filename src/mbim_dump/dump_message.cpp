@@ -44,7 +44,7 @@ struct Bounded {
 
   // Only called once DeviceServiceId is known to be inside.
   bool is_basic_connect() const {
-    return uuid_equals_string(bytes + kServiceIdOffset, kUuidBasicConnect) == 0;
+    return uuid_equals(bytes + kServiceIdOffset, kUuidBasicConnect);
   }
 };
 

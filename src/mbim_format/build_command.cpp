@@ -5,12 +5,11 @@
 #include <cstring>
 
 #include "mbim_format/transaction_id.h"
-#include "mbim_format/uuid.h"
 #include "byte_order/byte_order.h"
 
 namespace tessel {
 
-MessagePtr build_command(const char* service, uint32_t cid, uint32_t command_type,
+MessagePtr build_command(const Uuid& service, uint32_t cid, uint32_t command_type,
                          const uint8_t* payload, uint32_t n) {
   if (n > UINT32_MAX - kCommandHeaderSize) return nullptr;
   const uint32_t length = static_cast<uint32_t>(kCommandHeaderSize) + n;
@@ -22,7 +21,7 @@ MessagePtr build_command(const char* service, uint32_t cid, uint32_t command_typ
   put_le32(m + kTransactionIdOffset, next_transaction_id());
   put_le32(m + kTotalFragmentsOffset, 1);
   put_le32(m + kCurrentFragmentOffset, 0);
-  std::memcpy(m + kServiceIdOffset, uuid_from_string(service), kServiceIdSize);
+  std::memcpy(m + kServiceIdOffset, service.bytes.data(), kServiceIdSize);
   put_le32(m + kCidOffset, cid);
   put_le32(m + kCommandTypeOffset, command_type);
   put_le32(m + kInfoLengthOffset, n);

@@ -10,12 +10,13 @@
 #include <cstdint>
 
 #include "mbim_format/mbim_message.h"
+#include "mbim_format/uuid.h"
 
 namespace tessel {
 
 // Returns the message, or null when it cannot be allocated (also when 48 + n
-// does not fit a 32-bit MessageLength). `service` is a UUID text.
-MessagePtr build_command(const char* service, uint32_t cid, uint32_t command_type,
+// does not fit a 32-bit MessageLength).
+MessagePtr build_command(const Uuid& service, uint32_t cid, uint32_t command_type,
                          const uint8_t* payload, uint32_t n);
 
 // The InformationBuffer of a message built above.

@@ -28,7 +28,7 @@ class Command : public ::testing::Test {
 const uint8_t kEnableOn[] = {0x00, 0x12};
 
 CommandSpec set_enable() {
-  return CommandSpec{"2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 1, kEnableOn, 2};
+  return CommandSpec{tessel::kUuidQmbe, 21, 1, kEnableOn, 2};
 }
 
 TEST_F(Command, SendsTheBuiltRequestWithItsTimeoutAndHandsOverTheAnswer) {

@@ -51,7 +51,7 @@ constexpr uint32_t kAnswerSeconds = 2;
 
 constexpr char kSocketFile[] = "/var/volatile/mbim-proxy";
 constexpr char kLongerSocketPath[] = "/var/volatile/mbim-proxyXYZ";
-constexpr char kBasicConnect[] = "a289cc33-bcbb-8b4f-b6b0-133ec2aae6df";
+constexpr tessel::Uuid kBasicConnect = tessel::kUuidBasicConnect;
 constexpr char kReaderStarted[] = "[tessel] mbim_read_thread is created";
 
 // One log record as the connection wrote it.
@@ -408,7 +408,7 @@ TEST_F(Roads, AnswerLeftOnTheNodeByAnEarlierRunIsDroppedAtConnect) {
 
   const uint8_t item[4] = {0x00, 0x00, 0xBB, 0x81};
   tessel::MessagePtr request =
-      tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 22, tessel::kCommandSet, item, 4);
+      tessel::build_command(tessel::kUuidQmbe, 22, tessel::kCommandSet, item, 4);
   ASSERT_EQ(tessel::get_le32(request.get() + tessel::kTransactionIdOffset), 1u);
   std::thread modem([&] {
     uint8_t got[4096];
@@ -471,7 +471,7 @@ TEST_F(Roads, AWriteToABusyNodeWaitsForItWithinTheDeadline) {
   }
   close(filler);
   tessel::MessagePtr request =
-      tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, tessel::kCommandQuery, nullptr, 0);
+      tessel::build_command(tessel::kUuidQmbe, 21, tessel::kCommandQuery, nullptr, 0);
   std::thread modem([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     // Drain the junk, then answer the request that follows it.

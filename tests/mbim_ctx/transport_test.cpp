@@ -83,7 +83,7 @@ class Transport : public ::testing::Test {
   }
 
   MessagePtr request() {
-    return tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 0, nullptr, 0);
+    return tessel::build_command(tessel::kUuidQmbe, 21, 0, nullptr, 0);
   }
 
   int sv_[2] = {-1, -1};
@@ -417,7 +417,7 @@ class NodeTransport : public ::testing::Test {
   }
 
   MessagePtr request() {
-    return tessel::build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 0, nullptr, 0);
+    return tessel::build_command(tessel::kUuidQmbe, 21, 0, nullptr, 0);
   }
 
   int master_ = -1;

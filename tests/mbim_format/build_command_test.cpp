@@ -48,7 +48,7 @@ TEST(TransactionId, StartingAfterAnEarlierRunsLastIdSkipsZeroAndTheMiddleValue) 
 
 TEST(BuildCommand, EmptyPayloadGivesTheBare48ByteMessage) {
   set_transaction_counter(0);
-  auto m = build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 0, nullptr, 0);
+  auto m = build_command(tessel::kUuidQmbe, 21, 0, nullptr, 0);
   ASSERT_TRUE(m);
   const std::vector<uint8_t> expected = {
       0x03, 0x00, 0x00, 0x00,  // MessageType: MBIM_COMMAND_MSG
@@ -68,8 +68,8 @@ TEST(BuildCommand, EmptyPayloadGivesTheBare48ByteMessage) {
 TEST(BuildCommand, PayloadIsCopiedAndAnAbsentPayloadIsZeroFilled) {
   set_transaction_counter(0);
   const uint8_t payload[] = {0x00, 0x12};
-  auto set = build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 21, 1, payload, 2);
-  auto zero = build_command("a289cc33-bcbb-8b4f-b6b0-133ec2aae6df", 3, 1, nullptr, 4);
+  auto set = build_command(tessel::kUuidQmbe, 21, 1, payload, 2);
+  auto zero = build_command(tessel::kUuidBasicConnect, 3, 1, nullptr, 4);
   ASSERT_TRUE(set && zero);
   EXPECT_EQ(bytes(set, 50)[4], 50);  // MessageLength
   EXPECT_EQ(bytes(set, 50)[8], 1);   // TransactionId 1
@@ -82,8 +82,8 @@ TEST(BuildCommand, PayloadIsCopiedAndAnAbsentPayloadIsZeroFilled) {
 }
 
 TEST(BuildCommand, SetInfoLengthRewritesBothLengthsAndAnOverflowingLengthIsRefused) {
-  EXPECT_FALSE(build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 25, 1, nullptr, 0xFFFFFFF0u));
-  auto m = build_command("2d0c12c9-0e6a-495a-915c-8d174fe5d63c", 25, 1, nullptr, 2083);
+  EXPECT_FALSE(build_command(tessel::kUuidQmbe, 25, 1, nullptr, 0xFFFFFFF0u));
+  auto m = build_command(tessel::kUuidQmbe, 25, 1, nullptr, 2083);
   ASSERT_TRUE(m);
   tessel::set_info_length(m.get(), 20);
   EXPECT_EQ(bytes(m, 48)[4], 68);   // MessageLength 48 + 20
