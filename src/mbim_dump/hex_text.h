@@ -23,7 +23,7 @@ const char* hex_line(const char* direction, const uint8_t* bytes, size_t count);
 
 // The 16 bytes at `uuid` in stored order, lower case, grouped 8-4-4-4-12:
 // "a289cc33-bcbb-8b4f-b6b0-133ec2aae6df". No group is byte-swapped, so the
-// text is the one uuid_from_string turns back into the same bytes.
+// text is the one uuid_from_text turns back into the same bytes.
 const char* uuid_to_string(const uint8_t* uuid);
 
 }  // namespace tessel

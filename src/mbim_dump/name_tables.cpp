@@ -19,10 +19,7 @@ bool equal_ignoring_case(const char* a, const char* b) {
 }  // namespace
 
 const char* message_type_name(uint32_t type) {
-  for (const MessageTypeName& row : message_type_names) {
-    if (row.type == type) return row.name;
-  }
-  return "MBIMMSGTypeUnknow";
+  return value_name_or(message_type_names, type, "MBIMMSGTypeUnknow");
 }
 
 const char* service_name_lookup(const char* uuid_text) {

@@ -14,12 +14,9 @@
 #include <array>
 #include <cstdint>
 
-namespace tessel {
+#include "mbim_dump/value_names.h"
 
-struct MessageTypeName {
-  uint32_t type;
-  const char* name;
-};
+namespace tessel {
 
 struct ServiceName {
   const char* uuid;
@@ -32,7 +29,7 @@ struct CidName {
   const char* name;
 };
 
-inline constexpr std::array<MessageTypeName, 9> message_type_names = {{
+inline constexpr std::array<ValueName, 9> message_type_names = {{
     {0x00000001, "MBIM_OPEN_MSG"},
     {0x00000002, "MBIM_CLOSE_MSG"},
     {0x00000003, "MBIM_COMMAND_MSG"},

@@ -12,6 +12,7 @@
 #define TESSEL_MBIM_DUMP_VALUE_NAMES_H_
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace tessel {
@@ -20,6 +21,16 @@ struct ValueName {
   uint32_t value;
   const char* name;
 };
+
+// The name of the first row holding `value`, or `missing`.
+template <size_t N>
+const char* value_name_or(const std::array<ValueName, N>& table, uint32_t value,
+                          const char* missing) {
+  for (const ValueName& row : table) {
+    if (row.value == value) return row.name;
+  }
+  return missing;
+}
 
 inline constexpr std::array<ValueName, 7> ready_state_names = {{
     {0, "NotInitialized"},
