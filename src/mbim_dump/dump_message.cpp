@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "diag_log/diag_log.h"
+#include "mbim_dump/bounded.h"
 #include "mbim_dump/hex_text.h"
 #include "mbim_dump/info_decoders.h"
 #include "mbim_dump/name_tables.h"
@@ -28,25 +29,18 @@ constexpr uint32_t kCidSignalState = 11;
 constexpr uint32_t kCidConnect = 12;
 constexpr uint32_t kCidIpConfiguration = 15;
 
-// The bytes of one message that the dump may read: min(held, MessageLength).
-struct Bounded {
-  const uint8_t* bytes;
-  size_t bound;
+// Only called once DeviceServiceId is known to be inside.
+bool is_basic_connect(const Bounded& m) {
+  return uuid_equals(m.bytes + kServiceIdOffset, kUuidBasicConnect);
+}
 
-  bool word(size_t offset, uint32_t* out) const { return read_le32(bytes, bound, offset, out); }
-  bool inside(size_t offset, size_t width) const { return field_inside(bound, offset, width); }
-
-  // How much of an information buffer claimed to be `claimed` bytes long at
-  // `offset` is really there.
-  size_t usable(size_t offset, uint32_t claimed) const {
-    return offset <= bound ? std::min<size_t>(claimed, bound - offset) : 0;
-  }
-
-  // Only called once DeviceServiceId is known to be inside.
-  bool is_basic_connect() const {
-    return uuid_equals(bytes + kServiceIdOffset, kUuidBasicConnect);
-  }
-};
+// Reads the word at `offset` and, when it is inside, writes the direction
+// record that introduces the word's own record.
+bool introduced_word(const Bounded& m, size_t offset, const char* direction, uint32_t* v) {
+  if (!m.word(offset, v)) return false;
+  LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
+  return true;
+}
 
 // The service and CID records as far as they lie inside; true when both
 // fields were there (every later field of these messages lies beyond them).
@@ -58,6 +52,29 @@ bool service_and_cid(const Bounded& m, const char* direction, uint32_t* cid) {
   }
   dump_service_and_cid(m.bytes + kServiceIdOffset, *cid, direction);
   return true;
+}
+
+// The information buffer of a basic-connect command-done or indication, at
+// `offset`, by its decoder. Signal state is decoded only when indicated, IP
+// configuration only when answered; other CIDs and services are not decoded.
+void dump_basic_connect_info(const Bounded& m, size_t offset, uint32_t info_length, uint32_t cid,
+                             bool indicated, const char* direction) {
+  if (info_length == 0 || !is_basic_connect(m)) return;
+  const uint8_t* info = m.bytes + offset;
+  const size_t info_len = m.usable(offset, info_length);
+  switch (cid) {
+    case kCidSubscriberReadyStatus: dump_subscriber_ready(info, info_len, direction); break;
+    case kCidRegisterState: dump_register_state(info, info_len, direction); break;
+    case kCidPacketService: dump_packet_service(info, info_len, direction); break;
+    case kCidConnect: dump_connect(info, info_len, direction); break;
+    case kCidSignalState:
+      if (indicated) dump_signal_state(info, info_len, direction);
+      break;
+    case kCidIpConfiguration:
+      if (!indicated) dump_ip_configuration(info, info_len, direction);
+      break;
+    default: break;
+  }
 }
 
 void dump_command(const Bounded& m, const char* direction) {
@@ -73,10 +90,10 @@ void dump_command(const Bounded& m, const char* direction) {
   LOG_NUM(LOG_NORMAL, "[tessel] InformationBufferLength = %u", info_length);
 
   // Connect and IP-configuration commands, set or query, open with SessionId.
-  if ((cid != kCidConnect && cid != kCidIpConfiguration) || !m.is_basic_connect()) return;
+  if ((cid != kCidConnect && cid != kCidIpConfiguration) || !is_basic_connect(m)) return;
+  const Bounded info{m.bytes + kInfoOffset, m.usable(kInfoOffset, info_length)};
   uint32_t session_id = 0;
-  if (read_le32(m.bytes + kInfoOffset, m.usable(kInfoOffset, info_length), 0, &session_id)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
+  if (introduced_word(info, 0, direction, &session_id)) {
     LOG_NUM(LOG_NORMAL, "[tessel] SessionId = %u", session_id);
   }
 }
@@ -92,18 +109,7 @@ void dump_command_done(const Bounded& m, const char* direction) {
   uint32_t info_length = 0;
   if (!m.word(kInfoLengthOffset, &info_length)) return;
   LOG_NUM(LOG_NORMAL, "[tessel] InformationBufferLength = %u", info_length);
-  if (info_length == 0 || !m.is_basic_connect()) return;
-
-  const uint8_t* info = m.bytes + kInfoOffset;
-  const size_t info_len = m.usable(kInfoOffset, info_length);
-  switch (cid) {
-    case kCidSubscriberReadyStatus: dump_subscriber_ready(info, info_len, direction); break;
-    case kCidRegisterState: dump_register_state(info, info_len, direction); break;
-    case kCidPacketService: dump_packet_service(info, info_len, direction); break;
-    case kCidConnect: dump_connect(info, info_len, direction); break;
-    case kCidIpConfiguration: dump_ip_configuration(info, info_len, direction); break;
-    default: break;  // signal state among them: answered but not decoded
-  }
+  dump_basic_connect_info(m, kInfoOffset, info_length, cid, /*indicated=*/false, direction);
 }
 
 void dump_indicate_status(const Bounded& m, const char* direction) {
@@ -113,39 +119,25 @@ void dump_indicate_status(const Bounded& m, const char* direction) {
   if (!m.word(kIndicateInfoLengthOffset, &info_length)) return;
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
   LOG_NUM(LOG_NORMAL, "[tessel] InformationBufferLength = %u", info_length);
-  if (info_length == 0 || !m.is_basic_connect()) return;
-
-  const uint8_t* info = m.bytes + kIndicateInfoOffset;
-  const size_t info_len = m.usable(kIndicateInfoOffset, info_length);
-  switch (cid) {
-    case kCidSubscriberReadyStatus: dump_subscriber_ready(info, info_len, direction); break;
-    case kCidRegisterState: dump_register_state(info, info_len, direction); break;
-    case kCidPacketService: dump_packet_service(info, info_len, direction); break;
-    case kCidSignalState: dump_signal_state(info, info_len, direction); break;
-    case kCidConnect: dump_connect(info, info_len, direction); break;
-    default: break;  // IP configuration among them: indicated but not decoded
-  }
+  dump_basic_connect_info(m, kIndicateInfoOffset, info_length, cid, /*indicated=*/true, direction);
 }
 
 void dump_contents(const Bounded& m, uint32_t type, const char* direction) {
   uint32_t v = 0;
   switch (type) {
     case MBIM_OPEN_MSG:
-      if (m.word(kOpenMaxControlTransferOffset, &v)) {
-        LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
+      if (introduced_word(m, kOpenMaxControlTransferOffset, direction, &v)) {
         LOG_NUM(LOG_NORMAL, "[tessel] MaxControlTransfer = %u", v);
       }
       break;
     case MBIM_OPEN_DONE:
     case MBIM_CLOSE_DONE:
-      if (m.word(kDoneStatusOffset, &v)) {
-        LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
+      if (introduced_word(m, kDoneStatusOffset, direction, &v)) {
         LOG_NUM(LOG_NORMAL, "[tessel] Status = %u", v);
       }
       break;
     case MBIM_FUNCTION_ERROR_MSG:
-      if (m.word(kErrorStatusCodeOffset, &v)) {
-        LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
+      if (introduced_word(m, kErrorStatusCodeOffset, direction, &v)) {
         LOG_NUM(LOG_NORMAL, "[tessel] ErrorStatusCode = %u", v);
       }
       break;

@@ -4,10 +4,10 @@
 #include "mbim_dump/info_decoders.h"
 
 #include "diag_log/diag_log.h"
+#include "mbim_dump/bounded.h"
 #include "mbim_dump/hex_text.h"
 #include "mbim_dump/utf16_text.h"
 #include "mbim_dump/value_names.h"
-#include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_dump");
 
@@ -62,118 +62,109 @@ constexpr size_t kConnectNwErrorOffset = 32;
 
 // The text of the string whose (offset, size) pair stands at `pair`, or
 // nullptr when the pair or the string lies outside the buffer.
-const char* string_at(const uint8_t* info, size_t info_len, size_t pair) {
+const char* string_at(const Bounded& b, size_t pair) {
   uint32_t offset = 0;
   uint32_t size = 0;
-  if (!read_le32(info, info_len, pair, &offset) || !read_le32(info, info_len, pair + 4, &size)) {
+  if (!b.word(pair, &offset) || !b.word(pair + 4, &size)) {
     return nullptr;
   }
-  return utf16_to_text(info, info_len, offset, size);
+  return utf16_to_text(b.bytes, b.bound, offset, size);
 }
 
 }  // namespace
 
 void dump_subscriber_ready(const uint8_t* info, size_t info_len, const char* direction) {
+  const Bounded b{info, info_len};
   uint32_t v = 0;
-  if (read_le32(info, info_len, kReadyStateOffset, &v)) {
+  if (b.word(kReadyStateOffset, &v)) {
     LOG_TXT(LOG_NORMAL, "[tessel] %s ReadyState = %s", direction, ready_state_name(v));
   }
   // Each text is logged before the next string overwrites the buffer.
-  if (const char* text = string_at(info, info_len, kSimIccIdPair)) {
+  if (const char* text = string_at(b, kSimIccIdPair)) {
     LOG_TXT(LOG_NORMAL, "[tessel] %s SIMICCID = %s", direction, text);
   }
-  if (const char* text = string_at(info, info_len, kSubscriberIdPair)) {
+  if (const char* text = string_at(b, kSubscriberIdPair)) {
     LOG_TXT(LOG_NORMAL, "[tessel] %s SubscriberID = %s", direction, text);
   }
   uint32_t count = 0;
-  if (!read_le32(info, info_len, kElementCountOffset, &count)) return;
+  if (!b.word(kElementCountOffset, &count)) return;
   // The pairs lie one after another, so the first pair outside ends the list;
   // that also bounds a huge ElementCount by the buffer's size, and `pair`
   // cannot wrap since the pair before it lay inside.
   size_t pair = kFirstNumberPair;
   for (uint32_t i = 0; i < count; ++i, pair += kStringPairSize) {
-    if (!field_inside(info_len, pair, kStringPairSize)) break;
-    if (const char* text = string_at(info, info_len, pair)) {
+    if (!b.inside(pair, kStringPairSize)) break;
+    if (const char* text = string_at(b, pair)) {
       LOG_TXT(LOG_NORMAL, "[tessel] %s Number = %s", direction, text);
     }
   }
 }
 
 void dump_register_state(const uint8_t* info, size_t info_len, const char* direction) {
+  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
   uint32_t v = 0;
-  if (read_le32(info, info_len, kRegisterNwErrorOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
-  }
-  if (read_le32(info, info_len, kRegisterStateOffset, &v)) {
+  if (b.word(kRegisterNwErrorOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
+  if (b.word(kRegisterStateOffset, &v)) {
     LOG_TXT(LOG_NORMAL, "[tessel] RegisterState = %s", register_state_name(v));
   }
-  if (read_le32(info, info_len, kRegisterModeOffset, &v)) {
+  if (b.word(kRegisterModeOffset, &v)) {
     LOG_TXT(LOG_NORMAL, "[tessel] RegisterMode = %s", register_mode_name(v));
   }
 }
 
 void dump_packet_service(const uint8_t* info, size_t info_len, const char* direction) {
+  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
   uint32_t v = 0;
-  if (read_le32(info, info_len, kPacketNwErrorOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
-  }
-  if (read_le32(info, info_len, kPacketServiceStateOffset, &v)) {
+  if (b.word(kPacketNwErrorOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
+  if (b.word(kPacketServiceStateOffset, &v)) {
     LOG_TXT(LOG_NORMAL, "[tessel] PacketServiceState = %s", packet_service_state_name(v));
   }
-  if (read_le32(info, info_len, kDataClassOffset, &v)) {
+  if (b.word(kDataClassOffset, &v)) {
     LOG_TXT(LOG_NORMAL, "[tessel] HighestAvailableDataClass = %s", data_class_name(v));
   }
   // The log shows a speed as the signed value of its low word: 2^31 and up
   // come out negative, 2^32 as 0.
-  if (read_le32(info, info_len, kUplinkSpeedOffset, &v)) {
+  if (b.word(kUplinkSpeedOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] UplinkSpeed = %ld", static_cast<int32_t>(v));
   }
-  if (read_le32(info, info_len, kDownlinkSpeedOffset, &v)) {
+  if (b.word(kDownlinkSpeedOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] DownlinkSpeed = %ld", static_cast<int32_t>(v));
   }
 }
 
 void dump_signal_state(const uint8_t* info, size_t info_len, const char* direction) {
+  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
   uint32_t v = 0;
-  if (read_le32(info, info_len, kRssiOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] Rssi = %u", v);
-  if (read_le32(info, info_len, kErrorRateOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] ErrorRate = %u", v);
-  }
-  if (read_le32(info, info_len, kSignalIntervalOffset, &v)) {
+  if (b.word(kRssiOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] Rssi = %u", v);
+  if (b.word(kErrorRateOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] ErrorRate = %u", v);
+  if (b.word(kSignalIntervalOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] SignalStrengthInterval = %u", v);
   }
-  if (read_le32(info, info_len, kRssiThresholdOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] RssiThreshold = %u", v);
-  }
-  if (read_le32(info, info_len, kErrorRateThresholdOffset, &v)) {
+  if (b.word(kRssiThresholdOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] RssiThreshold = %u", v);
+  if (b.word(kErrorRateThresholdOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] ErrorRateThreshold = %u", v);
   }
 }
 
 void dump_connect(const uint8_t* info, size_t info_len, const char* direction) {
+  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
   uint32_t v = 0;
-  if (read_le32(info, info_len, kConnectSessionIdOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] SessionId = %u", v);
-  }
-  if (read_le32(info, info_len, kActivationStateOffset, &v)) {
+  if (b.word(kConnectSessionIdOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] SessionId = %u", v);
+  if (b.word(kActivationStateOffset, &v)) {
     LOG_TXT(LOG_NORMAL, "[tessel] ActivationState = %s", activation_state_name(v));
   }
-  if (read_le32(info, info_len, kIpTypeOffset, &v)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] IPType = %s", ip_type_name(v));
-  }
-  if (read_le32(info, info_len, kVoiceCallStateOffset, &v)) {
+  if (b.word(kIpTypeOffset, &v)) LOG_TXT(LOG_NORMAL, "[tessel] IPType = %s", ip_type_name(v));
+  if (b.word(kVoiceCallStateOffset, &v)) {
     LOG_TXT(LOG_NORMAL, "[tessel] VoiceCallState = %s", voice_call_state_name(v));
   }
-  if (field_inside(info_len, kContextTypeOffset, kContextTypeSize)) {
+  if (b.inside(kContextTypeOffset, kContextTypeSize)) {
     LOG_TXT(LOG_NORMAL, "[tessel] ContextType = %s", uuid_to_string(info + kContextTypeOffset));
   }
-  if (read_le32(info, info_len, kConnectNwErrorOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
-  }
+  if (b.word(kConnectNwErrorOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
 }
 
 }  // namespace tessel

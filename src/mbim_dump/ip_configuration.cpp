@@ -6,6 +6,7 @@
 // Every address is read at an offset the modem gives, so each is checked to
 // lie wholly inside the buffer first (rules in info_decoders.h).
 #include "diag_log/diag_log.h"
+#include "mbim_dump/bounded.h"
 #include "mbim_dump/info_decoders.h"
 #include "byte_order/byte_order.h"
 
@@ -48,22 +49,22 @@ constexpr size_t kIpv6Size = 16;
 
 // The `width` bytes at the offset stored in the word at `offset_field`, or
 // nullptr when the word or the bytes lie outside.
-const uint8_t* bytes_at(const uint8_t* info, size_t info_len, size_t offset_field, size_t width) {
+const uint8_t* bytes_at(const Bounded& b, size_t offset_field, size_t width) {
   uint32_t offset = 0;
-  if (!read_le32(info, info_len, offset_field, &offset)) return nullptr;
-  if (!field_inside(info_len, offset, width)) return nullptr;
-  return info + offset;
+  if (!b.word(offset_field, &offset)) return nullptr;
+  if (!b.inside(offset, width)) return nullptr;
+  return b.bytes + offset;
 }
 
 // The availability word, or 0 (nothing available) when it lies outside.
-uint32_t flags_at(const uint8_t* info, size_t info_len, size_t offset) {
+uint32_t flags_at(const Bounded& b, size_t offset) {
   uint32_t flags = 0;
-  return read_le32(info, info_len, offset, &flags) ? flags : 0;
+  return b.word(offset, &flags) ? flags : 0;
 }
 
-bool count_is_two(const uint8_t* info, size_t info_len, size_t offset) {
+bool count_is_two(const Bounded& b, size_t offset) {
   uint32_t count = 0;
-  return read_le32(info, info_len, offset, &count) && count == 2;
+  return b.word(offset, &count) && count == 2;
 }
 
 // One IPv6 address as two records of eight bytes: the first ends in a colon,
@@ -75,11 +76,10 @@ void log_ipv6(const uint8_t* a) {
           a[12], a[13], a[14], a[15]);
 }
 
-void dump_ipv4(const uint8_t* info, size_t info_len, const char* direction) {
-  const uint32_t flags = flags_at(info, info_len, kIpv4AvailableOffset);
+void dump_ipv4(const Bounded& b, const char* direction) {
+  const uint32_t flags = flags_at(b, kIpv4AvailableOffset);
   if ((flags & kAddressAvailable) != 0) {
-    if (const uint8_t* e =
-            bytes_at(info, info_len, kIpv4AddressOffsetOffset, kPrefixLengthSize + kIpv4Size)) {
+    if (const uint8_t* e = bytes_at(b, kIpv4AddressOffsetOffset, kPrefixLengthSize + kIpv4Size)) {
       const uint8_t* a = e + kPrefixLengthSize;
       LOG_TXT(LOG_NORMAL, "[tessel] %s ", direction);
       LOG_NUM(LOG_NORMAL, "[tessel] IPv4 = %u.%u.%u.%u/%u", a[0], a[1], a[2], a[3],
@@ -87,60 +87,59 @@ void dump_ipv4(const uint8_t* info, size_t info_len, const char* direction) {
     }
   }
   if ((flags & kGatewayAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(info, info_len, kIpv4GatewayOffsetOffset, kIpv4Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv4GatewayOffsetOffset, kIpv4Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
       LOG_NUM(LOG_NORMAL, "[tessel] gw = %u.%u.%u.%u", a[0], a[1], a[2], a[3]);
     }
   }
   if ((flags & kDnsAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(info, info_len, kIpv4DnsOffsetOffset, kIpv4Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv4DnsOffsetOffset, kIpv4Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
       LOG_NUM(LOG_NORMAL, "[tessel] dns1 = %u.%u.%u.%u", a[0], a[1], a[2], a[3]);
     }
-    if (count_is_two(info, info_len, kIpv4DnsCountOffset)) {
-      if (const uint8_t* a = bytes_at(info, info_len, kIpv4DnsOffsetOffset, 2 * kIpv4Size)) {
+    if (count_is_two(b, kIpv4DnsCountOffset)) {
+      if (const uint8_t* a = bytes_at(b, kIpv4DnsOffsetOffset, 2 * kIpv4Size)) {
         LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
         LOG_NUM(LOG_NORMAL, "[tessel] dns2 = %u.%u.%u.%u", a[4], a[5], a[6], a[7]);
       }
     }
   }
   uint32_t mtu = 0;
-  if (read_le32(info, info_len, kIpv4MtuOffset, &mtu) && mtu != 0) {
+  if (b.word(kIpv4MtuOffset, &mtu) && mtu != 0) {
     LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
     LOG_NUM(LOG_NORMAL, "[tessel] ipv4 mtu = %u", mtu);
   }
 }
 
-void dump_ipv6(const uint8_t* info, size_t info_len, const char* direction) {
-  const uint32_t flags = flags_at(info, info_len, kIpv6AvailableOffset);
+void dump_ipv6(const Bounded& b, const char* direction) {
+  const uint32_t flags = flags_at(b, kIpv6AvailableOffset);
   if ((flags & kAddressAvailable) != 0) {
-    if (const uint8_t* e =
-            bytes_at(info, info_len, kIpv6AddressOffsetOffset, kPrefixLengthSize + kIpv6Size)) {
+    if (const uint8_t* e = bytes_at(b, kIpv6AddressOffsetOffset, kPrefixLengthSize + kIpv6Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] direction:%s IPv6: ", direction);
       log_ipv6(e + kPrefixLengthSize);
       LOG_NUM(LOG_NORMAL, "[tessel] prfix:%d", get_le32(e) & 0xFF);
     }
   }
   if ((flags & kGatewayAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(info, info_len, kIpv6GatewayOffsetOffset, kIpv6Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv6GatewayOffsetOffset, kIpv6Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] direction:%s Gateway: ", direction);
       log_ipv6(a);
     }
   }
   if ((flags & kDnsAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(info, info_len, kIpv6DnsOffsetOffset, kIpv6Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv6DnsOffsetOffset, kIpv6Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] direction:%s dns1: ", direction);
       log_ipv6(a);
     }
-    if (count_is_two(info, info_len, kIpv6DnsCountOffset)) {
-      if (const uint8_t* a = bytes_at(info, info_len, kIpv6DnsOffsetOffset, 2 * kIpv6Size)) {
+    if (count_is_two(b, kIpv6DnsCountOffset)) {
+      if (const uint8_t* a = bytes_at(b, kIpv6DnsOffsetOffset, 2 * kIpv6Size)) {
         LOG_TXT(LOG_NORMAL, "[tessel] direction:%s dns2: ", direction);
         log_ipv6(a + kIpv6Size);
       }
     }
   }
   uint32_t mtu = 0;
-  if (read_le32(info, info_len, kIpv6MtuOffset, &mtu) && mtu != 0) {
+  if (b.word(kIpv6MtuOffset, &mtu) && mtu != 0) {
     LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
     LOG_NUM(LOG_NORMAL, "[tessel] ipv6 mtu = %u", mtu);
   }
@@ -149,31 +148,30 @@ void dump_ipv6(const uint8_t* info, size_t info_len, const char* direction) {
 }  // namespace
 
 void dump_ip_configuration(const uint8_t* info, size_t info_len, const char* direction) {
+  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
   uint32_t v = 0;
-  if (read_le32(info, info_len, kSessionIdOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] SessionId = %u", v);
-  }
-  if (read_le32(info, info_len, kIpv4AvailableOffset, &v)) {
+  if (b.word(kSessionIdOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] SessionId = %u", v);
+  if (b.word(kIpv4AvailableOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] IPv4ConfigurationAvailable = 0x%x", v);
   }
-  if (read_le32(info, info_len, kIpv6AvailableOffset, &v)) {
+  if (b.word(kIpv6AvailableOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] IPv6ConfigurationAvailable = 0x%x", v);
   }
-  if (read_le32(info, info_len, kIpv4AddressCountOffset, &v)) {
+  if (b.word(kIpv4AddressCountOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] IPv4AddressCount = 0x%x", v);
   }
-  if (read_le32(info, info_len, kIpv4AddressOffsetOffset, &v)) {
+  if (b.word(kIpv4AddressOffsetOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] IPv4AddressOffset = 0x%x", v);
   }
-  if (read_le32(info, info_len, kIpv6AddressCountOffset, &v)) {
+  if (b.word(kIpv6AddressCountOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] IPv6AddressCount = 0x%x", v);
   }
-  if (read_le32(info, info_len, kIpv6AddressOffsetOffset, &v)) {
+  if (b.word(kIpv6AddressOffsetOffset, &v)) {
     LOG_NUM(LOG_NORMAL, "[tessel] IPv6AddressOffset = 0x%x", v);
   }
-  dump_ipv4(info, info_len, direction);
-  dump_ipv6(info, info_len, direction);
+  dump_ipv4(b, direction);
+  dump_ipv6(b, direction);
 }
 
 }  // namespace tessel
