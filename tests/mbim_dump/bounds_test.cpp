@@ -11,12 +11,7 @@ namespace {
 
 using namespace dump_test;
 
-class DumpBounds : public ::testing::Test {
- protected:
-  void SetUp() override { capture_log::clear(); }
-};
-
-void dump(const Bytes& m) { dump_message(m.data(), m.size(), 1); }
+class DumpBounds : public ClearedLog {};
 
 Bytes first(const Bytes& m, size_t n) { return exact_copy(Bytes(m.begin(), m.begin() + n)); }
 

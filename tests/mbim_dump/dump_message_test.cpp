@@ -13,10 +13,7 @@ namespace {
 
 using namespace dump_test;
 
-class DumpMessage : public ::testing::Test {
- protected:
-  void SetUp() override { capture_log::clear(); }
-};
+class DumpMessage : public ClearedLog {};
 
 // A message of `size` bytes: header words, then `fill` bytes.
 Bytes message(uint32_t type, uint32_t length, uint32_t transaction_id, size_t size,
@@ -27,11 +24,6 @@ Bytes message(uint32_t type, uint32_t length, uint32_t transaction_id, size_t si
   put32(m, 8, transaction_id);
   return exact_copy(m);
 }
-
-void dump(const Bytes& m) { dump_message(m.data(), m.size(), 1); }
-
-const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
-                     0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
 
 // MBIM_COMMAND_MSG with a 4-byte InformationBuffer holding `first_word`.
 Bytes command(const Bytes& service, uint32_t cid, uint32_t command_type, uint32_t first_word) {

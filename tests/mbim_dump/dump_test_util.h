@@ -1,5 +1,5 @@
 // dump_test_util.h — building MBIM messages byte by byte for the dump tests,
-// and checking the records the dump wrote.
+// handing them to the dump, and checking the records it wrote.
 //
 // Every message handed to the code under test is a heap block of exactly its
 // own size (exact_copy), so AddressSanitizer reports any read past its end.
@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "capture_log.h"
+#include "byte_order/byte_order.h"
 #include "mbim_answer.h"
+#include "mbim_dump/dump_message.h"
+#include "mbim_format/uuid.h"
 
 namespace dump_test {
 
@@ -22,10 +25,7 @@ using Bytes = std::vector<uint8_t>;
 
 inline void put32(Bytes& b, size_t offset, uint32_t v) {
   if (b.size() < offset + 4) b.resize(offset + 4);
-  b[offset] = static_cast<uint8_t>(v);
-  b[offset + 1] = static_cast<uint8_t>(v >> 8);
-  b[offset + 2] = static_cast<uint8_t>(v >> 16);
-  b[offset + 3] = static_cast<uint8_t>(v >> 24);
+  tessel::put_le32(b.data() + offset, v);
 }
 
 inline void put_bytes(Bytes& b, size_t offset, const Bytes& v) {
@@ -49,6 +49,15 @@ inline Bytes exact_copy(const Bytes& b) { return Bytes(b.begin(), b.end()); }
 // Basic connect, a289cc33-bcbb-8b4f-b6b0-133ec2aae6df, as it travels.
 inline const Bytes kBasicConnect = {0xa2, 0x89, 0xcc, 0x33, 0xbc, 0xbb, 0x8b, 0x4f,
                                     0xb6, 0xb0, 0x13, 0x3e, 0xc2, 0xaa, 0xe6, 0xdf};
+// QMBE, 2d0c12c9-0e6a-495a-915c-8d174fe5d63c, as it travels.
+inline const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
+                            0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
+
+// The bytes of one of the tool's service constants (their bytes are pinned
+// by hand in the format tests).
+inline Bytes service_bytes(const tessel::Uuid& uuid) {
+  return Bytes(uuid.bytes.begin(), uuid.bytes.end());
+}
 
 // MBIM_COMMAND_DONE (0x80000003) of `service`/`cid`, Status 0, with `info`
 // as its InformationBuffer at offset 48.
@@ -68,6 +77,15 @@ inline Bytes indication(const Bytes& service, uint32_t cid, const Bytes& info) {
   put_bytes(m, 44, info);
   return exact_copy(m);
 }
+
+// The whole message to the dump, in verbose mode.
+inline void dump(const Bytes& m) { tessel::dump_message(m.data(), m.size(), 1); }
+
+// A fixture that starts every test with an empty capturing log.
+class ClearedLog : public ::testing::Test {
+ protected:
+  void SetUp() override { capture_log::clear(); }
+};
 
 // One expected record: how it was written and its formatted text.
 struct Want {

@@ -12,10 +12,7 @@ namespace {
 
 using namespace dump_test;
 
-class InfoDecoders : public ::testing::Test {
- protected:
-  void SetUp() override { capture_log::clear(); }
-};
+class InfoDecoders : public ClearedLog {};
 
 // Subscriber-ready buffer: ReadyState, then strings placed from offset 44 on.
 struct SubscriberReady {
