@@ -65,9 +65,7 @@ constexpr size_t kConnectNwErrorOffset = 32;
 const char* string_at(const Bounded& b, size_t pair) {
   uint32_t offset = 0;
   uint32_t size = 0;
-  if (!b.word(pair, &offset) || !b.word(pair + 4, &size)) {
-    return nullptr;
-  }
+  if (!b.word(pair, &offset) || !b.word(pair + 4, &size)) return nullptr;
   return utf16_to_text(b.bytes, b.bound, offset, size);
 }
 
