@@ -19,7 +19,7 @@
 #include "mbim_format/diag_frame.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/uuid.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace {
 
