@@ -16,7 +16,7 @@
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/uuid.h"
-#include "mbim_format/wire.h"
+#include "byte_order/byte_order.h"
 
 namespace {
 

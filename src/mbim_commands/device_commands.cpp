@@ -51,6 +51,21 @@ bool log_radio_state(const Answer& answer, RadioState* out) {
   return true;
 }
 
+// The radio-state query or set (`type`), on the basic connect service or,
+// with `alternative` non-zero, on the fixed alternative one; the answer's two
+// words are logged and, for a query, handed to `*out`.
+int radio_state_command(int alternative, uint32_t type, const uint8_t* payload, uint32_t length,
+                        RadioState* out) {
+  const CommandSpec cmd = alternative != 0
+                               ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, type, payload, length}
+                               : CommandSpec{kUuidBasicConnect, kCidRadioState, type, payload, length};
+  Answer answer;
+  const int err = run_command(cmd, &answer);
+  if (err != 0) return err;
+  log_radio_state(answer, out);
+  return 0;
+}
+
 // One capability string as text: the low byte of each UTF-16 unit, at most
 // 31 characters. False when its offset or size is 0 or it lies outside.
 bool caps_string(const Answer& answer, size_t offset_at, std::array<char, 32>* text) {
@@ -93,28 +108,14 @@ int mbim_close() { return open_or_close(MBIM_CLOSE_MSG, kCloseMessageSize); }
 
 int mbim_radio_state_query(RadioState* out, int alternative) {
   LOG_MSG(LOG_NORMAL, "[tessel] mbim_radio_state_query()");
-  const CommandSpec cmd = alternative != 0
-                               ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, kCommandQuery, nullptr, 0}
-                               : CommandSpec{kUuidBasicConnect, kCidRadioState, kCommandQuery, nullptr, 0};
-  Answer answer;
-  const int err = run_command(cmd, &answer);
-  if (err != 0) return err;
-  log_radio_state(answer, out);
-  return 0;
+  return radio_state_command(alternative, kCommandQuery, nullptr, 0, out);
 }
 
 int mbim_radio_state_set(int state, int alternative) {
   LOG_NUM(LOG_NORMAL, "[tessel] mbim_radio_state_set ( %d )", state);
   uint8_t payload[4];
   put_le32(payload + kRadioStateField, static_cast<uint32_t>(state));
-  const CommandSpec cmd = alternative != 0
-                               ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, kCommandSet, payload, 4}
-                               : CommandSpec{kUuidBasicConnect, kCidRadioState, kCommandSet, payload, 4};
-  Answer answer;
-  const int err = run_command(cmd, &answer);
-  if (err != 0) return err;
-  log_radio_state(answer, nullptr);
-  return 0;
+  return radio_state_command(alternative, kCommandSet, payload, sizeof payload, nullptr);
 }
 
 int mbim_device_caps_query(char* buffer, size_t capacity) {

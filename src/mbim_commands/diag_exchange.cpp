@@ -3,10 +3,7 @@
 
 #include <unistd.h>
 
-#include <array>
-
 #include "diag_log/diag_log.h"
-#include "mbim_commands/diag_transfer.h"
 #include "mbim_commands/sar_commands.h"
 #include "mbim_format/build_command.h"
 #include "mbim_format/diag_frame.h"
@@ -22,19 +19,11 @@ TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 namespace tessel {
 namespace {
 
-// The raw packet of the request being sent; framed straight into each request.
-std::array<uint8_t, kDiagPacketSize> diag_packet{};
-
-}  // namespace
-
-// Frames diag_packet[0, raw_length) into a fresh CID 25 request.
-namespace {
-
-MessagePtr framed_request(size_t raw_length) {
+MessagePtr framed_request(const DiagPacket* packet) {
   MessagePtr request =
       build_command(kUuidQmbe, kCidDiagPacket, kCommandSet, nullptr, static_cast<uint32_t>(kMaxFrameSize));
   if (request) {
-    const size_t n = diag_frame(diag_packet.data(), raw_length, info_buffer(request));
+    const size_t n = diag_frame(packet->bytes.data(), packet->length, info_buffer(request));
     set_info_length(request.get(), static_cast<uint32_t>(n));
   }
   return request;
@@ -51,11 +40,9 @@ bool is_busy(const MessagePtr& response) {
 
 }  // namespace
 
-uint8_t* diag_packet_buffer() { return diag_packet.data(); }
-
-int exchange_with_retries(size_t raw_length, int* busy, Answer* answer) {
+int exchange_with_retries(const DiagPacket* packet, int* busy, Answer* answer) {
   for (;;) {
-    MessagePtr request = framed_request(raw_length);
+    MessagePtr request = framed_request(packet);
     MessagePtr response;
     const int err = exchange(request.get(), kDefaultTimeoutSeconds, &response);
     if (err == 0 && is_busy(response)) {

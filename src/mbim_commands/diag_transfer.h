@@ -1,14 +1,14 @@
 // diag_transfer.h — a SAR table moved between a file and the modem as DIAG
 // packets, one per CID 25 set request of the QMBE service, HDLC-framed.
 // The packets' layouts are in mbim_format/diag_packet.h: a write packet per
-// chunk of at most 1024 table bytes, a read packet per reply the modem sends;
-// a write reply is checked against its 14-byte signature.
+// chunk of at most 1024 table bytes, a read packet per reply the modem sends.
 //
 // The modem answers BUSY (MBIM Status 1) while it is still busy with an
 // earlier packet; the request is sent again after 200 ms, at most three
-// times in a row. Each BUSY earns one later write reply a full check,
-// because that reply may be the modem catching up rather than answering
-// the chunk just sent.
+// times in a row (diag_exchange.h). A write reply is not examined unless a
+// BUSY came before it: each BUSY earns one later write reply a full check
+// (its FCS, then its 14-byte signature), because that reply may be the
+// modem catching up rather than answering the chunk just sent.
 #ifndef TESSEL_MBIM_COMMANDS_DIAG_TRANSFER_H_
 #define TESSEL_MBIM_COMMANDS_DIAG_TRANSFER_H_
 
@@ -18,11 +18,6 @@
 #include "mbim_format/result_codes.h"
 
 namespace tessel {
-
-constexpr size_t kDiagChunkSize = 1024;
-constexpr size_t kDiagPacketSize = 2048;
-constexpr int kMaxBusyRetries = 3;
-constexpr unsigned kBusyDelayMicroseconds = 200000;
 
 // Writes the file at `path` into the modem as the table `item`, reading it
 // a piece at a time (table_reader.h). When `expected_md5` is given, the

@@ -18,6 +18,7 @@
 #include "mbim_commands/stop_request.h"
 #include "mbim_format/diag_frame.h"
 #include "mbim_format/diag_packet.h"
+#include "mbim_format/diag_request.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
 #include "byte_order/byte_order.h"
@@ -27,16 +28,16 @@ TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 namespace tessel {
 namespace {
 
-constexpr uint16_t kMaxReadReply = 4096;
+// A reply decoded: its 20 bytes before the table bytes and up to 4096 of
+// them, with room to spare.
 constexpr size_t kDecodeBufferSize = 5120;
-// The running offset travels in 16 bits, so no larger table can be read.
-constexpr uint32_t kMaxReadTable = 0xFFFF;
+static_assert(kDecodeBufferSize >= kDiagReplyDataOffset + kDiagMaxReadReply, "a whole reply fits");
 
 // The size a first reply announces: refused when the read could not reach
 // its end (the offset would wrap) or the caller could not hold it.
 int check_total(uint32_t total, size_t capacity) {
-  if (total > kMaxReadTable) {
-    LOG_NUM(LOG_ERROR, "[tessel] ERROR:table too long,total:%u,limit:%u", total, kMaxReadTable);
+  if (total > kDiagMaxReadTable) {
+    LOG_NUM(LOG_ERROR, "[tessel] ERROR:table too long,total:%u,limit:%u", total, kDiagMaxReadTable);
     return kErrReadOverflow;
   }
   if (total > capacity) {
@@ -76,12 +77,9 @@ int check_progress(uint32_t offset, uint32_t total, uint16_t read_len, uint16_t 
 int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
   if (data == nullptr) capacity = 0;
   std::array<uint8_t, kDecodeBufferSize> decoded{};
-  uint8_t* const packet = diag_packet_buffer();
-  std::memset(packet, 0, kDiagPacketSize);
-  std::memcpy(packet, kDiagReadHeader, kDiagHeaderSize);
-  put_le16(packet + kDiagReadTagOffset, kDiagReadTag);
+  DiagPacket packet;
 
-  // Both stay within kMaxReadTable once the first reply is in, so the offset
+  // Both stay within kDiagMaxReadTable once the first reply is in, so the offset
   // always fits its 16-bit field.
   uint32_t offset = 0;
   uint32_t total = 0;
@@ -96,11 +94,10 @@ int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
       }
     }
     // A resend after BUSY (inside the exchange) repeats this very packet.
-    put_le16(packet + kDiagReadOffsetOffset, static_cast<uint16_t>(offset));
-    put_le16(packet + kDiagReadFcsOffset, diag_crc16(packet, kDiagReadFcsOffset));
+    build_read_packet(&packet, static_cast<uint16_t>(offset));
 
     Answer answer;
-    const int err = exchange_with_retries(kDiagReadPacketSize, &busy, &answer);
+    const int err = exchange_with_retries(&packet, &busy, &answer);
     if (err != 0) return err;
     if (busy > 0) --busy;
 
@@ -117,12 +114,12 @@ int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
     const uint16_t remaining = get_le16(decoded.data() + kDiagBytesRemainingOffset);
     if (first) {
       total = uint32_t{read_len} + remaining;  // no 16-bit wrap: 65535 + 1 is refused, not 0
-      if (total <= kMaxReadTable && total_length != nullptr) {
+      if (total <= kDiagMaxReadTable && total_length != nullptr) {
         *total_length = static_cast<uint16_t>(total);
       }
     }
     LOG_NUM(LOG_NORMAL, "[tessel] BytesReadLen:%zd,BytesRemainingLen:%zd", read_len, remaining);
-    if (read_len > kMaxReadReply) {
+    if (read_len > kDiagMaxReadReply) {
       LOG_NUM(LOG_NORMAL, "[tessel] ERROR:too long msg,BytesReadLen:%zd,BytesRemainingLen:%zd", read_len,
               remaining);
       return kErrBadReply;

@@ -1,7 +1,10 @@
 // table_write.cpp — a table file into the modem, one DIAG write packet per
-// chunk of at most 1024 bytes (mbim_SetSarValue, diag_transfer.h).
+// chunk of at most 1024 bytes (mbim_SetSarValue, diag_transfer.h): each
+// chunk is read, hashed, built into its packet (diag_request.h) and sent
+// (diag_exchange.h).
 #include "mbim_commands/diag_transfer.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -12,9 +15,9 @@
 #include "mbim_commands/table_reader.h"
 #include "mbim_format/diag_frame.h"
 #include "mbim_format/diag_packet.h"
+#include "mbim_format/diag_request.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
-#include "byte_order/byte_order.h"
 #include "md5/md5.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
@@ -43,6 +46,14 @@ int verify_write_reply(const Answer& answer) {
   return kErrBadReply;
 }
 
+// Whether the bytes hashed into `sent` give `expected` (always, when no
+// digest is expected); ends the hash either way.
+bool digest_matches(Md5Context* sent, const uint8_t* expected) {
+  uint8_t digest[kMd5DigestSize];
+  md5_final(sent, digest);
+  return expected == nullptr || std::memcmp(digest, expected, kMd5DigestSize) == 0;
+}
+
 }  // namespace
 
 int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
@@ -53,24 +64,19 @@ int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
             std::strerror(errno));
     return kErrTransfer;
   };
-  // Each chunk is taken from the file (table_reader.h) into the packet just
-  // before it is sent, so the table is never held whole. The first one is
+  // Each chunk is taken from the file (table_reader.h) just before its packet
+  // is built and sent, so the table is never held whole. The first one is
   // taken before anything is logged or sent: a file that cannot be read at
   // all is refused before the transfer starts.
-  uint8_t* const packet = diag_packet_buffer();
+  std::array<uint8_t, kDiagChunkSize> chunk;
+  DiagPacket packet;
   TableReader file;
   if (file.open(path) != 0) return cannot_read();
   const size_t size = file.size();
   auto chunk_length = [size](size_t offset) {
     return size - offset < kDiagChunkSize ? size - offset : kDiagChunkSize;
   };
-  if (size > 0 && file.read_next(packet + kDiagChunkOffset, chunk_length(0)) != 0) {
-    return cannot_read();
-  }
-
-  std::memcpy(packet, kDiagWriteHeader, kDiagHeaderSize);
-  put_le16(packet + kDiagReservedOffset, 0);
-  put_le16(packet + kDiagItemOffset, static_cast<uint16_t>(item));
+  if (size > 0 && file.read_next(chunk.data(), chunk_length(0)) != 0) return cannot_read();
   LOG_NUM(LOG_NORMAL, "[tessel] (size=%zd)", size);
 
   Md5Context sent;
@@ -84,28 +90,24 @@ int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
                 static_cast<uint32_t>(offset), static_cast<uint32_t>(size));
         return kErrStopped;
       }
-      if (file.read_next(packet + kDiagChunkOffset, n) != 0) return cannot_read();
+      if (file.read_next(chunk.data(), n) != 0) return cannot_read();
     }
-    md5_update(&sent, packet + kDiagChunkOffset, n);
+    md5_update(&sent, chunk.data(), n);
     if (offset + n == size) {
-      // A file that grew after it was opened is refused before its last
-      // chunk goes out, like one that shrank or whose bytes changed.
+      // The last chunk is held back until the file is known to have ended
+      // where it began (one that grew after it was opened is refused like
+      // one that shrank) and its bytes hash to the digest taken before.
       if (file.check_end() != 0) return cannot_read();
-      uint8_t digest[kMd5DigestSize];
-      md5_final(&sent, digest);
-      if (expected_md5 != nullptr && std::memcmp(digest, expected_md5, kMd5DigestSize) != 0) {
+      if (!digest_matches(&sent, expected_md5)) {
         LOG_TXT(LOG_ERROR, "[tessel] %s changed while it was sent: its bytes no longer hash to the digest taken before; last chunk not sent",
                 path);
         return kErrTableChanged;
       }
     }
-    put_le16(packet + kDiagChunkLengthOffset, static_cast<uint16_t>(n));
-    packet[kDiagChunkFlagOffset] = offset == 0 ? kDiagFirstChunk : kDiagLaterChunk;
-    put_le16(packet + kDiagChunkOffset + n,
-             diag_crc16(packet, kDiagChunkOffset + n));
+    if (!build_write_packet(&packet, item, offset == 0, chunk.data(), n)) return kErrTransfer;
 
     Answer answer;
-    const int err = exchange_with_retries(kDiagChunkOffset + n + kDiagFcsSize, &busy, &answer);
+    const int err = exchange_with_retries(&packet, &busy, &answer);
     if (err != 0) return err;
     if (busy > 0) {
       --busy;

@@ -39,6 +39,7 @@ constexpr uint8_t kDiagReadHeader[] = {0x4B, 0x0B, 0x24, 0x00, 0x77, 0x02, 0x00,
 constexpr size_t kDiagHeaderSize = sizeof kDiagWriteHeader;
 
 // Write packet.
+constexpr size_t kDiagChunkSize = 1024;  // the most table bytes one packet carries
 constexpr size_t kDiagReservedOffset = 8;
 constexpr size_t kDiagItemOffset = 10;
 constexpr size_t kDiagChunkLengthOffset = 12;
@@ -47,6 +48,7 @@ constexpr size_t kDiagChunkOffset = 15;  // also the bytes before the chunk
 constexpr uint8_t kDiagFirstChunk = 0;
 constexpr uint8_t kDiagLaterChunk = 1;
 constexpr size_t kDiagFcsSize = 2;
+constexpr size_t kDiagMaxWritePacketSize = kDiagChunkOffset + kDiagChunkSize + kDiagFcsSize;
 
 // Read packet.
 constexpr size_t kDiagReadTagOffset = 10;
@@ -63,6 +65,9 @@ constexpr uint8_t kDiagWriteReplySignature[14] = {0x4B, 0x0B, 0x24, 0x00, 0x78, 
 constexpr size_t kDiagBytesReadOffset = 14;
 constexpr size_t kDiagBytesRemainingOffset = 16;
 constexpr size_t kDiagReplyDataOffset = 20;
+constexpr uint16_t kDiagMaxReadReply = 4096;  // the most BytesReadLen accepted
+// The running offset travels in 16 bits, so no larger table can be read.
+constexpr uint32_t kDiagMaxReadTable = 0xFFFF;
 
 }  // namespace tessel
 

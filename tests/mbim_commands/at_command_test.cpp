@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "capture_log.h"
+#include "command_fixture.h"
 #include "fake_transport.h"
 #include "mbim_format/transaction_id.h"
 
@@ -13,11 +14,10 @@ using fake_transport::command_done;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-class AtCommand : public ::testing::Test {
+class AtCommand : public command_test::CommandTest {
  protected:
   void SetUp() override {
-    fake_transport::reset();
-    capture_log::clear();
+    CommandTest::SetUp();
     tessel::set_transaction_counter(0);
   }
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "capture_log.h"
+#include "command_fixture.h"
 #include "fake_transport.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/transaction_id.h"
@@ -16,11 +17,10 @@ using tessel::Answer;
 using tessel::CommandSpec;
 using tessel::run_command;
 
-class Command : public ::testing::Test {
+class Command : public command_test::CommandTest {
  protected:
   void SetUp() override {
-    fake_transport::reset();
-    capture_log::clear();
+    CommandTest::SetUp();
     tessel::set_transaction_counter(0);
   }
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "capture_log.h"
+#include "command_fixture.h"
 #include "fake_transport.h"
 #include "byte_order/byte_order.h"
 
@@ -12,17 +13,8 @@ namespace {
 
 using fake_transport::command_done;
 
-std::vector<uint8_t> info_of(const std::vector<uint8_t>& request) {
-  return std::vector<uint8_t>(request.begin() + 48, request.end());
-}
-
-class DeviceCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fake_transport::reset();
-    capture_log::clear();
-  }
-};
+using command_test::info_of;
+using DeviceCommands = command_test::CommandTest;
 
 TEST_F(DeviceCommands, SubscribeListSizesItsElementByTheCidCount) {
   fake_transport::push({0, command_done(1, 0, {})});

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "capture_log.h"
+#include "command_fixture.h"
 #include "fake_transport.h"
 #include "mbim_format/transaction_id.h"
 
@@ -13,17 +14,8 @@ namespace {
 
 using fake_transport::command_done;
 
-std::vector<uint8_t> info_of(const std::vector<uint8_t>& request) {
-  return std::vector<uint8_t>(request.begin() + 48, request.end());
-}
-
-class SarCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fake_transport::reset();
-    capture_log::clear();
-  }
-};
+using command_test::info_of;
+using SarCommands = command_test::CommandTest;
 
 TEST_F(SarCommands, EnableSendsOneTwoForAnyNonZeroAndTwoTwoForZero) {
   for (int i = 0; i < 3; ++i) fake_transport::push({0, command_done(1, 0, {})});

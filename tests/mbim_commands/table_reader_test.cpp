@@ -14,39 +14,20 @@
 #include <string>
 #include <vector>
 
+#include "table_file.h"
+
 namespace {
 
-std::vector<uint8_t> pattern(size_t n) {
-  std::vector<uint8_t> v(n);
-  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7 + 3);
-  return v;
+using table_file::pattern;
+using TempFile = table_file::TableFile;
+
+// Opens `file` and takes its first 1024-byte chunk, which reads the first
+// 16 KiB piece in.
+void open_and_take_first_chunk(tessel::TableReader* reader, const TempFile& file) {
+  ASSERT_EQ(reader->open(file.path()), 0);
+  uint8_t chunk[1024];
+  ASSERT_EQ(reader->read_next(chunk, sizeof chunk), 0);
 }
-
-class TempFile {
- public:
-  explicit TempFile(const std::vector<uint8_t>& bytes) {
-    char name[] = "/tmp/tessel-table-reader-XXXXXX";
-    const int fd = mkstemp(name);
-    path_ = name;
-    if (!bytes.empty()) {
-      EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    close(fd);
-  }
-  ~TempFile() { unlink(path_.c_str()); }
-  const char* path() const { return path_.c_str(); }
-  void truncate_to(off_t size) const { ASSERT_EQ(truncate(path_.c_str(), size), 0); }
-  void append(size_t n) const {
-    FILE* f = std::fopen(path_.c_str(), "ab");
-    ASSERT_NE(f, nullptr);
-    const std::vector<uint8_t> extra(n, 0x55);
-    EXPECT_EQ(std::fwrite(extra.data(), 1, n, f), n);
-    std::fclose(f);
-  }
-
- private:
-  std::string path_;
-};
 
 // Takes the file from `from` (a multiple of 1024 already taken) to its size
 // in chunks of up to 1024 bytes, as the table write does.
@@ -113,26 +94,23 @@ TEST(TableReader, OnlyARegularFileOpensAndAFifoDoesNotHoldTheOpen) {
 TEST(TableReader, AFileCutShortAheadOfTheBytesReadInFailsWithEio) {
   TempFile file(pattern(70000));
   tessel::TableReader reader;
-  ASSERT_EQ(reader.open(file.path()), 0);
-  uint8_t chunk[1024];
-  ASSERT_EQ(reader.read_next(chunk, sizeof chunk), 0);
+  ASSERT_NO_FATAL_FAILURE(open_and_take_first_chunk(&reader, file));
   file.truncate_to(20000);
   int result = 0;
   errno = 0;
-  const auto taken = take_chunks(reader, &result, sizeof chunk);
+  const auto taken = take_chunks(reader, &result, 1024);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(errno, EIO);
-  EXPECT_LT(sizeof chunk + taken.size(), size_t{20000});
+  EXPECT_LT(1024 + taken.size(), size_t{20000});
 }
 
 TEST(TableReader, AFileCutShortBehindTheBytesReadInIsCaughtAtTheEnd) {
   const auto data = pattern(3000);
   TempFile file(data);
   tessel::TableReader reader;
-  ASSERT_EQ(reader.open(file.path()), 0);
-  uint8_t chunk[1024];
-  ASSERT_EQ(reader.read_next(chunk, sizeof chunk), 0);  // the whole file is read in
+  ASSERT_NO_FATAL_FAILURE(open_and_take_first_chunk(&reader, file));  // the whole file is read in
   file.truncate_to(2500);
+  uint8_t chunk[1024];
   ASSERT_EQ(reader.read_next(chunk, 1024), 0);
   ASSERT_EQ(reader.read_next(chunk, 952), 0);
   errno = 0;
@@ -144,12 +122,10 @@ TEST(TableReader, AFileThatGrowsIsCaughtAtTheEnd) {
   for (size_t size : {size_t{3000}, size_t{70000}}) {
     TempFile file(pattern(size));
     tessel::TableReader reader;
-    ASSERT_EQ(reader.open(file.path()), 0);
-    uint8_t chunk[1024];
-    ASSERT_EQ(reader.read_next(chunk, sizeof chunk), 0);
+    ASSERT_NO_FATAL_FAILURE(open_and_take_first_chunk(&reader, file));
     file.append(10);
     int result = 0;
-    take_chunks(reader, &result, sizeof chunk);
+    take_chunks(reader, &result, 1024);
     ASSERT_EQ(result, 0) << size;  // the bytes up to the size are all there
     errno = 0;
     EXPECT_EQ(reader.check_end(), -1) << size;
