@@ -23,11 +23,6 @@
 namespace tessel::sim {
 namespace {
 
-constexpr uint32_t kCidDiagOverMbimConfig = 21;
-constexpr uint32_t kCidTableDigest = 22;
-constexpr uint32_t kCidApply = 23;
-constexpr uint32_t kCidDiagPacket = 25;
-
 // CID 21 set: 2 bytes, 00 12 switches DIAG-over-MBIM on, 00 22 off.
 constexpr std::array<uint8_t, 2> kSwitchOn = {0x00, 0x12};
 constexpr std::array<uint8_t, 2> kSwitchOff = {0x00, 0x22};
