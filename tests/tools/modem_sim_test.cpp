@@ -15,14 +15,21 @@
 #include <string>
 #include <vector>
 
+#include "byte_order/byte_order.h"
 #include "mbim_answer.h"
 #include "process.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using tessel::get_le16;
+using tessel::get_le32;
 
-Bytes le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+Bytes le32(uint32_t v) {
+  Bytes b(4);
+  tessel::put_le32(b.data(), v);
+  return b;
+}
 
 // QMBE, 2d0c12c9-0e6a-495a-915c-8d174fe5d63c, as it travels in DeviceServiceId.
 const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
@@ -76,8 +83,7 @@ class ModemSim : public ::testing::Test {
   Bytes exchange(const Bytes& request) {
     EXPECT_EQ(write(fd_, request.data(), request.size()), ssize_t(request.size()));
     Bytes got;
-    while (got.size() < 8 ||
-           got.size() < (got[4] | got[5] << 8 | got[6] << 16 | size_t(got[7]) << 24)) {
+    while (got.size() < 8 || got.size() < get_le32(&got[4])) {  // MessageLength
       pollfd p{fd_, POLLIN, 0};
       uint8_t chunk[4096];
       if (poll(&p, 1, 2000) != 1) break;
@@ -153,11 +159,11 @@ ReadReply read_reply_of(const Bytes& message) {
     return r;
   }
   const Bytes body(raw.begin(), raw.end() - 2);
-  EXPECT_EQ(raw[raw.size() - 2] | raw.back() << 8, fcs16(body));
+  EXPECT_EQ(get_le16(&raw[raw.size() - 2]), fcs16(body));
   EXPECT_EQ(Bytes(body.begin(), body.begin() + 14), head);
-  r.read_len = uint16_t(body[14] | body[15] << 8);
-  r.remaining = uint16_t(body[16] | body[17] << 8);
-  EXPECT_EQ(body[18] | body[19], 0);
+  r.read_len = get_le16(&body[14]);
+  r.remaining = get_le16(&body[16]);
+  EXPECT_EQ(get_le16(&body[18]), 0);
   r.data.assign(body.begin() + 20, body.end());
   return r;
 }

@@ -11,10 +11,6 @@
 namespace tessel::sim {
 namespace {
 
-constexpr uint32_t kCidDeviceCaps = 1;
-constexpr uint32_t kCidRadioState = 3;
-constexpr uint32_t kCidSubscribeList = 19;
-
 // MBIM_DEVICE_CAPS_INFO, fixed part (32-bit words), strings after it:
 //   0  DeviceType     4  CellularClass   8  VoiceClass     12  SimClass
 //  16  DataClass     20  SmsCaps        24  ControlCaps    28  MaxSessions

@@ -27,10 +27,7 @@ constexpr uint16_t kReadMarker = 0xFFFD;
 constexpr size_t kReadOffsetOffset = 12;
 constexpr size_t kReadPacketSize = 14;
 
-// The reply header; byte 8 is the one --bad-signature spoils.
-constexpr std::array<uint8_t, 14> kWriteReplyHeader = {0x4B, 0x0B, 0x24, 0x00, 0x78,
-                                                       0x02, 0x00, 0x00, 0x0E, 0x00,
-                                                       0x02, 0x00, 0xFD, 0xFF};
+// Byte 8 of a reply header is the one --bad-signature spoils.
 constexpr std::array<uint8_t, 14> kReadReplyHeader = {0x4B, 0x0B, 0x24, 0x00, 0x77,
                                                       0x02, 0x00, 0x00, 0x0E, 0x00,
                                                       0x02, 0x00, 0xFD, 0xFF};
@@ -111,7 +108,7 @@ int parse_diag_request(const std::vector<uint8_t>& packet, DiagRequest* out, std
 }
 
 std::vector<uint8_t> diag_write_reply(bool bad_signature) {
-  std::vector<uint8_t> reply(kWriteReplyHeader.begin(), kWriteReplyHeader.end());
+  std::vector<uint8_t> reply(kDiagWriteReplyHeader.begin(), kDiagWriteReplyHeader.end());
   if (bad_signature) reply[kSignatureByte] = kBadSignatureValue;
   reply.push_back(0x00);  // status: done
   reply.push_back(0x00);

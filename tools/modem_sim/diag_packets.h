@@ -21,12 +21,18 @@
 #ifndef TESSEL_TOOLS_MODEM_SIM_DIAG_PACKETS_H_
 #define TESSEL_TOOLS_MODEM_SIM_DIAG_PACKETS_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tessel::sim {
+
+// The write reply's signature, the bytes before its status.
+constexpr std::array<uint8_t, 14> kDiagWriteReplyHeader = {0x4B, 0x0B, 0x24, 0x00, 0x78,
+                                                           0x02, 0x00, 0x00, 0x0E, 0x00,
+                                                           0x02, 0x00, 0xFD, 0xFF};
 
 enum class DiagOperation { kWrite, kRead };
 

@@ -90,15 +90,22 @@ int hdlc_unframe(const uint8_t* frame, size_t length, std::vector<uint8_t>* pack
   return 0;
 }
 
-std::vector<uint8_t> hdlc_frame(const std::vector<uint8_t>& packet) {
-  uint16_t fcs = fcs16(packet.data(), packet.size());
+std::vector<uint8_t> hdlc_escape(const std::vector<uint8_t>& packet_and_fcs) {
   std::vector<uint8_t> frame;
-  frame.reserve(2 * (packet.size() + kFcsSize) + 1);
-  for (uint8_t b : packet) append_escaped(&frame, b);
-  append_escaped(&frame, static_cast<uint8_t>(fcs & 0xFF));
-  append_escaped(&frame, static_cast<uint8_t>(fcs >> 8));
+  frame.reserve(2 * packet_and_fcs.size() + 1);
+  for (uint8_t b : packet_and_fcs) append_escaped(&frame, b);
   frame.push_back(kHdlcFlag);
   return frame;
+}
+
+std::vector<uint8_t> hdlc_frame(const std::vector<uint8_t>& packet) {
+  const uint16_t fcs = fcs16(packet.data(), packet.size());
+  std::vector<uint8_t> with_fcs;
+  with_fcs.reserve(packet.size() + kFcsSize);
+  with_fcs.assign(packet.begin(), packet.end());
+  with_fcs.push_back(static_cast<uint8_t>(fcs & 0xFF));
+  with_fcs.push_back(static_cast<uint8_t>(fcs >> 8));
+  return hdlc_escape(with_fcs);
 }
 
 }  // namespace tessel::sim

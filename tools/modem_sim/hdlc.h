@@ -34,6 +34,10 @@ int hdlc_unframe(const uint8_t* frame, size_t length, std::vector<uint8_t>* pack
 // The frame of `packet`: FCS appended, escaped, closing flag.
 std::vector<uint8_t> hdlc_frame(const std::vector<uint8_t>& packet);
 
+// The frame of bytes that already end in an FCS, right or wrong: escaped,
+// closing flag. How a modem with a faulty FCS would frame its packet.
+std::vector<uint8_t> hdlc_escape(const std::vector<uint8_t>& packet_and_fcs);
+
 }  // namespace tessel::sim
 
 #endif  // TESSEL_TOOLS_MODEM_SIM_HDLC_H_

@@ -3,10 +3,10 @@
 #include "modem_sim/hostile_pieces.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "mbim_format/mbim_message.h"
 #include "byte_order/byte_order.h"
+#include "modem_sim/diag_packets.h"
 #include "modem_sim/hdlc.h"
 #include "modem_sim/mbim_messages.h"
 #include "modem_sim/services.h"
@@ -16,17 +16,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kCidRadioState = 3;
-constexpr uint32_t kCidAtCommand = 8;
-constexpr uint32_t kCidSignalState = 11;
-constexpr uint32_t kCidDiagPacket = 25;
 constexpr uint32_t kOtherIdOffset = 1000;  // other TransactionIds lie far from the run's own
 constexpr size_t kShortMessageSize = 16;   // the DONEs with one Status word, errors
 constexpr uint32_t kHugeLength = 100000;
-constexpr size_t kAtLeadingWordSize = 4;
-// The DIAG write reply the tool checks after BUSY, as it travels unframed.
-constexpr uint8_t kWriteReply[] = {0x4B, 0x0B, 0x24, 0x00, 0x78, 0x02, 0x00,
-                                   0x00, 0x0E, 0x00, 0x02, 0x00, 0xFD, 0xFF};
 
 // How a receiver that honours MessageLength sees a piece.
 enum class Framing {
@@ -42,6 +34,13 @@ struct Piece {
   bool answer_like = false;
   bool whole_write = false;  // a transfer of its own, sent in one write
 };
+
+// A whole message the receiver can step over, nothing else to say of it.
+Piece piece_of(Bytes bytes) {
+  Piece p;
+  p.bytes = std::move(bytes);
+  return p;
+}
 
 // Every random draw is a statement of its own, never one of several
 // arguments of one call, whose order of evaluation the compiler chooses: one
@@ -271,25 +270,15 @@ class Builder {
         command_.cid != kCidDiagPacket) {
       return noise();
     }
-    Bytes raw(std::begin(kWriteReply), std::end(kWriteReply));
+    // The signature the tool checks after BUSY, with a spoilt FCS.
+    Bytes raw(kDiagWriteReplyHeader.begin(), kDiagWriteReplyHeader.end());
     const Bytes extra = random_bytes(below(5));
     raw.insert(raw.end(), extra.begin(), extra.end());
     const uint16_t fcs = static_cast<uint16_t>(fcs16(raw.data(), raw.size()) ^ between(1, 0xFFFF));
     raw.push_back(static_cast<uint8_t>(fcs & 0xFF));
     raw.push_back(static_cast<uint8_t>(fcs >> 8));
-    Bytes frame;
-    for (uint8_t b : raw) {
-      if (b == kHdlcFlag || b == kHdlcEscape) {
-        frame.push_back(kHdlcEscape);
-        frame.push_back(static_cast<uint8_t>(b ^ kHdlcEscapeXor));
-      } else {
-        frame.push_back(b);
-      }
-    }
-    frame.push_back(kHdlcFlag);
-    Piece p;
-    p.bytes = command_done(other_command(kServiceQmbe, kCidDiagPacket), 0, frame);
-    return p;
+    return piece_of(
+        command_done(other_command(kServiceQmbe, kCidDiagPacket), 0, hdlc_escape(raw)));
   }
 
   Piece at_reply() {
@@ -305,19 +294,14 @@ class Builder {
       const uint8_t b = static_cast<uint8_t>((*random_)());
       info.push_back(printable ? static_cast<uint8_t>(0x20 + b % 0x5F) : b);
     }
-    Piece p;
-    p.bytes = command_done(other_command(kServiceAtTunnel, kCidAtCommand), 0, info);
-    return p;
+    return piece_of(command_done(other_command(kServiceAtTunnel, kCidAtCommand), 0, info));
   }
 
   Piece noise() {
-    Piece p;
     if (one_in(2)) {
-      p.bytes = indicate_status(kServiceBasicConnect, kCidSignalState, random_bytes(20));
-    } else {
-      p.bytes = command_done(other_command(kServiceBasicConnect, kCidRadioState), 0, {});
+      return piece_of(indicate_status(kServiceBasicConnect, kCidSignalState, random_bytes(20)));
     }
-    return p;
+    return piece_of(command_done(other_command(kServiceBasicConnect, kCidRadioState), 0, {}));
   }
 
   Bytes raw_;

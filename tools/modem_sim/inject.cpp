@@ -11,8 +11,6 @@
 namespace tessel::sim {
 namespace {
 
-constexpr uint32_t kCidSignalState = 11;
-constexpr uint32_t kCidRadioState = 3;
 constexpr uint32_t kUnrelatedTransactionOffset = 1000;
 constexpr size_t kGarbageSize = 64;
 

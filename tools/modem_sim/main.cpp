@@ -1,6 +1,14 @@
 // main.cpp — tessel-modem-sim: an MBIM modem with a SAR table store, played
 // in software for the tool's tests, its demo, and trying it without hardware.
 // `tessel-modem-sim --help` says how to run it.
+//
+// The simulator keeps its own framing and layouts on purpose: it must not
+// share the tool's mistakes. Its HDLC framing (hdlc.h), DIAG packets
+// (diag_packets.h), service answers and message builders are written apart
+// from src/, so a fault on either side shows up as a refused frame or a
+// failed check instead of passing on both unnoticed. From the tool it takes
+// only the MBIM MessageType values and header offsets (mbim_format), the
+// little-endian readers (byte_order) and MD5.
 #include "modem_sim/options.h"
 #include "modem_sim/server.h"
 

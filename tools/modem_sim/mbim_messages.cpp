@@ -8,8 +8,22 @@
 
 namespace tessel::sim {
 
+namespace {
+
 // MBIM_OPEN_DONE, MBIM_CLOSE_DONE and MBIM_FUNCTION_ERROR_MSG: header + one word.
 constexpr size_t kShortReplySize = 16;
+
+std::vector<uint8_t> short_reply(uint32_t type, uint32_t transaction_id, size_t word_offset,
+                                 uint32_t word) {
+  std::vector<uint8_t> m(kShortReplySize);
+  put_le32(&m[kMessageTypeOffset], type);
+  put_le32(&m[kMessageLengthOffset], kShortReplySize);
+  put_le32(&m[kTransactionIdOffset], transaction_id);
+  put_le32(&m[word_offset], word);
+  return m;
+}
+
+}  // namespace
 
 uint32_t parse_command(const uint8_t* message, size_t length, CommandRequest* out,
                        const char** why) {
@@ -56,21 +70,12 @@ std::vector<uint8_t> command_done(const CommandRequest& request, uint32_t status
 }
 
 std::vector<uint8_t> open_close_done(uint32_t type, uint32_t transaction_id, uint32_t status) {
-  std::vector<uint8_t> m(kShortReplySize);
-  put_le32(&m[kMessageTypeOffset], type);
-  put_le32(&m[kMessageLengthOffset], kShortReplySize);
-  put_le32(&m[kTransactionIdOffset], transaction_id);
-  put_le32(&m[kDoneStatusOffset], status);
-  return m;
+  return short_reply(type, transaction_id, kDoneStatusOffset, status);
 }
 
 std::vector<uint8_t> function_error(uint32_t transaction_id, uint32_t error_status_code) {
-  std::vector<uint8_t> m(kShortReplySize);
-  put_le32(&m[kMessageTypeOffset], MBIM_FUNCTION_ERROR_MSG);
-  put_le32(&m[kMessageLengthOffset], kShortReplySize);
-  put_le32(&m[kTransactionIdOffset], transaction_id);
-  put_le32(&m[kErrorStatusCodeOffset], error_status_code);
-  return m;
+  return short_reply(MBIM_FUNCTION_ERROR_MSG, transaction_id, kErrorStatusCodeOffset,
+                     error_status_code);
 }
 
 std::vector<uint8_t> indicate_status(const ServiceId& service, uint32_t cid,

@@ -133,6 +133,14 @@ bool parse_u32(const char* text, uint32_t* out) {
   return true;
 }
 
+// A decimal number from `low` to `high`, both included.
+bool parse_u32_in(const char* text, uint32_t low, uint32_t high, uint32_t* out) {
+  uint32_t v = 0;
+  if (!parse_u32(text, &v) || v < low || v > high) return false;
+  *out = v;
+  return true;
+}
+
 bool parse_i32(const char* text, int32_t* out) {
   if (text == nullptr || *text == '\0') return false;
   errno = 0;
@@ -243,8 +251,7 @@ int parse_options(int argc, char** argv, Options* out) {
       case kOptTableIn: out->table_in = value; break;
       case kOptTableOut: out->table_out = value; break;
       case kOptReadChunk:
-        if (!parse_u32(value, &out->read_chunk) || out->read_chunk == 0 ||
-            out->read_chunk > kMaxReadChunk)
+        if (!parse_u32_in(value, 1, kMaxReadChunk, &out->read_chunk))
           return bad_value("read-chunk", value,
                            "1 to 2000: a reply must fit one 4096-byte read even when every byte is escaped");
         break;
@@ -260,7 +267,7 @@ int parse_options(int argc, char** argv, Options* out) {
         break;
       }
       case kOptFailWriteChunk:
-        if (!parse_u32(value, &out->fail_write_chunk) || out->fail_write_chunk == 0)
+        if (!parse_u32_in(value, 1, UINT32_MAX, &out->fail_write_chunk))
           return bad_value("fail-write-chunk", value, "a chunk number from 1");
         break;
       case kOptFailReads: out->fail_reads = true; break;
@@ -308,7 +315,7 @@ int parse_options(int argc, char** argv, Options* out) {
         break;
       }
       case kOptHangupAt:
-        if (!parse_u32(value, &out->hangup_at) || out->hangup_at == 0)
+        if (!parse_u32_in(value, 1, UINT32_MAX, &out->hangup_at))
           return bad_value("hangup-at", value, "a request number from 1");
         break;
       case kOptInject:
@@ -326,8 +333,7 @@ int parse_options(int argc, char** argv, Options* out) {
       case kOptMd5AfterApply: out->md5_after_apply = true; break;
       case kOptMd5Frozen: out->md5_frozen = true; break;
       case kOptHostile:
-        if (!parse_u32(value, &out->hostile_ms) || out->hostile_ms == 0 ||
-            out->hostile_ms > kMaxHostileMs)
+        if (!parse_u32_in(value, 1, kMaxHostileMs, &out->hostile_ms))
           return bad_value("hostile", value, "1 to 10000 milliseconds");
         break;
       case kOptHostileThenSilent: out->hostile_then_silent = true; break;

@@ -23,11 +23,6 @@
 namespace tessel::sim {
 namespace {
 
-constexpr uint32_t kCidDiagOverMbimConfig = 21;
-constexpr uint32_t kCidTableDigest = 22;
-constexpr uint32_t kCidApply = 23;
-constexpr uint32_t kCidDiagPacket = 25;
-
 // CID 21 set: 2 bytes, 00 12 switches DIAG-over-MBIM on, 00 22 off.
 constexpr std::array<uint8_t, 2> kSwitchOn = {0x00, 0x12};
 constexpr std::array<uint8_t, 2> kSwitchOff = {0x00, 0x22};
@@ -86,6 +81,18 @@ void store_table_file(const std::string& path, const std::vector<uint8_t>& table
   }
 }
 
+// The table key a CID 22 or 23 set names: the low 16 bits of the item, the
+// request's last two bytes, big-endian. False, with a note saying what was
+// `expected`, when the request is not `size` bytes.
+bool requested_key(const CommandRequest& rq, size_t size, const char* expected, uint16_t* key) {
+  if (rq.info_length != size) {
+    note("CID %u: expected %s, got %zu bytes", rq.cid, expected, rq.info_length);
+    return false;
+  }
+  *key = static_cast<uint16_t>(rq.info[size - 2] << 8 | rq.info[size - 1]);
+  return true;
+}
+
 Answer diag_switch(SimState* state, const CommandRequest& rq) {
   if (rq.command_type == kCommandQuery) {
     Answer answer;
@@ -112,12 +119,8 @@ Answer diag_switch(SimState* state, const CommandRequest& rq) {
 // play them, so a host that trusts the digest can be caught out.
 Answer table_digest(SimState* state, const CommandRequest& rq) {
   if (rq.command_type != kCommandSet) return not_supported();
-  if (rq.info_length != kDigestRequestSize) {
-    note("CID 22: expected a 4-byte item number, got %zu bytes", rq.info_length);
-    return failure();
-  }
-  // Big-endian item number; tables are keyed by its low 16 bits.
-  uint16_t key = static_cast<uint16_t>(rq.info[2] << 8 | rq.info[3]);
+  uint16_t key = 0;
+  if (!requested_key(rq, kDigestRequestSize, "a 4-byte item number", &key)) return failure();
   const std::vector<uint8_t>& table = table_of(*state, key);
   Digest reported = digest_of(table);
   const char* why = "";
@@ -145,11 +148,8 @@ Answer table_digest(SimState* state, const CommandRequest& rq) {
 
 Answer apply(SimState* state, const CommandRequest& rq) {
   if (rq.command_type != kCommandSet) return not_supported();
-  if (rq.info_length != kApplyRequestSize) {
-    note("CID 23: expected the item's 2 low bytes, got %zu bytes", rq.info_length);
-    return failure();
-  }
-  uint16_t key = static_cast<uint16_t>(rq.info[0] << 8 | rq.info[1]);
+  uint16_t key = 0;
+  if (!requested_key(rq, kApplyRequestSize, "the item's 2 low bytes", &key)) return failure();
   const std::vector<uint8_t>& table = table_of(*state, key);
   state->applied_md5[key] = digest_of(table);
   note("CID 23: apply item key %u: table of %zu bytes, md5 %s", key, table.size(),

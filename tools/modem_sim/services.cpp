@@ -11,13 +11,6 @@
 namespace tessel::sim {
 namespace {
 
-constexpr uint32_t kCidAtCommand = 8;
-constexpr uint32_t kCidProxyConfiguration = 1;
-constexpr uint32_t kCidMsSarConfiguration = 1;
-
-// AT tunnel request and answer: a leading 32-bit word (0), then the text.
-constexpr size_t kAtLeadingWordSize = 4;
-
 // Proxy configuration InformationBuffer:
 //   0  path offset    4  path size (bytes of UTF-16LE)    8  timeout (seconds)
 constexpr size_t kProxyPathOffsetOffset = 0;

@@ -32,6 +32,23 @@ constexpr ServiceId kServiceProxyControl = {0x83, 0x8c, 0xf7, 0xfb, 0x8d, 0x0d, 
 constexpr ServiceId kServiceMsSarControl = {0x68, 0x22, 0x3d, 0x04, 0x9f, 0x6c, 0x4e, 0x0f,
                                             0x82, 0x2d, 0x28, 0x44, 0x1f, 0xb7, 0x23, 0x40};
 
+// CIDs the simulator plays, by service. A knob names the bare number, so
+// the same number in two services is the same knob.
+constexpr uint32_t kCidDeviceCaps = 1;       // basic connect
+constexpr uint32_t kCidRadioState = 3;       // basic connect
+constexpr uint32_t kCidSignalState = 11;     // basic connect, indications only
+constexpr uint32_t kCidSubscribeList = 19;   // basic connect
+constexpr uint32_t kCidDiagOverMbimConfig = 21;  // QMBE
+constexpr uint32_t kCidTableDigest = 22;     // QMBE
+constexpr uint32_t kCidApply = 23;           // QMBE
+constexpr uint32_t kCidDiagPacket = 25;      // QMBE
+constexpr uint32_t kCidAtCommand = 8;        // AT tunnel
+constexpr uint32_t kCidProxyConfiguration = 1;  // proxy control
+constexpr uint32_t kCidMsSarConfiguration = 1;  // MS SAR control
+
+// AT tunnel request and answer: a leading 32-bit word (0), then the text.
+constexpr size_t kAtLeadingWordSize = 4;
+
 // The answer to one well-formed command; may change `*state`.
 Answer answer_command(SimState* state, const CommandRequest& request);
 
