@@ -1,0 +1,91 @@
+// fake_transport.cpp — see fake_transport.h.
+#include "fake_transport.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+
+#include "byte_order/byte_order.h"
+#include "mbim_ctx/exchange.h"
+
+#if defined(__has_include)
+#if __has_include(<sanitizer/asan_interface.h>)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#ifndef ASAN_POISON_MEMORY_REGION
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
+namespace fake_transport {
+namespace {
+
+// Request fields (little-endian u32): 0 MessageType, 4 MessageLength,
+// 8 TransactionId, 44 InformationBufferLength of a COMMAND_MSG (type 3).
+constexpr size_t kLengthOffset = 4;
+constexpr size_t kTidOffset = 8;
+constexpr size_t kInfoLengthOffset = 44;
+constexpr size_t kCommandHeaderSize = 48;
+constexpr uint32_t kCommandMsg = 3;
+
+std::deque<Reply> g_script;
+std::vector<std::vector<uint8_t>> g_requests;
+std::vector<uint32_t> g_timeouts;
+int g_null_requests = 0;
+
+// The response as the transport hands it over: its bytes, then one poisoned.
+uint8_t* handover_block(const std::vector<uint8_t>& response) {
+  uint8_t* block = static_cast<uint8_t*>(std::calloc(1, response.size() + 1));
+  if (block == nullptr) return nullptr;
+  if (!response.empty()) std::memcpy(block, response.data(), response.size());
+  ASAN_POISON_MEMORY_REGION(block + response.size(), 1);
+  return block;
+}
+
+}  // namespace
+
+void reset() {
+  g_script.clear();
+  g_requests.clear();
+  g_timeouts.clear();
+  g_null_requests = 0;
+}
+
+void push(Reply reply) { g_script.push_back(std::move(reply)); }
+std::vector<std::vector<uint8_t>> requests() { return g_requests; }
+std::vector<uint32_t> timeouts() { return g_timeouts; }
+int null_requests() { return g_null_requests; }
+
+}  // namespace fake_transport
+
+namespace tessel {
+
+int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s) {
+  using namespace fake_transport;
+  if (request == nullptr) {
+    ++g_null_requests;
+    return -19;
+  }
+  if (response != nullptr) *response = nullptr;
+  const uint32_t length = get_le32(request + kLengthOffset);
+  if (get_le32(request) == kCommandMsg &&
+      length != kCommandHeaderSize + get_le32(request + kInfoLengthOffset))
+    __builtin_trap();
+  g_requests.emplace_back(request, request + length);
+  g_timeouts.push_back(timeout_s);
+  if (g_script.empty()) return 110;  // nobody answers
+  Reply reply = std::move(g_script.front());
+  g_script.pop_front();
+  if (reply.err != 0) return reply.err;
+  if (response == nullptr) return 0;
+  if (reply.answers_request && reply.response.size() >= kTidOffset + 4)
+    put_le32(&reply.response[kTidOffset], get_le32(request + kTidOffset));
+  *response = handover_block(reply.response);
+  return *response == nullptr ? -19 : 0;
+}
+
+int send_request(const uint8_t* request, uint8_t** response) {
+  return send_and_wait(request, response, kDefaultTimeoutSeconds);
+}
+
+}  // namespace tessel
