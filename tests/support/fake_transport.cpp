@@ -20,14 +20,6 @@
 namespace fake_transport {
 namespace {
 
-// Request fields (little-endian u32): 0 MessageType, 4 MessageLength,
-// 8 TransactionId, 44 InformationBufferLength of a COMMAND_MSG (type 3).
-constexpr size_t kLengthOffset = 4;
-constexpr size_t kTidOffset = 8;
-constexpr size_t kInfoLengthOffset = 44;
-constexpr size_t kCommandHeaderSize = 48;
-constexpr uint32_t kCommandMsg = 3;
-
 std::deque<Reply> g_script;
 std::vector<std::vector<uint8_t>> g_requests;
 std::vector<uint32_t> g_timeouts;
@@ -67,10 +59,10 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
     return -19;
   }
   if (response != nullptr) *response = nullptr;
-  const uint32_t length = get_le32(request + kLengthOffset);
-  if (get_le32(request) == kCommandMsg &&
-      length != kCommandHeaderSize + get_le32(request + kInfoLengthOffset))
-    __builtin_trap();
+  // Little-endian u32 fields: 0 MessageType, 4 MessageLength, 8 TransactionId;
+  // a COMMAND_MSG (3) has its InformationBufferLength at 44, after 48 bytes of header.
+  const uint32_t length = get_le32(request + 4);
+  if (get_le32(request) == 3 && length != 48 + get_le32(request + 44)) __builtin_trap();
   g_requests.emplace_back(request, request + length);
   g_timeouts.push_back(timeout_s);
   if (g_script.empty()) return 110;  // nobody answers
@@ -78,8 +70,8 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   g_script.pop_front();
   if (reply.err != 0) return reply.err;
   if (response == nullptr) return 0;
-  if (reply.answers_request && reply.response.size() >= kTidOffset + 4)
-    put_le32(&reply.response[kTidOffset], get_le32(request + kTidOffset));
+  if (reply.answers_request && reply.response.size() >= 12)
+    put_le32(&reply.response[8], get_le32(request + 8));
   *response = handover_block(reply.response);
   return *response == nullptr ? -19 : 0;
 }
