@@ -1,14 +1,15 @@
 // fake_modem.h — the modem's answers, taken from the fuzz input, played to a
-// protocol command through the fuzz binary's own send_and_wait.
+// protocol command through the scripted transport of the tests
+// (tests/support/fake_transport.h).
 //
-// The command targets link tessel_commands with this file's send_and_wait
-// and send_request (fake_modem.cpp) in place of the transport's. Each call
-// hands the command the next reply of the script, as the transport would:
-// a C-allocated block of MessageLength + 1 bytes whose MessageLength is the
-// block's size and whose TransactionId is the request's; the transport
-// guarantees both (it only hands over a message it received whole, that
-// answers the pending request). The extra byte carries nothing, so it is
-// poisoned: a command that reads it fails under AddressSanitizer.
+// The command targets link tessel_commands with that fake's send_and_wait
+// and send_request in place of the transport's. Each call hands the command
+// the next reply of the script, as the transport would: a C-allocated block
+// of MessageLength + 1 bytes whose MessageLength is the block's size and
+// whose TransactionId is the request's; the transport guarantees both (it
+// only hands over a message it received whole, that answers the pending
+// request). The extra byte carries nothing, so it is poisoned: a command
+// that reads it fails under AddressSanitizer.
 //
 // Script: the input cut at each kReplySeparator into replies. In a reply,
 // the low two bits of the first byte say what the transport does:
@@ -34,8 +35,7 @@ namespace fake_modem {
 
 constexpr char kReplySeparator[] = "<NEXT>";
 
-// Replaces the script with the replies in the `size` bytes at `data`; the
-// bytes must stay valid until the next call.
+// Replaces the script with the replies in the `size` bytes at `data`.
 void load(const uint8_t* data, size_t size);
 
 }  // namespace fake_modem

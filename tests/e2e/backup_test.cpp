@@ -22,9 +22,6 @@
 namespace e2e {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
-
 constexpr char kSocketFile[] = "/var/volatile/mbim-proxy";
 
 enum class Road { kPty, kAbstract, kSocketFile };

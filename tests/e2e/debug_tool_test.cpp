@@ -14,12 +14,6 @@
 namespace e2e {
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
-
 class DebugTool : public ModemTest {
  protected:
   // Starts a modem with `modem_args` and runs debug_tool on it with `args`

@@ -16,7 +16,6 @@ namespace e2e {
 namespace {
 
 using Args = std::vector<std::string>;
-using ::testing::StartsWith;
 
 // Nine lines: version, "---", empty, synopsis, empty, "sub-command:", the
 // two sub-commands indented by a tab, and a final empty line.

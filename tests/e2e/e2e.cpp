@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <regex>
+#include <thread>
 
+#include "byte_order/byte_order.h"
 #include "isolation.h"
+#include "log_records.h"
+#include "md5/md5.h"
+#include "service_ids.h"
+
 namespace e2e {
 namespace {
 
@@ -20,17 +22,8 @@ namespace {
 //  20  DeviceServiceId (16 bytes)                  36  CID
 //  40  CommandType (1 set) 44  InformationBufferLength
 //  48  InformationBuffer
-constexpr size_t kHeaderSize = 48;
-constexpr size_t kServiceOffset = 20;
-constexpr size_t kCidOffset = 36;
-constexpr size_t kCommandTypeOffset = 40;
-constexpr size_t kInfoLengthOffset = 44;
-
-// DeviceServiceId bytes, in the order of the UUID's text form.
-const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
-                     0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
-const Bytes kAtTunnel = {0x64, 0x27, 0x01, 0x5f, 0x57, 0x9d, 0x48, 0xf5,
-                         0x8c, 0x54, 0xf4, 0x3e, 0xd1, 0xe7, 0x6f, 0x83};
+enum : size_t { kServiceOffset = 20, kCidOffset = 36, kCommandTypeOffset = 40 };
+enum : size_t { kInfoLengthOffset = 44, kHeaderSize = 48 };
 
 // The DIAG write packet, unescaped (16-bit fields little-endian):
 //   0  4B 0B 24 00 78 02 00 00 00 00    10  item    12  chunk length
@@ -39,22 +32,9 @@ const Bytes kWritePacketStart = {0x4B, 0x0B, 0x24, 0x00, 0x78, 0x02, 0x00, 0x00,
 constexpr size_t kWriteChunkOffset = 15;
 constexpr size_t kFcsSize = 2;
 
-uint32_t le32(const Bytes& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-         uint32_t(b[at + 3]) << 24;
-}
-
-uint32_t le16(const Bytes& b, size_t at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; }
-
-std::string hex(const Bytes& b) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string s;
-  for (uint8_t x : b) {
-    s.push_back(kDigits[x >> 4]);
-    s.push_back(kDigits[x & 15]);
-  }
-  return s;
-}
+// Callers check the size first.
+uint32_t le32(const Bytes& b, size_t at) { return tessel::get_le32(b.data() + at); }
+uint32_t le16(const Bytes& b, size_t at) { return tessel::get_le16(b.data() + at); }
 
 // A CID 25 InformationBuffer back to the raw packet: every 7D xx pair is
 // xx ^ 0x20, and the frame ends with one 7E. False when it does not.
@@ -88,37 +68,34 @@ std::string describe_write(const Bytes& info) {
 
 }  // namespace
 
+std::string hex(const Bytes& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string s;
+  for (uint8_t x : bytes) {
+    s.push_back(kDigits[x >> 4]);
+    s.push_back(kDigits[x & 15]);
+  }
+  return s;
+}
+
+std::string md5_hex(const Bytes& bytes) {
+  Bytes digest(tessel::kMd5DigestSize);
+  tessel::md5_digest(bytes.data(), bytes.size(), digest.data());
+  return hex(digest);
+}
+
 Outcome tessel(const std::vector<std::string>& args, process::Options options) {
-  std::vector<std::string> argv = {TESSEL_BIN};
-  argv.insert(argv.end(), args.begin(), args.end());
-  options.unset.push_back("VERBOSE");  // options.env still adds its own value back
   Outcome run;
   const auto start = std::chrono::steady_clock::now();
-  run.result = process::run(argv, options);
+  run.result = process::run_tool(args, options);
   run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - start);
   return run;
 }
 
 std::vector<std::string> records(const std::string& err) {
-  // "<I|E> <file>:<line> <text>"
-  static const std::regex kRecordStart("([IE]) ([^ :]+):[0-9]+ ([^\\n]*)");  // "." stops at a CR
   std::vector<std::string> out;
-  size_t start = 0;
-  while (start < err.size()) {
-    size_t end = err.find('\n', start);
-    if (end == std::string::npos) end = err.size();
-    const std::string line = err.substr(start, end - start);
-    start = end + 1;
-    std::smatch m;
-    if (std::regex_match(line, m, kRecordStart)) {
-      out.push_back(m[1].str() + " " + m[2].str() + " " + m[3].str());
-    } else if (!out.empty() && out.back()[0] != '?') {
-      out.back() += "\n" + line;
-    } else {
-      out.push_back("? " + line);
-    }
-  }
+  for (const log_records::Record& r : log_records::parse(err)) out.push_back(log_records::joined(r));
   return out;
 }
 
@@ -130,11 +107,11 @@ std::string describe(const Bytes& m) {
   const Bytes service(m.begin() + kServiceOffset, m.begin() + kServiceOffset + 16);
   const uint32_t cid = le32(m, kCidOffset);
   const Bytes info(m.begin() + kHeaderSize, m.end());
-  if (service == kQmbe) {
+  if (service == service_ids::kQmbe) {
     if (cid == 25) return describe_write(info);
     return std::to_string(cid) + " " + hex(info);
   }
-  if (service == kAtTunnel && cid == 8) return "at " + hex(info);
+  if (service == service_ids::kAtTunnel && cid == 8) return "at " + hex(info);
   return "service " + hex(service) + " cid " + std::to_string(cid) + " " + hex(info);
 }
 
@@ -152,6 +129,15 @@ void ModemTest::SetUp() {
   }
 }
 
+bool received(const process::Simulator& modem, size_t n) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < until) {
+    if (modem.rx().size() >= n) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
 void forget_device_states() {
   if (!process::isolated()) return;  // never a real run's records
   DIR* d = opendir(kStateDirectory);
@@ -167,6 +153,12 @@ std::unique_ptr<process::Simulator> start_modem(const std::vector<std::string>& 
   std::vector<std::string> all = {"--pty"};
   all.insert(all.end(), args.begin(), args.end());
   return std::make_unique<process::Simulator>(all);
+}
+
+std::unique_ptr<process::Simulator> start_modem_storing(const process::TempFile& stored,
+                                                        std::vector<std::string> args) {
+  args.insert(args.begin(), {"--table-out", stored.path()});
+  return start_modem(args);
 }
 
 }  // namespace e2e

@@ -1,15 +1,11 @@
 // e2e.h — what the end-to-end tests share: running the built tool as a user
-// would, reading its log records back from standard error, and naming the
-// requests the simulated modem received so a test can list them by hand.
-//
-// The host build's log writes one line per record on standard error:
-//   E src/main:57 [tessel] Init err=-1
-// records() drops the line number, so tests compare "E src/main [tessel] ..."
-// and do not break when a source line moves. A record whose text holds line
-// feeds spans several lines; they are joined back with '\n'.
+// would, reading its log records back from standard error
+// (support/log_records.h), naming the requests the simulated modem received
+// so a test can list them by hand, and the matchers the tests read with.
 #ifndef TESSEL_TESTS_E2E_E2E_H_
 #define TESSEL_TESTS_E2E_E2E_H_
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,6 +20,20 @@
 namespace e2e {
 
 using Bytes = std::vector<uint8_t>;
+// Requests as describe() names them.
+using Requests = std::vector<std::string>;
+
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::IsSupersetOf;
+using ::testing::Matcher;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 // What the tool prints on standard output, written out as an operator sees it.
 inline const std::string kVersionLine = "v1.1.1\n";
@@ -41,15 +51,12 @@ struct Outcome {
   std::chrono::milliseconds elapsed{0};
 };
 
-// Runs the built tool with `args` after its own path. VERBOSE is removed
-// from the environment unless `options.env` sets it, so a VERBOSE left in
-// the caller's shell cannot switch the message dump on.
+// Runs the built tool with `args` after its own path, as process::run_tool().
 Outcome tessel(const std::vector<std::string>& args, process::Options options = process::Options());
 
-// The log records on `err`, each as "<I|E> <source file> <text>", in order.
-// A line that does not start a record continues the record before it; lines
-// before the first record (a perror line, the option parser's diagnostic)
-// come out as "? <line>".
+// The log records on `err`, each as "<I|E> <source file> <text>", in order,
+// a record's lines joined with '\n'; lines before the first record (a perror
+// line, the option parser's diagnostic) come out as "? <line>".
 std::vector<std::string> records(const std::string& err);
 
 // A normal-level record of the message formats or the commands, as records()
@@ -70,6 +77,14 @@ std::vector<std::string> describe(const std::vector<std::vector<unsigned char>>&
 
 using process::pattern;
 
+// Bytes in lower-case hex, two digits each.
+std::string hex(const Bytes& bytes);
+// The MD5 digest of `bytes` as the tool prints it: 32 lower-case hex digits.
+std::string md5_hex(const Bytes& bytes);
+
+// Waits up to five seconds for `modem` to have received `n` requests.
+bool received(const process::Simulator& modem, size_t n);
+
 // Tests that connect to the simulator: skipped when a real proxy is visible
 // and the suite does not run in namespaces of its own.
 class ModemTest : public ::testing::Test {
@@ -89,6 +104,11 @@ void forget_device_states();
 // A simulator serving on a pty, with `args` after --pty, its device state
 // forgotten (forget_device_states). Callers check ready() before using path().
 std::unique_ptr<process::Simulator> start_modem(const std::vector<std::string>& args = {});
+
+// start_modem() with "--table-out <stored>" before `args`: the modem writes
+// the table it ends up holding into that file.
+std::unique_ptr<process::Simulator> start_modem_storing(const process::TempFile& stored,
+                                                        std::vector<std::string> args = {});
 
 }  // namespace e2e
 

@@ -32,14 +32,6 @@
 namespace e2e {
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
-
-using Requests = std::vector<std::string>;
-
 // The requests of a whole update of item 48001 for a table of `size` bytes.
 Requests update_of(size_t size) {
   Requests r = {"22 0000bb81", "21 0012"};
@@ -59,32 +51,18 @@ Requests join(Requests a, const Requests& b) {
 class Neighbours : public ModemTest {
  protected:
   void start(const std::vector<std::string>& knobs) {
-    std::vector<std::string> all = {"--table-out", stored_.path()};
-    all.insert(all.end(), knobs.begin(), knobs.end());
-    modem_ = start_modem(all);
+    modem_ = start_modem_storing(stored_, knobs);
     ASSERT_TRUE(modem_->ready()) << modem_->notes();
   }
 
   // sar_tool on the modem for `table`, in the background.
   std::unique_ptr<process::Child> sar_tool(const process::TempFile& table,
-                                           const std::vector<std::string>& more = {}) {
-    std::vector<std::string> argv = {TESSEL_BIN, "--command", "sar_tool", "-d", modem_->path(),
-                                     "-f", table.path()};
-    argv.insert(argv.end(), more.begin(), more.end());
-    process::Options o;
-    o.unset = {"VERBOSE"};
-    return std::make_unique<process::Child>(argv, o);
+                                           std::vector<std::string> more = {}) {
+    more.insert(more.begin(), {"--command", "sar_tool", "-d", modem_->path(), "-f", table.path()});
+    return process::start_tool(more);
   }
 
-  // Waits up to five seconds for the modem to have received `n` requests.
-  bool received(size_t n) const {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < until) {
-      if (modem_->rx().size() >= n) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-  }
+  bool received(size_t n) const { return e2e::received(*modem_, n); }
 
   Requests requests() const { return describe(modem_->rx()); }
 
@@ -275,11 +253,8 @@ TEST_F(Lock, TwoNamesOfOneNodeShareOneLock) {
   const process::TempFile second(pattern(3000, 12));
   auto a = sar_tool(first);
   ASSERT_TRUE(received(1));
-  std::vector<std::string> argv = {TESSEL_BIN, "--command", "sar_tool", "-d", other_name.path(),
-                                   "-f", second.path()};
-  process::Options o;
-  o.unset = {"VERBOSE"};
-  const process::Result rb = process::Child(argv, o).wait();
+  const process::Result rb =
+      process::run_tool({"--command", "sar_tool", "-d", other_name.path(), "-f", second.path()});
   const process::Result ra = a->wait();
   umount2(other_name.path().c_str(), MNT_DETACH);
   EXPECT_EQ(ra.status, 0) << ra.err;

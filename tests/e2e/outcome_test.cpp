@@ -11,29 +11,11 @@
 #include <vector>
 
 #include "e2e.h"
-#include "md5/md5.h"
 
 namespace e2e {
 namespace {
 
-using ::testing::ElementsAreArray;
-using ::testing::EndsWith;
-
-using Requests = std::vector<std::string>;
-
 const char kMd5OfNothing[] = "d41d8cd98f00b204e9800998ecf8427e";
-
-std::string md5_hex(const Bytes& b) {
-  uint8_t d[16];
-  tessel::md5_digest(b.data(), b.size(), d);
-  static const char kHex[] = "0123456789abcdef";
-  std::string s;
-  for (uint8_t x : d) {
-    s.push_back(kHex[x >> 4]);
-    s.push_back(kHex[x & 15]);
-  }
-  return s;
-}
 
 class CallerOutcome : public ModemTest {
  protected:

@@ -17,11 +17,6 @@
 namespace e2e {
 namespace {
 
-using ::testing::AllOf;
-using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
-
 constexpr uid_t kNobody = 65534;
 const char kMissingDevice[] = "/nonexistent/tessel-e2e-device";
 

@@ -16,15 +16,6 @@
 namespace e2e {
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
-using ::testing::Matcher;
-using ::testing::Not;
-using ::testing::StartsWith;
-
-using Requests = std::vector<std::string>;
-
 const std::string kBusyRecord =
     protocol_record("[tessel] mbim status busy,now delay 200mS resend");
 
@@ -35,9 +26,7 @@ class SarFailure : public ModemTest {
   Outcome run(size_t size, const std::vector<std::string>& modem_args) {
     table_ = std::make_unique<process::TempFile>(pattern(size, 11));
     stored_ = std::make_unique<process::TempFile>();
-    std::vector<std::string> m = {"--table-out", stored_->path()};
-    m.insert(m.end(), modem_args.begin(), modem_args.end());
-    modem_ = start_modem(m);
+    modem_ = start_modem_storing(*stored_, modem_args);
     EXPECT_TRUE(modem_->ready()) << modem_->notes();
     return tessel({"--command", "sar_tool", "-d", modem_->path(), "-f", table_->path()});
   }

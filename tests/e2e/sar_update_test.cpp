@@ -12,14 +12,6 @@
 namespace e2e {
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
-
-using Requests = std::vector<std::string>;
-
 // RFC 1321 test values.
 const char kMd5OfNothing[] = "d41d8cd98f00b204e9800998ecf8427e";
 const char kMd5OfAbc[] = "900150983cd24fb0d6963f7d28e17f72";
@@ -43,9 +35,7 @@ class SarTool : public ModemTest {
   Outcome run(const Bytes& table_bytes, const std::vector<std::string>& modem_args,
           const std::vector<std::string>& args = {}) {
     table_ = std::make_unique<process::TempFile>(table_bytes);
-    std::vector<std::string> m = {"--table-out", stored_.path()};
-    m.insert(m.end(), modem_args.begin(), modem_args.end());
-    modem_ = start_modem(m);
+    modem_ = start_modem_storing(stored_, modem_args);
     EXPECT_TRUE(modem_->ready()) << modem_->notes();
     std::vector<std::string> all = {"--command", "sar_tool", "-d", modem_->path(), "-f", table_->path()};
     all.insert(all.end(), args.begin(), args.end());

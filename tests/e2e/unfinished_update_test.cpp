@@ -14,18 +14,10 @@
 #include <vector>
 
 #include "e2e.h"
-#include "md5/md5.h"
 #include "byte_order/byte_order.h"
 
 namespace e2e {
 namespace {
-
-using ::testing::Contains;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
-using ::testing::Not;
-
-using Requests = std::vector<std::string>;
 
 constexpr size_t kSize = 2048;  // two chunks
 const Requests kWholeUpdate = {"22 0000bb81",
@@ -39,44 +31,19 @@ const char kApplyingPending[] =
     "E src/main [tessel] the modem holds this table, but the run that wrote it did not see it "
     "applied; applying it now";
 
-std::string md5_hex(const Bytes& b) {
-  uint8_t d[16];
-  tessel::md5_digest(b.data(), b.size(), d);
-  std::string s;
-  for (uint8_t x : d) {
-    s.push_back("0123456789abcdef"[x >> 4]);
-    s.push_back("0123456789abcdef"[x & 15]);
-  }
-  return s;
-}
-
 uint32_t tid_of(const std::vector<unsigned char>& m) { return tessel::get_le32(m.data() + 8); }
 
 class UnfinishedUpdate : public ModemTest {
  protected:
   void start(const std::vector<std::string>& knobs) {
-    std::vector<std::string> all = {"--table-out", stored_.path()};
-    all.insert(all.end(), knobs.begin(), knobs.end());
-    modem_ = start_modem(all);
+    modem_ = start_modem_storing(stored_, knobs);
     ASSERT_TRUE(modem_->ready()) << modem_->notes();
   }
-  std::unique_ptr<process::Child> sar_tool(const std::vector<std::string>& more = {}) {
-    std::vector<std::string> argv = {TESSEL_BIN, "--command", "sar_tool", "-d", modem_->path(),
-                                     "-f", table_.path()};
-    argv.insert(argv.end(), more.begin(), more.end());
-    process::Options o;
-    o.unset = {"VERBOSE"};
-    return std::make_unique<process::Child>(argv, o);
+  std::unique_ptr<process::Child> sar_tool(std::vector<std::string> more = {}) {
+    more.insert(more.begin(), {"--command", "sar_tool", "-d", modem_->path(), "-f", table_.path()});
+    return process::start_tool(more);
   }
-  // Waits up to five seconds for the modem to have received `n` requests.
-  bool received(size_t n) const {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < until) {
-      if (modem_->rx().size() >= n) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-  }
+  bool received(size_t n) const { return e2e::received(*modem_, n); }
   // The requests from the `from`-th on.
   Requests requests_from(size_t from) const {
     const Requests all = describe(modem_->rx());

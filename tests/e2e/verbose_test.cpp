@@ -16,13 +16,6 @@
 namespace e2e {
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
-using ::testing::IsSupersetOf;
-using ::testing::Not;
-using ::testing::StartsWith;
-
 // A sub-command run against a fresh modem, and what it leaves behind.
 struct SubCommand {
   std::vector<std::string> args;  // "-d <pty>" goes after the first two

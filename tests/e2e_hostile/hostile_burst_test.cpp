@@ -5,11 +5,14 @@
 // answer-like. These tests hold every burst of many seeds to that.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
 
+#include "byte_order/byte_order.h"
 #include "modem_sim/hostile_pieces.h"
+#include "service_ids.h"
 
 namespace {
 
@@ -21,29 +24,22 @@ constexpr uint32_t kTid = 7;
 constexpr uint32_t kPieces = 40;
 constexpr uint32_t kSeeds = 200;
 
-uint32_t le32(const Bytes& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-         uint32_t(b[at + 3]) << 24;
-}
-
-void put32(Bytes* b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) (*b)[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+// Callers check the size first.
+uint32_t le32(const Bytes& b, size_t at) { return tessel::get_le32(b.data() + at); }
 
 // MBIM_COMMAND_MSG, TransactionId 7, QMBE CID 25 set, 20 bytes of payload.
 Bytes diag_request() {
   Bytes m(48 + 20, 0x11);
-  put32(&m, 0, 3);     // MessageType: MBIM_COMMAND_MSG
-  put32(&m, 4, 68);    // MessageLength
-  put32(&m, 8, kTid);  // TransactionId
-  put32(&m, 12, 1);    // TotalFragments
-  put32(&m, 16, 0);    // CurrentFragment
-  const uint8_t qmbe[16] = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
-                            0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
-  for (int i = 0; i < 16; ++i) m[20 + i] = qmbe[i];
-  put32(&m, 36, 25);  // CID
-  put32(&m, 40, 1);   // CommandType: set
-  put32(&m, 44, 20);  // InformationBufferLength
+  uint8_t* p = m.data();
+  tessel::put_le32(p + 0, 3);     // MessageType: MBIM_COMMAND_MSG
+  tessel::put_le32(p + 4, 68);    // MessageLength
+  tessel::put_le32(p + 8, kTid);  // TransactionId
+  tessel::put_le32(p + 12, 1);    // TotalFragments
+  tessel::put_le32(p + 16, 0);    // CurrentFragment
+  std::copy(service_ids::kQmbe.begin(), service_ids::kQmbe.end(), p + 20);
+  tessel::put_le32(p + 36, 25);  // CID
+  tessel::put_le32(p + 40, 1);   // CommandType: set
+  tessel::put_le32(p + 44, 20);  // InformationBufferLength
   return m;
 }
 

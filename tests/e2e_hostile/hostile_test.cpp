@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "isolation.h"
+#include "log_records.h"
 #include "process.h"
 #include "mbim_format/protocol_log.h"
 
@@ -62,19 +63,14 @@ enum class Road { kPty, kSocketFile };
 
 const char* road_name(Road road) { return road == Road::kPty ? "pty" : "socket file"; }
 
-// "<I|E> <source file> <text>" for each log record on standard error.
+// "<I|E> <source file> <text>" for each log record on standard error, by
+// its first line: what a hostile modem sent may follow it.
 std::vector<std::string> records(const std::string& err) {
-  static const std::regex kRecord("([IE]) ([^ :]+):[0-9]+ ([^\\n]*)");
   std::vector<std::string> out;
-  size_t start = 0;
-  while (start < err.size()) {
-    size_t end = err.find('\n', start);
-    if (end == std::string::npos) end = err.size();
-    const std::string line = err.substr(start, end - start);
-    std::smatch m;
-    if (std::regex_match(line, m, kRecord))
-      out.push_back(m[1].str() + " " + m[2].str() + " " + m[3].str());
-    start = end + 1;
+  for (log_records::Record r : log_records::parse(err)) {
+    if (r.level == '?') continue;
+    r.more.clear();
+    out.push_back(log_records::joined(r));
   }
   return out;
 }
@@ -164,16 +160,15 @@ class HostileModem : public ::testing::Test {
   // Runs the tool with `args` after "--command", "-d <the road's device>" in place of "DEV".
   static ToolRun tool(Road road, const process::Simulator& sim, std::vector<std::string> args,
                       const std::string& label) {
-    std::vector<std::string> argv = {TESSEL_BIN, "--command"};
+    std::vector<std::string> argv = {"--command"};
     for (auto& a : args)
       argv.push_back(a == "DEV" ? (road == Road::kPty ? sim.path() : kSocketFile) : a);
     process::Options options;
     options.timeout_ms = kRunLimitMs;
-    options.unset = {"VERBOSE"};
     ToolRun run;
     run.label = label;
     const auto start = Clock::now();
-    run.result = process::run(argv, options);
+    run.result = process::run_tool(argv, options);
     run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     run.recs = records(run.result.err);
     run.bursts = bursts(sim.notes());

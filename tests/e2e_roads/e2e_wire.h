@@ -1,33 +1,32 @@
 // e2e_wire.h — what the end-to-end road tests read back from a run of the
 // tool: the requests the modem (or proxy) received, field by field, and the
-// log records the host build writes to standard error, one line each:
-//   I src/mbim_ctx:<line> [tessel] connet sunccess ('mbim-proxy')
-//   E src/main:<line> [tessel] GetIsMbimReady err=-1
+// log records the host build writes to standard error (support/log_records.h).
 #ifndef TESSEL_TESTS_E2E_ROADS_E2E_WIRE_H_
 #define TESSEL_TESTS_E2E_ROADS_E2E_WIRE_H_
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "byte_order/byte_order.h"
+#include "log_records.h"
 #include "process.h"
+#include "service_ids.h"
 
 namespace e2e {
 
 using Bytes = std::vector<unsigned char>;
 
+// The word at `offset`, or all ones when the message is too short for it.
 inline uint32_t le32_at(const Bytes& m, size_t offset) {
-  if (m.size() < offset + 4) return 0xFFFFFFFFu;
-  return uint32_t(m[offset]) | uint32_t(m[offset + 1]) << 8 | uint32_t(m[offset + 2]) << 16 |
-         uint32_t(m[offset + 3]) << 24;
+  uint32_t v = 0xFFFFFFFFu;
+  tessel::read_le32(m.data(), m.size(), offset, &v);
+  return v;
 }
 
 inline void add_le32(Bytes* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b->push_back(static_cast<unsigned char>(v >> (8 * i)));
+  b->resize(b->size() + 4);
+  tessel::put_le32(b->data() + b->size() - 4, v);
 }
 
 // MBIM_COMMAND_MSG fields (offsets from the first byte):
@@ -44,13 +43,9 @@ inline Bytes service(const Bytes& m) {
 }
 inline Bytes info(const Bytes& m) { return m.size() < 48 ? Bytes() : Bytes(m.begin() + 48, m.end()); }
 
-// Service UUIDs as they travel in DeviceServiceId.
-const Bytes kProxyControl = {0x83, 0x8c, 0xf7, 0xfb, 0x8d, 0x0d, 0x4d, 0x7f,
-                             0x87, 0x1e, 0xd7, 0x1d, 0xbe, 0xfb, 0xb3, 0x9b};
-const Bytes kAtTunnel = {0x64, 0x27, 0x01, 0x5f, 0x57, 0x9d, 0x48, 0xf5,
-                         0x8c, 0x54, 0xf4, 0x3e, 0xd1, 0xe7, 0x6f, 0x83};
-const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
-                     0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
+using service_ids::kAtTunnel;
+using service_ids::kProxyControl;
+using service_ids::kQmbe;
 
 // The libmbim proxy configuration naming `device`, as it must leave the
 // tool; the TransactionId is the one it was given.
@@ -84,28 +79,18 @@ inline std::string at_text(const Bytes& m) {
 
 inline bool is_proxy_control(const Bytes& m) { return service(m) == kProxyControl; }
 
-// One record line of standard error.
-struct LogLine {
-  char level;        // 'I' or 'E'
-  std::string file;  // "src/mbim_ctx"
-  std::string text;  // "[tessel] ..." up to the end of the line
-};
-
-inline std::vector<LogLine> log_lines(const std::string& err) {
-  static const std::regex kLine(R"(^([IE]) (src/[a-z_0-9]+):[0-9]+ (.*)$)");
-  std::vector<LogLine> out;
-  std::istringstream in(err);
-  std::string line;
-  std::smatch m;
-  while (std::getline(in, line)) {
-    if (std::regex_match(line, m, kLine)) out.push_back({m.str(1)[0], m.str(2), m.str(3)});
+// The records on standard error, each by its first line.
+inline std::vector<log_records::Record> log_lines(const std::string& err) {
+  std::vector<log_records::Record> out;
+  for (const log_records::Record& r : log_records::parse(err)) {
+    if (r.level != '?') out.push_back(r);
   }
   return out;
 }
 
 inline bool logged(const std::string& err, char level, const std::string& file,
                    const std::string& text) {
-  for (const LogLine& l : log_lines(err)) {
+  for (const log_records::Record& l : log_lines(err)) {
     if (l.level == level && l.file == file && l.text == text) return true;
   }
   return false;
@@ -114,7 +99,7 @@ inline bool logged(const std::string& err, char level, const std::string& file,
 // The error-level lines, for a failure message.
 inline std::string error_lines(const std::string& err) {
   std::string out;
-  for (const LogLine& l : log_lines(err)) {
+  for (const log_records::Record& l : log_lines(err)) {
     if (l.level == 'E') out += l.file + " " + l.text + "\n";
   }
   return out;

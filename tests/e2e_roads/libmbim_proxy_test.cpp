@@ -133,13 +133,12 @@ class LibmbimProxy : public ::testing::Test {
     ASSERT_TRUE(proxy_->listening()) << "mbim-proxy did not listen within 3 s\n" << proxy_->log();
   }
 
-  process::Result run_tool(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {TESSEL_BIN, "--command"};
-    argv.insert(argv.end(), args.begin(), args.end());
+  // The tool's --command `args`, given kToolLimitMs.
+  process::Result run_tool(std::vector<std::string> args) {
+    args.insert(args.begin(), "--command");
     process::Options options;
     options.timeout_ms = kToolLimitMs;
-    options.unset = {"VERBOSE"};
-    return process::run(argv, options);
+    return process::run_tool(args, options);
   }
 
   // What the three parties said, for a failure message.

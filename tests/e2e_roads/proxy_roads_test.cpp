@@ -27,13 +27,12 @@ constexpr char kCsqReply[] = "\\r\\n+CSQ: 20,99\\r\\n\\r\\nOK\\r\\n";
 constexpr char kCsqStdout[] = "Send > AT+CSQ\nRecv < \r\n+CSQ: 20,99\r\n\r\nOK\r\n\nUnInit\n";
 constexpr int kToolLimitMs = 10000;  // far below the tool's 30 s waits
 
-process::Result run_tool(const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {TESSEL_BIN, "--command"};
-  argv.insert(argv.end(), args.begin(), args.end());
+// The tool's --command `args`, given kToolLimitMs.
+process::Result run_tool(std::vector<std::string> args) {
+  args.insert(args.begin(), "--command");
   process::Options options;
   options.timeout_ms = kToolLimitMs;
-  options.unset = {"VERBOSE"};
-  return process::run(argv, options);
+  return process::run_tool(args, options);
 }
 
 class ProxyRoads : public ::testing::Test {
@@ -51,6 +50,27 @@ class ProxyRoads : public ::testing::Test {
   static void expect_clean_exit(const process::Result& r) {
     EXPECT_FALSE(r.timed_out) << "the tool hung\n" << r.err;
     EXPECT_EQ(r.status, 0) << r.err;
+  }
+
+  // Runs sar_tool on `device` for a 5000-byte table, the simulator serving
+  // with `serve`; expects the run to end cleanly with the whole table
+  // stored, and gives the requests the simulator received.
+  static std::vector<Bytes> store_table(std::vector<std::string> serve, const std::string& device) {
+    const Bytes table = e2e::table_bytes(5000);
+    process::TempFile table_file(table);
+    process::TempFile stored;
+    serve.insert(serve.end(), {"--table-out", stored.path()});
+    process::Simulator proxy(serve);
+    EXPECT_TRUE(proxy.ready()) << proxy.notes();
+    if (!proxy.ready()) return {};
+
+    const process::Result r = run_tool({"sar_tool", "-d", device, "-f", table_file.path()});
+
+    expect_clean_exit(r);
+    EXPECT_EQ(r.out, "UnInit\n");
+    EXPECT_EQ(e2e::error_lines(r.err), "");
+    EXPECT_EQ(stored.read(), table);
+    return proxy.rx();
   }
 
  private:
@@ -75,19 +95,7 @@ TEST_F(ProxyRoads, AbstractSocketDebugToolNamesTheDeviceThenSendsTheAtCommand) {
 }
 
 TEST_F(ProxyRoads, AbstractSocketSarToolNamesTheDeviceOnceThenStoresTheWholeTable) {
-  const Bytes table = e2e::table_bytes(5000);
-  process::TempFile table_file(table);
-  process::TempFile stored;
-  process::Simulator proxy({"--abstract", "--table-out", stored.path()});
-  ASSERT_TRUE(proxy.ready()) << proxy.notes();
-
-  const process::Result r = run_tool({"sar_tool", "-d", kAnyDevice, "-f", table_file.path()});
-
-  expect_clean_exit(r);
-  EXPECT_EQ(r.out, "UnInit\n");
-  EXPECT_EQ(e2e::error_lines(r.err), "");
-  EXPECT_EQ(stored.read(), table);
-  const std::vector<Bytes> rx = proxy.rx();
+  const std::vector<Bytes> rx = store_table({"--abstract"}, kAnyDevice);
   ASSERT_GE(rx.size(), 2u);
   EXPECT_EQ(rx[0], e2e::proxy_configuration(kAnyDevice, e2e::transaction_id(rx[0])));
   EXPECT_EQ(e2e::service(rx[1]), e2e::kQmbe);
@@ -163,19 +171,7 @@ TEST_F(ProxyRoads, SocketFileDebugToolSendsTheAtCommandFirst) {
 }
 
 TEST_F(ProxyRoads, SocketFileSarToolStoresTheWholeTableWithoutConfiguring) {
-  const Bytes table = e2e::table_bytes(5000);
-  process::TempFile table_file(table);
-  process::TempFile stored;
-  process::Simulator proxy({"--socket", kSocketFile, "--table-out", stored.path()});
-  ASSERT_TRUE(proxy.ready()) << proxy.notes();
-
-  const process::Result r = run_tool({"sar_tool", "-d", kSocketFile, "-f", table_file.path()});
-
-  expect_clean_exit(r);
-  EXPECT_EQ(r.out, "UnInit\n");
-  EXPECT_EQ(e2e::error_lines(r.err), "");
-  EXPECT_EQ(stored.read(), table);
-  const std::vector<Bytes> rx = proxy.rx();
+  const std::vector<Bytes> rx = store_table({"--socket", kSocketFile}, kSocketFile);
   ASSERT_FALSE(rx.empty());
   EXPECT_EQ(e2e::service(rx[0]), e2e::kQmbe);
   EXPECT_EQ(e2e::cid(rx[0]), 22u) << "the flow's first command comes first";

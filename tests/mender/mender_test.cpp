@@ -23,31 +23,13 @@
 
 #include "e2e.h"
 #include "isolation.h"
-#include "md5/md5.h"
 
 namespace e2e {
 namespace {
 
-using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
-
 constexpr char kDeviceType[] = "tessel-test-device";
 constexpr char kFactoryArtifact[] = "factory-image";
 constexpr char kModuleDir[] = "/usr/share/mender/modules/v3";
-
-std::string md5_hex(const Bytes& bytes) {
-  uint8_t digest[tessel::kMd5DigestSize];
-  tessel::md5_digest(bytes.data(), bytes.size(), digest);
-  std::string hex;
-  for (uint8_t b : digest) {
-    static const char kDigits[] = "0123456789abcdef";
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 15];
-  }
-  return hex;
-}
 
 Bytes read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

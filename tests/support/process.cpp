@@ -101,6 +101,27 @@ Result run(const std::vector<std::string>& argv, const Options& options) {
   return Child(argv, options).wait();
 }
 
+namespace {
+
+std::vector<std::string> tool_argv(const std::vector<std::string>& args, Options* options) {
+  std::vector<std::string> argv = {TESSEL_BIN};
+  argv.insert(argv.end(), args.begin(), args.end());
+  options->unset.push_back("VERBOSE");  // options->env still adds its own value back
+  return argv;
+}
+
+}  // namespace
+
+Result run_tool(const std::vector<std::string>& args, Options options) {
+  const std::vector<std::string> argv = tool_argv(args, &options);
+  return run(argv, options);
+}
+
+std::unique_ptr<Child> start_tool(const std::vector<std::string>& args, Options options) {
+  const std::vector<std::string> argv = tool_argv(args, &options);
+  return std::make_unique<Child>(argv, options);
+}
+
 Child::Child(const std::vector<std::string>& argv, const Options& options) {
   until_ms_ = std::chrono::duration_cast<std::chrono::milliseconds>(
                   (Clock::now() + std::chrono::milliseconds(options.timeout_ms)).time_since_epoch())

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct Options {
 // Runs argv[0] with argv, waits for it (up to the time limit) and collects
 // its output.
 Result run(const std::vector<std::string>& argv, const Options& options = Options());
+
+// Runs the built tool with `args` after its own path. VERBOSE is removed
+// from the environment unless `options.env` sets it, so a VERBOSE left in
+// the caller's shell cannot switch the message dump on.
+Result run_tool(const std::vector<std::string>& args, Options options = Options());
 
 // The same, started in the background: for runs side by side, and for a
 // signal sent in the middle of one. The time limit counts from the start.
@@ -56,6 +62,10 @@ class Child {
   int64_t until_ms_ = 0;  // the time limit, on the steady clock
   std::string copy_;  // the executable's reachable copy, when run as another user
 };
+
+// The built tool started in the background, VERBOSE as for run_tool().
+std::unique_ptr<Child> start_tool(const std::vector<std::string>& args,
+                                  Options options = Options());
 
 // A tessel-modem-sim child: started with `args`, ready once it printed its
 // READY line; killed (SIGTERM, then SIGKILL) when destroyed. Its log file

@@ -5,8 +5,17 @@
 #include <cstring>
 #include <deque>
 
-#include "mbim_ctx/exchange.h"
 #include "byte_order/byte_order.h"
+#include "mbim_ctx/exchange.h"
+
+#if defined(__has_include)
+#if __has_include(<sanitizer/asan_interface.h>)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#ifndef ASAN_POISON_MEMORY_REGION
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
 
 namespace fake_transport {
 namespace {
@@ -15,6 +24,15 @@ std::deque<Reply> g_script;
 std::vector<std::vector<uint8_t>> g_requests;
 std::vector<uint32_t> g_timeouts;
 int g_null_requests = 0;
+
+// The response as the transport hands it over: its bytes, then one poisoned.
+uint8_t* handover_block(const std::vector<uint8_t>& response) {
+  uint8_t* block = static_cast<uint8_t*>(std::calloc(1, response.size() + 1));
+  if (block == nullptr) return nullptr;
+  if (!response.empty()) std::memcpy(block, response.data(), response.size());
+  ASAN_POISON_MEMORY_REGION(block + response.size(), 1);
+  return block;
+}
 
 }  // namespace
 
@@ -41,7 +59,10 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
     return -19;
   }
   if (response != nullptr) *response = nullptr;
+  // Little-endian u32 fields: 0 MessageType, 4 MessageLength, 8 TransactionId;
+  // a COMMAND_MSG (3) has its InformationBufferLength at 44, after 48 bytes of header.
   const uint32_t length = get_le32(request + 4);
+  if (get_le32(request) == 3 && length != 48 + get_le32(request + 44)) __builtin_trap();
   g_requests.emplace_back(request, request + length);
   g_timeouts.push_back(timeout_s);
   if (g_script.empty()) return 110;  // nobody answers
@@ -49,11 +70,10 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   g_script.pop_front();
   if (reply.err != 0) return reply.err;
   if (response == nullptr) return 0;
-  uint8_t* copy = static_cast<uint8_t*>(std::malloc(reply.response.size() + 1));
-  if (copy == nullptr) return -19;
-  if (!reply.response.empty()) std::memcpy(copy, reply.response.data(), reply.response.size());
-  *response = copy;
-  return 0;
+  if (reply.answers_request && reply.response.size() >= 12)
+    put_le32(&reply.response[8], get_le32(request + 8));
+  *response = handover_block(reply.response);
+  return *response == nullptr ? -19 : 0;
 }
 
 int send_request(const uint8_t* request, uint8_t** response) {
