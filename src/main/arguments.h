@@ -13,10 +13,6 @@
 
 namespace tessel {
 
-constexpr uint32_t kMaxItem = 65535;
-constexpr uint32_t kDefaultLockWaitSeconds = 300;
-constexpr uint32_t kMaxLockWaitSeconds = 86400;
-
 // The long options both sub-commands take, and the end of a table.
 constexpr option kVersionOption = {"version", no_argument, nullptr, 'V'};
 constexpr option kDebugOption = {"debug", no_argument, nullptr, 'D'};
@@ -24,6 +20,10 @@ constexpr option kStrictOption = {"strict", no_argument, nullptr, 'S'};
 constexpr option kLockWaitOption = {"lock-wait", required_argument, nullptr, 'L'};
 constexpr option kHelpOption = {"help", no_argument, nullptr, 'H'};
 constexpr option kEndOfOptions = {nullptr, 0, nullptr, 0};
+
+constexpr uint32_t kMaxItem = 65535;
+constexpr uint32_t kDefaultLockWaitSeconds = 300;
+constexpr uint32_t kMaxLockWaitSeconds = 86400;
 
 // Reads a whole decimal number from 0 to `max`, with an optional leading
 // '+' and nothing else (no blanks, no sign '-', no trailing characters).
