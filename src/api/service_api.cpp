@@ -36,6 +36,8 @@ class ApiLock {
   ApiLock& operator=(const ApiLock&) = delete;
 };
 
+// VERBOSE, as scripts on the device set it: unset or beginning "0" is
+// quiet, anything else (the empty text too) verbose.
 int verbose_from_environment() {
   const char* v = std::getenv("VERBOSE");
   if (v == nullptr) return 0;
@@ -44,10 +46,29 @@ int verbose_from_environment() {
 
 int fold(int result) { return result == 0 ? kResultOk : kApiFailure; }
 
+// The shape of every entry point that reaches the modem: `call` under
+// api_lock, then `log` with the call's own result once the lock is
+// released (a record never holds up the next caller), then the result
+// folded into 0 or -1.
+template <typename Call, typename Log>
+int serve(Call call, Log log) {
+  int result;
+  {
+    ApiLock lock;
+    result = call();
+  }
+  log(result);
+  return fold(result);
+}
+
+void no_record(int) {}
+
+void log_result(int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d", err); }
+
 }  // namespace
 
-int Init(const char* device) {
-  const int verbose = verbose_from_environment();
+int Init(const char* device, bool debug) {
+  const int verbose = debug ? 1 : verbose_from_environment();
   if (Diag_LSM_Init(nullptr) == 0) {
     std::printf("Couldn't initialize Diag!");
   }
@@ -62,12 +83,7 @@ int Init(const char* device) {
   }
   device_path.fill('\0');
   std::memcpy(device_path.data(), device, length);
-  int result;
-  {
-    ApiLock lock;
-    result = ctx_init(verbose);
-  }
-  return fold(result);
+  return serve([verbose] { return ctx_init(verbose); }, no_record);
 }
 
 void UnInit() {
@@ -94,91 +110,62 @@ void RequestStop(int signal) { request_stop(signal); }
 int StopSignal() { return stop_requested(); }
 
 int GetIsMbimReady(int* ready) {
-  int result;
-  {
-    ApiLock lock;
-    result = ctx_connect(device_path.data());
-    if (result == 0 && ctx_road() == Road::kAbstractSocket && !proxy_configured) {
-      // A proxy that does not know the command refuses it with a status but
-      // still serves: only a failed exchange stops here.
-      const int config = mbim_proxy_config(device_path.data());
-      if (is_transport_failure(config)) {
-        result = kApiFailure;
-      } else {
+  const int result = serve(
+      [] {
+        const int connected = ctx_connect(device_path.data());
+        if (connected != 0 || ctx_road() != Road::kAbstractSocket || proxy_configured) return connected;
+        // A proxy that does not know the command refuses it with a status but
+        // still serves: only a failed exchange stops here.
+        if (is_transport_failure(mbim_proxy_config(device_path.data()))) return kApiFailure;
         proxy_configured = true;
-      }
-    }
-  }
-  if (result != 0) return kApiFailure;
-  if (ready != nullptr) *ready = 1;
-  return 0;
+        return 0;
+      },
+      no_record);
+  if (result == 0 && ready != nullptr) *ready = 1;
+  return result;
 }
 
 int SetSarEnable(int enable) {
-  int err;
-  {
-    ApiLock lock;
-    err = mbim_SetSarEnable(enable);
-  }
-  LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable);
-  return fold(err);
+  return serve([enable] { return mbim_SetSarEnable(enable); },
+               [enable](int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable); });
 }
 
 int GetSarEnable(int* enable) {
-  int value = 0;
-  int err;
-  {
-    ApiLock lock;
-    err = mbim_GetSarEnable(&value);
-  }
-  if (err == 0 && enable != nullptr) *enable = value != 0 ? 1 : 0;
-  LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable != nullptr ? *enable : 0);
-  return fold(err);
+  return serve(
+      [enable] {
+        int value = 0;
+        const int err = mbim_GetSarEnable(&value);
+        if (err == 0 && enable != nullptr) *enable = value != 0 ? 1 : 0;
+        return err;
+      },
+      [enable](int err) {
+        LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable != nullptr ? *enable : 0);
+      });
 }
 
 int GetSarMd5(int item, uint8_t digest[16], bool* read) {
-  ApiLock lock;
-  return fold(mbim_GetSarMd5(item, digest, read));
+  return serve([=] { return mbim_GetSarMd5(item, digest, read); }, no_record);
 }
 
 int SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
-  int err;
-  {
-    ApiLock lock;
-    err = mbim_SetSarValue(path, item, expected_md5);
-  }
-  LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, path, item);
-  return fold(err);
+  return serve([=] { return mbim_SetSarValue(path, item, expected_md5); },
+               [=](int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, path, item); });
 }
 
 int GetSarValue(uint8_t* data, size_t capacity, uint16_t* length) {
-  int err;
-  {
-    ApiLock lock;
-    err = mbim_GetSarValue(data, capacity, length);
-  }
-  LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, data, length != nullptr ? *length : 0);
-  return fold(err);
+  return serve([=] { return mbim_GetSarValue(data, capacity, length); },
+               [=](int err) {
+                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, data,
+                         length != nullptr ? *length : 0);
+               });
 }
 
 int ApplySarValue(int item) {
-  int err;
-  {
-    ApiLock lock;
-    err = mbim_SarApply(item);
-  }
-  LOG_NUM(LOG_NORMAL, "[tessel] err=%d", err);
-  return fold(err);
+  return serve([item] { return mbim_SarApply(item); }, log_result);
 }
 
 int SendAtCommand(const char* command, const char** reply) {
-  int err;
-  {
-    ApiLock lock;
-    err = mbim_send_at(command, reply);
-  }
-  LOG_NUM(LOG_NORMAL, "[tessel] err=%d", err);
-  return fold(err);
+  return serve([=] { return mbim_send_at(command, reply); }, log_result);
 }
 
 }  // namespace tessel

@@ -19,11 +19,11 @@ namespace tessel {
 constexpr size_t kMaxDevicePath = 31;
 
 // Opens the log channel (a failure is reported on standard output and
-// otherwise ignored), keeps `device` and sets the transport up with the
-// verbose flag from VERBOSE (unset or beginning "0": quiet). -1 when the
-// path is missing or longer than kMaxDevicePath, or the transport cannot be
-// set up.
-int Init(const char* device);
+// otherwise ignored), keeps `device` and sets the transport up verbose when
+// `debug` (the command line's --debug) is set, otherwise as VERBOSE says
+// (unset or beginning "0": quiet). -1 when the path is missing or longer
+// than kMaxDevicePath, or the transport cannot be set up.
+int Init(const char* device, bool debug = false);
 
 // Stops the reader, closes the channel, releases the device lock, closes the
 // log channel, prints "UnInit".

@@ -28,6 +28,13 @@ bool parse_whole_number(const char* text, uint32_t max, uint32_t* out) {
   return true;
 }
 
+bool parse_lock_wait(const char* program, const char* text, uint32_t* out) {
+  if (parse_whole_number(text, kMaxLockWaitSeconds, out)) return true;
+  std::fprintf(stderr, "%s: --lock-wait wants whole seconds from 0 to %u, not '%s'\n", program,
+               kMaxLockWaitSeconds, text);
+  return false;
+}
+
 int check_table_file(const char* program, const char* mode, const char* path) {
   if (path == nullptr) {
     std::fprintf(stderr, "%s: %s needs -f <sar table file>\n", program, mode);

@@ -7,11 +7,19 @@
 #ifndef TESSEL_MAIN_ARGUMENTS_H_
 #define TESSEL_MAIN_ARGUMENTS_H_
 
+#include <getopt.h>
+
 #include <cstdint>
 
-struct option;
-
 namespace tessel {
+
+// The long options both sub-commands take, and the end of a table.
+constexpr option kVersionOption = {"version", no_argument, nullptr, 'V'};
+constexpr option kDebugOption = {"debug", no_argument, nullptr, 'D'};
+constexpr option kStrictOption = {"strict", no_argument, nullptr, 'S'};
+constexpr option kLockWaitOption = {"lock-wait", required_argument, nullptr, 'L'};
+constexpr option kHelpOption = {"help", no_argument, nullptr, 'H'};
+constexpr option kEndOfOptions = {nullptr, 0, nullptr, 0};
 
 constexpr uint32_t kMaxItem = 65535;
 constexpr uint32_t kDefaultLockWaitSeconds = 300;
@@ -21,6 +29,10 @@ constexpr uint32_t kMaxLockWaitSeconds = 86400;
 // '+' and nothing else (no blanks, no sign '-', no trailing characters).
 // True with `*out` set, false otherwise.
 bool parse_whole_number(const char* text, uint32_t max, uint32_t* out);
+
+// Reads --lock-wait's seconds (0 to kMaxLockWaitSeconds) into `*out`. False,
+// after a message headed by `program`, for anything else.
+bool parse_lock_wait(const char* program, const char* text, uint32_t* out);
 
 // Checks the table file of sar_tool before the device is touched: given (a
 // message saying that `mode`, "an update" or "--check", needs -f otherwise),

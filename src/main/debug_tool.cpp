@@ -14,7 +14,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "api/service_api.h"
@@ -30,14 +29,8 @@ namespace tessel {
 namespace {
 
 constexpr char kShortOptions[] = "a:d:vh";
-constexpr option kLongOptions[] = {
-    {"version", no_argument, nullptr, 'V'},
-    {"debug", no_argument, nullptr, 'D'},
-    {"strict", no_argument, nullptr, 'S'},
-    {"lock-wait", required_argument, nullptr, 'L'},
-    {"help", no_argument, nullptr, 'H'},
-    {nullptr, 0, nullptr, 0},
-};
+constexpr option kLongOptions[] = {kVersionOption, kDebugOption,  kStrictOption,
+                                   kLockWaitOption, kHelpOption, kEndOfOptions};
 
 std::array<char, kAtCommandSize> at_command{};
 
@@ -51,6 +44,7 @@ int debug_tool_main(int argc, char** argv) {
   const char* device = nullptr;
   bool have_command = false;
   bool strict = false;
+  bool debug = false;
   // With --strict among the arguments a mistyped option is a failure.
   const bool strict_args = option_among_arguments(argc, argv, kShortOptions, kLongOptions, "S");
   uint32_t lock_wait_s = kDefaultLockWaitSeconds;
@@ -72,17 +66,13 @@ int debug_tool_main(int argc, char** argv) {
         device = optarg;  // argv outlives the run; Init copies what it keeps
         break;
       case 'D':
-        setenv("VERBOSE", "1", 1);
+        debug = true;
         break;
       case 'S':
         strict = true;
         break;
       case 'L':
-        if (!parse_whole_number(optarg, kMaxLockWaitSeconds, &lock_wait_s)) {
-          std::fprintf(stderr, "%s: --lock-wait wants whole seconds from 0 to %u, not '%s'\n", argv[0],
-                       kMaxLockWaitSeconds, optarg);
-          return kExitBadInput;
-        }
+        if (!parse_lock_wait(argv[0], optarg, &lock_wait_s)) return kExitBadInput;
         break;
       case 'V':
         print_version();
@@ -103,7 +93,7 @@ int debug_tool_main(int argc, char** argv) {
 
   AtOutcome o;
   SessionFailure opened;
-  if (!open_session(device, lock_wait_s, &opened)) {
+  if (!open_session(device, lock_wait_s, debug, &opened)) {
     o.step = opened.step;
     o.status = opened.status;
   } else if (StopSignal() != 0) {

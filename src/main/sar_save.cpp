@@ -16,7 +16,7 @@
 #include "diag_log/diag_log.h"
 #include "main/outcome.h"
 #include "main/save_file.h"
-#include "main/session.h"
+#include "main/sar_steps.h"
 #include "main/sub_commands.h"
 #include "md5/md5.h"
 
@@ -35,11 +35,7 @@ void save_failed(const char* path, int error, SarOutcome* o) {
 }
 
 void save(const SarJob& job, SarOutcome* o) {
-  SessionFailure opened;
-  if (!open_session(job.device, job.lock_wait_s, &opened)) {
-    o->fail(opened.step, opened.status);
-    return;
-  }
+  if (!open_job_session(job, o)) return;
   int r;
   if (StopSignal() != 0) {
     o->fail("interrupted", kExitReadFailed);
@@ -76,19 +72,7 @@ void save(const SarJob& job, SarOutcome* o) {
   o->have_file_md5 = true;
   std::array<char, 33> text;
   LOG_TXT(LOG_NORMAL, "[tessel] read md5: %s", digest_text(o->file_md5, &text));
-  bool read = false;
-  if ((r = GetSarMd5(job.item, o->modem_md5.data(), &read)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", r);
-    o->fail("query", kExitNoDigest);
-    return;
-  }
-  if (!read) {
-    LOG_MSG(LOG_ERROR, "[tessel] the modem's answer carried no 16-byte digest");
-    o->fail("query", kExitNoDigest);
-    return;
-  }
-  o->have_modem_md5 = true;
-  LOG_TXT(LOG_NORMAL, "[tessel] --- md5: %s", digest_text(o->modem_md5, &text));
+  if (!query_modem_digest(job.item, o)) return;
   if (o->modem_md5 != o->file_md5) {
     LOG_MSG(LOG_ERROR, "[tessel] the table read does not match the modem's digest; not saved");
     o->fail("verify", kExitReadFailed);

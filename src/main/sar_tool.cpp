@@ -19,7 +19,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "main/arguments.h"
@@ -34,15 +33,15 @@ namespace {
 constexpr char kShortOptions[] = "d:f:v:n:h";
 constexpr option kLongOptions[] = {
     {"force", no_argument, nullptr, 'F'},
-    {"version", no_argument, nullptr, 'V'},
-    {"debug", no_argument, nullptr, 'D'},
-    {"strict", no_argument, nullptr, 'S'},
+    kVersionOption,
+    kDebugOption,
+    kStrictOption,
     {"check", no_argument, nullptr, 'C'},
     {"save", required_argument, nullptr, 'W'},
-    {"lock-wait", required_argument, nullptr, 'L'},
+    kLockWaitOption,
     {"query", no_argument, nullptr, 'Q'},
-    {"help", no_argument, nullptr, 'H'},
-    {nullptr, 0, nullptr, 0},
+    kHelpOption,
+    kEndOfOptions,
 };
 
 int refuse_together(const char* a, const char* b) {
@@ -83,11 +82,7 @@ int sar_tool_main(int argc, char** argv) {
         break;
       }
       case 'L':
-        if (!parse_whole_number(optarg, kMaxLockWaitSeconds, &job.lock_wait_s)) {
-          std::fprintf(stderr, "sar_tool: --lock-wait wants whole seconds from 0 to %u, not '%s'\n",
-                       kMaxLockWaitSeconds, optarg);
-          return kExitBadInput;
-        }
+        if (!parse_lock_wait("sar_tool", optarg, &job.lock_wait_s)) return kExitBadInput;
         break;
       case 'F':
         job.force = 1;
@@ -105,7 +100,7 @@ int sar_tool_main(int argc, char** argv) {
         job.query = true;
         break;
       case 'D':
-        setenv("VERBOSE", "1", 1);
+        job.debug = true;
         break;
       case 'V':
         print_version();

@@ -25,7 +25,7 @@
 #include "api/service_api.h"
 #include "diag_log/diag_log.h"
 #include "main/outcome.h"
-#include "main/session.h"
+#include "main/sar_steps.h"
 #include "main/sub_commands.h"
 
 TESSEL_LOG_MODULE("src/main");
@@ -38,11 +38,7 @@ class Update {
   Update(const SarJob& job, SarOutcome* o) : job_(job), o_(*o) { o_.item = job.item; }
 
   void run() {
-    SessionFailure opened;
-    if (!open_session(job_.device, job_.lock_wait_s, &opened)) {
-      o_.fail(opened.step, opened.status);
-      return;
-    }
+    if (!open_job_session(job_, &o_)) return;
     if (stopped() || !compare() || stopped()) return;
     if (job_.check) {
       conclude_check();

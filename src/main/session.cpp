@@ -12,10 +12,10 @@ TESSEL_LOG_MODULE("src/main");
 
 namespace tessel {
 
-bool open_session(const char* device, uint32_t lock_wait_s, SessionFailure* failure) {
+bool open_session(const char* device, uint32_t lock_wait_s, bool debug, SessionFailure* failure) {
   int ready = 0;
   int r;
-  if ((r = Init(device)) != 0) {
+  if ((r = Init(device, debug)) != 0) {
     LOG_NUM(LOG_ERROR, "[tessel] Init err=%d", r);
     *failure = {"connect", kExitNoChannel};
     return false;

@@ -13,12 +13,13 @@ struct SessionFailure {
   int status = 0;              // kExitBusy or kExitNoChannel
 };
 
-// True when the channel is open. Otherwise `*failure` says which step failed;
+// True when the channel is open, verbose when `debug` (--debug) is set or
+// VERBOSE asks for it (Init). Otherwise `*failure` says which step failed;
 // each failure has its record ("[tessel] Init err=%d", ...), and a device
 // that stayed locked is also reported on standard error, since the caller
 // may never read the log. A lock that cannot be used at all (device_lock.h)
 // ends the run the same way: step "lock", kExitBusy, nothing opened.
-bool open_session(const char* device, uint32_t lock_wait_s, SessionFailure* failure);
+bool open_session(const char* device, uint32_t lock_wait_s, bool debug, SessionFailure* failure);
 
 }  // namespace tessel
 

@@ -37,6 +37,7 @@ struct SarJob {
   bool strict = false;          // --strict; --check, --save and --query imply it
   bool check = false;
   bool query = false;
+  bool debug = false;           // --debug
   uint32_t lock_wait_s = kDefaultLockWaitSeconds;
 };
 

@@ -54,8 +54,16 @@ void set_nonblocking(int fd) {
   if (flags != -1) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
-// Stores the channel and starts the reader on it (road D).
-int start_reader(TransportContext& c, int fd, bool stream, Road road, bool report) {
+// What became of an attempt to open the channel on one road.
+enum class Attempt {
+  kOpen,      // the channel is open and the reader runs
+  kFallBack,  // the proxy cannot serve: open the device node instead
+  kFail,      // the channel cannot be opened: ctx_connect fails
+};
+
+// Stores the channel and starts the reader on it; kFail when the thread
+// cannot be started (the channel stays open for ctx_deinit to close).
+Attempt start_reader(TransportContext& c, int fd, bool stream, Road road, bool report) {
   c.mbim_fd = fd;
   c.stream = stream;
   c.road = road;
@@ -63,35 +71,13 @@ int start_reader(TransportContext& c, int fd, bool stream, Road road, bool repor
   if (pthread_create(&c.reader, nullptr, mbim_read_thread, nullptr) != 0) {
     c.reader_started = false;
     if (report) std::perror("pthread_create");
-    return kErrNoChannel;
+    return Attempt::kFail;
   }
   c.reader_started = true;
-  return 0;
+  return Attempt::kOpen;
 }
 
-int connect_socket_file(TransportContext& c) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] return error mbim_fd = %d", -1);
-    return kErrNoChannel;
-  }
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, kProxySocketFile, kProxySocketFileLength);
-  LOG_TXT(LOG_NORMAL, "[tessel] addr.sun_path:%s", addr.sun_path);
-  const socklen_t len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + kProxySocketFileLength);
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
-    const int e = errno;
-    LOG_TXT(LOG_NORMAL, "[tessel] Fail to connect '%s', errno (%s)", kProxySocketFile, std::strerror(e));
-    LOG_NUM(LOG_ERROR, "[tessel] Error number:%d", e);
-    close(fd);
-    LOG_NUM(LOG_ERROR, "[tessel] return error mbim_fd = %d", -1);
-    return kErrNoChannel;
-  }
-  set_nonblocking(fd);
-  LOG_TXT(LOG_NORMAL, "[tessel] connet %s", kProxySocketFile);
-  return start_reader(c, fd, /*stream=*/true, Road::kSocketFile, /*report=*/true);
-}
+int connect_result(Attempt a) { return a == Attempt::kOpen ? 0 : kErrNoChannel; }
 
 // True when the first bytes of the process list name the proxy daemon.
 bool proxy_listed() {
@@ -120,32 +106,49 @@ bool peer_trusted(int fd) {
   return false;
 }
 
-// The abstract socket; -1 when the tool should open the device node instead.
-int connect_abstract_socket(TransportContext& c) {
-  if (!proxy_listed()) return -1;
-  LOG_MSG(LOG_NORMAL, "[tessel] use mbim-proxy\n\n");
+// The proxy through its socket file (`road` kSocketFile) or its abstract
+// socket (kAbstractSocket). A caller that named the socket file meant the
+// proxy and nothing else, so on that road every failure is final (with the
+// record of the missing channel); the abstract socket is only a guess from
+// the process list, so there a failure falls back to the device node.
+Attempt connect_proxy(TransportContext& c, Road road) {
+  const bool file = road == Road::kSocketFile;
+  const char* name = file ? kProxySocketFile : kProxyAbstractName;
+  const auto failed = [file] {
+    if (!file) return Attempt::kFallBack;
+    LOG_NUM(LOG_ERROR, "[tessel] return error mbim_fd = %d", -1);
+    return Attempt::kFail;
+  };
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
+  if (fd < 0) return failed();
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
-  addr.sun_path[0] = '\0';
-  std::memcpy(addr.sun_path + 1, kProxyAbstractName, kProxyAbstractLength);
-  const socklen_t len =
-      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + kProxyAbstractLength);
+  // An abstract name follows a zero byte and has no terminator of its own.
+  const size_t start = file ? 0 : 1;
+  const size_t length = file ? kProxySocketFileLength : kProxyAbstractLength;
+  std::memcpy(addr.sun_path + start, name, length);
+  if (file) LOG_TXT(LOG_NORMAL, "[tessel] addr.sun_path:%s", addr.sun_path);
+  const socklen_t len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + start + length);
   if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
     const int e = errno;
-    LOG_TXT(LOG_NORMAL, "[tessel] Fail to connect '%s', errno (%s)", kProxyAbstractName, std::strerror(e));
+    LOG_TXT(LOG_NORMAL, "[tessel] Fail to connect '%s', errno (%s)", name, std::strerror(e));
     LOG_NUM(LOG_ERROR, "[tessel] Error number:%d", e);
     close(fd);
-    return -1;
+    return failed();
   }
-  if (!peer_trusted(fd)) {
+  // Anyone may bind the abstract name (see the top).
+  if (!file && !peer_trusted(fd)) {
     close(fd);
-    return -1;
+    return Attempt::kFallBack;
   }
   set_nonblocking(fd);
-  LOG_TXT(LOG_NORMAL, "[tessel] connet sunccess ('%s')", kProxyAbstractName);
-  return start_reader(c, fd, /*stream=*/true, Road::kAbstractSocket, /*report=*/false);
+  if (file) {
+    LOG_TXT(LOG_NORMAL, "[tessel] connet %s", name);
+  } else {
+    LOG_TXT(LOG_NORMAL, "[tessel] connet sunccess ('%s')", name);
+  }
+  // Through the abstract socket a failed thread start prints nothing.
+  return start_reader(c, fd, /*stream=*/true, road, /*report=*/file);
 }
 
 // Reads and drops what the node holds before this run asks anything: an
@@ -165,7 +168,7 @@ void drop_stale_bytes(int fd) {
   if (dropped > 0) LOG_NUM(LOG_NORMAL, "[tessel] dropped %u stale bytes waiting on the node", dropped);
 }
 
-int open_device_node(TransportContext& c, const char* path) {
+Attempt open_device_node(TransportContext& c, const char* path) {
   LOG_TXT(LOG_NORMAL, "[tessel] use %s directly", path);
   // Non-blocking: every read follows a poll, and a message another reader
   // of the node took must leave the reader polling (and so stoppable), not
@@ -174,13 +177,13 @@ int open_device_node(TransportContext& c, const char* path) {
   const int fd = open(path, O_RDWR | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     std::perror(path);
-    return kErrNoChannel;
+    return Attempt::kFail;
   }
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
     std::fprintf(stderr, "%s: Not a character device\n", path);
     close(fd);
-    return kErrNoChannel;
+    return Attempt::kFail;
   }
   drop_stale_bytes(fd);
   return start_reader(c, fd, /*stream=*/false, Road::kDeviceNode, /*report=*/true);
@@ -217,17 +220,20 @@ int ctx_connect(const char* path) {
   }
   if (c.mbim_fd != -1) return 0;
   if (std::strncmp(path, kProxySocketFile, kProxySocketFileLength) == 0) {
-    return connect_socket_file(c);
+    return connect_result(connect_proxy(c, Road::kSocketFile));
   }
-  const int r = connect_abstract_socket(c);
-  if (r != -1) return r;
-  return open_device_node(c, path);
+  if (proxy_listed()) {
+    LOG_MSG(LOG_NORMAL, "[tessel] use mbim-proxy\n\n");
+    const Attempt a = connect_proxy(c, Road::kAbstractSocket);
+    if (a != Attempt::kFallBack) return connect_result(a);
+  }
+  return connect_result(open_device_node(c, path));
 }
 
 int ctx_adopt_channel(int fd, bool stream) {
   TransportContext& c = transport_context();
   if (c.stop_read == -1 || c.mbim_fd != -1 || fd < 0) return kErrNoChannel;
-  return start_reader(c, fd, stream, Road::kNone, /*report=*/true);
+  return connect_result(start_reader(c, fd, stream, Road::kNone, /*report=*/true));
 }
 
 Road ctx_road() { return transport_context().road; }

@@ -5,7 +5,6 @@
 
 #include <pthread.h>
 
-#include <array>
 #include <cstdint>
 
 #include "mbim_ctx/transport.h"
@@ -29,7 +28,6 @@ struct TransportContext {
   bool unanswered = false;           // a request went out whole, no answer came
   pthread_t reader{};
   bool reader_started = false;
-  std::array<char, 50> timestamp{};
 };
 
 TransportContext& transport_context();

@@ -1,11 +1,7 @@
 // timestamp.cpp — see timestamp.h.
 #include "mbim_ctx/timestamp.h"
 
-#include <sys/time.h>
-
 #include <cstdio>
-
-#include "mbim_ctx/context.h"
 
 namespace tessel {
 
@@ -19,14 +15,6 @@ void format_timestamp(time_t seconds, long microseconds, char* out, size_t size)
   localtime_r(&seconds, &local);
   std::snprintf(out, size, "%02d-%02d_%02d:%02d:%02d:%03d", local.tm_mon + 1, local.tm_mday,
                 local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms));
-}
-
-const char* timestamp_text() {
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  TransportContext& c = transport_context();
-  format_timestamp(now.tv_sec, static_cast<long>(now.tv_usec), c.timestamp.data(), c.timestamp.size());
-  return c.timestamp.data();
 }
 
 }  // namespace tessel

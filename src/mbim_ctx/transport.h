@@ -42,8 +42,11 @@ void ctx_deinit();
 // answer it later, to whoever then holds the channel. Cleared by ctx_deinit.
 bool ctx_request_unanswered();
 
-// Which road the last successful ctx_connect took.
+// The ways to the modem; kNone also for a channel handed in by
+// ctx_adopt_channel.
 enum class Road { kNone, kSocketFile, kAbstractSocket, kDeviceNode };
+
+// Which road the last successful ctx_connect took.
 Road ctx_road();
 
 // Takes `fd` as the open channel and starts the reader on it, as the three

@@ -63,20 +63,25 @@ class ServiceApi : public ::testing::Test {
   int modem_ = -1;
 };
 
-TEST_F(ServiceApi, VerboseFollowsTheFirstCharacterOfVerbose) {
+// --debug (Init's `debug`) makes the run verbose whatever VERBOSE says;
+// without it the first character of VERBOSE decides.
+TEST_F(ServiceApi, VerboseFollowsDebugOrTheFirstCharacterOfVerbose) {
   struct Case {
     const char* value;
+    bool debug;
     int verbose;
   };
-  for (const Case& c : {Case{nullptr, 0}, Case{"0", 0}, Case{"0yes", 0}, Case{"1", 1}, Case{"x", 1},
-                        Case{"", 1}}) {
+  for (const Case& c : {Case{nullptr, false, 0}, Case{"0", false, 0}, Case{"0yes", false, 0},
+                        Case{"1", false, 1}, Case{"x", false, 1}, Case{"", false, 1},
+                        Case{nullptr, true, 1}, Case{"0", true, 1}}) {
     if (c.value == nullptr) {
       unsetenv("VERBOSE");
     } else {
       setenv("VERBOSE", c.value, 1);
     }
-    ASSERT_EQ(tessel::Init("/dev/null"), 0);
-    EXPECT_EQ(tessel::transport_context().verbose, c.verbose) << (c.value ? c.value : "unset");
+    ASSERT_EQ(tessel::Init("/dev/null", c.debug), 0);
+    EXPECT_EQ(tessel::transport_context().verbose, c.verbose)
+        << (c.value ? c.value : "unset") << (c.debug ? " with --debug" : "");
     CaptureStdout();
     tessel::UnInit();
     EXPECT_EQ(GetCapturedStdout(), "UnInit\n");

@@ -1,10 +1,9 @@
-// Deadlines for the condition waits, and the log timestamp.
+// Deadlines for the condition waits, and the timestamp text.
 #include "mbim_ctx/deadline.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "mbim_ctx/timestamp.h"
 
@@ -50,7 +49,6 @@ TEST(Timestamp, MillisecondsRoundAndCarryIntoTheSecond) {
   EXPECT_STREQ(text, "03-03_12:00:00:000");
   tessel::format_timestamp(noon, 500, text, sizeof text);
   EXPECT_STREQ(text, "03-03_12:00:00:001");
-  EXPECT_EQ(std::strlen(tessel::timestamp_text()), 18u);
 }
 
 }  // namespace

@@ -102,6 +102,54 @@ std::vector<uint8_t> expect_exchange_answered() {
   return sent;
 }
 
+// One exchange over the channel just opened; `peer` must have received the
+// test's request and nothing else: no road sends anything of its own.
+void expect_only_the_request_reaches(const process::Simulator& peer) {
+  const std::vector<uint8_t> sent = expect_exchange_answered();
+  ASSERT_EQ(peer.rx().size(), 1u) << "the transport sends nothing of its own on connecting";
+  EXPECT_EQ(peer.rx()[0], sent);
+}
+
+// The records of a connect to `name` refused with `error`.
+std::vector<Rec> refused(const std::string& name, int error) {
+  return {{kNormal, "[tessel] Fail to connect '%s', errno (%s)",
+           "[tessel] Fail to connect '" + name + "', errno (" + std::strerror(error) + ")"},
+          {kError, "[tessel] Error number:%d", "[tessel] Error number:" + std::to_string(error)}};
+}
+
+// The records of the socket-file road up to its connect: the fixed path it
+// names whatever longer path the caller gave.
+const std::vector<Rec> kSocketFileNamed = {
+    {kNormal, "[tessel] addr.sun_path:%s", "[tessel] addr.sun_path:/var/volatile/mbim-proxy"}};
+
+// The records of a socket-file road that connected.
+std::vector<Rec> socket_file_connected() {
+  std::vector<Rec> out = kSocketFileNamed;
+  out.push_back({kNormal, "[tessel] connet %s", "[tessel] connet /var/volatile/mbim-proxy"});
+  return out;
+}
+
+// The records of a socket-file road refused with `error`: no fallback.
+std::vector<Rec> socket_file_refused(int error) {
+  std::vector<Rec> out = kSocketFileNamed;
+  for (Rec& r : refused(kSocketFile, error)) out.push_back(r);
+  out.push_back({kError, "[tessel] return error mbim_fd = %d", "[tessel] return error mbim_fd = -1"});
+  return out;
+}
+
+// The records after the process list's, which must name the proxy.
+std::vector<Rec> records_after_a_listed_proxy() {
+  std::vector<Rec> records = connect_records();
+  if (records.empty()) {
+    ADD_FAILURE() << "no records";
+    return records;
+  }
+  EXPECT_EQ(records[0].format, "[tessel] fread buff:%s");
+  EXPECT_NE(records[0].text.find("mbim-proxy"), std::string::npos) << records[0].text;
+  records.erase(records.begin());
+  return records;
+}
+
 // A process named "mbim-proxy" that listens on nothing: the process list
 // shows the proxy, but its socket refuses every connection.
 class ProxyNameOnly {
@@ -183,9 +231,7 @@ TEST_F(Roads, DeviceNodeIsOpenedWhenTheProcessListLacksTheProxy) {
   };
   EXPECT_EQ(connect_records(), expected);
   EXPECT_EQ(tessel::ctx_road(), Road::kDeviceNode);
-  const std::vector<uint8_t> sent = expect_exchange_answered();
-  ASSERT_EQ(modem.rx().size(), 1u) << "nothing but the test's request goes out on connecting";
-  EXPECT_EQ(modem.rx()[0], sent);
+  expect_only_the_request_reaches(modem);
 }
 
 TEST_F(Roads, AbstractSocketIsUsedWhenTheProxyIsListedWhateverThePath) {
@@ -194,20 +240,13 @@ TEST_F(Roads, AbstractSocketIsUsedWhenTheProxyIsListedWhateverThePath) {
 
   ASSERT_EQ(tessel::ctx_connect("/dev/null"), 0);
 
-  std::vector<Rec> records = connect_records();
-  ASSERT_FALSE(records.empty());
-  EXPECT_EQ(records[0].format, "[tessel] fread buff:%s");
-  EXPECT_NE(records[0].text.find("mbim-proxy"), std::string::npos) << records[0].text;
-  records.erase(records.begin());
   const std::vector<Rec> expected = {
       {kNormal, "[tessel] use mbim-proxy\n\n", "[tessel] use mbim-proxy\n\n"},
       {kNormal, "[tessel] connet sunccess ('%s')", "[tessel] connet sunccess ('mbim-proxy')"},
   };
-  EXPECT_EQ(records, expected);
+  EXPECT_EQ(records_after_a_listed_proxy(), expected);
   EXPECT_EQ(tessel::ctx_road(), Road::kAbstractSocket);
-  const std::vector<uint8_t> sent = expect_exchange_answered();
-  ASSERT_EQ(proxy.rx().size(), 1u) << "the transport sends nothing of its own on connecting";
-  EXPECT_EQ(proxy.rx()[0], sent);
+  expect_only_the_request_reaches(proxy);
 }
 
 TEST_F(Roads, ListedProxyThatRefusesFallsBackToTheDeviceNode) {
@@ -218,19 +257,10 @@ TEST_F(Roads, ListedProxyThatRefusesFallsBackToTheDeviceNode) {
 
   ASSERT_EQ(tessel::ctx_connect(modem.path().c_str()), 0);
 
-  std::vector<Rec> records = connect_records();
-  ASSERT_FALSE(records.empty());
-  EXPECT_EQ(records[0].format, "[tessel] fread buff:%s");
-  EXPECT_NE(records[0].text.find("mbim-proxy"), std::string::npos) << records[0].text;
-  records.erase(records.begin());
-  const std::vector<Rec> expected = {
-      {kNormal, "[tessel] use mbim-proxy\n\n", "[tessel] use mbim-proxy\n\n"},
-      {kNormal, "[tessel] Fail to connect '%s', errno (%s)",
-       "[tessel] Fail to connect 'mbim-proxy', errno (" + std::string(std::strerror(ECONNREFUSED)) + ")"},
-      {kError, "[tessel] Error number:%d", "[tessel] Error number:" + std::to_string(ECONNREFUSED)},
-      {kNormal, "[tessel] use %s directly", "[tessel] use " + modem.path() + " directly"},
-  };
-  EXPECT_EQ(records, expected);
+  std::vector<Rec> expected = {{kNormal, "[tessel] use mbim-proxy\n\n", "[tessel] use mbim-proxy\n\n"}};
+  for (const Rec& r : refused("mbim-proxy", ECONNREFUSED)) expected.push_back(r);
+  expected.push_back({kNormal, "[tessel] use %s directly", "[tessel] use " + modem.path() + " directly"});
+  EXPECT_EQ(records_after_a_listed_proxy(), expected);
   EXPECT_EQ(tessel::ctx_road(), Road::kDeviceNode);
   expect_exchange_answered();
 }
@@ -256,15 +286,9 @@ TEST_F(Roads, SocketFileRoadConnectsToTheFixedSocketFile) {
 
   ASSERT_EQ(tessel::ctx_connect(kSocketFile), 0);
 
-  const std::vector<Rec> expected = {
-      {kNormal, "[tessel] addr.sun_path:%s", "[tessel] addr.sun_path:/var/volatile/mbim-proxy"},
-      {kNormal, "[tessel] connet %s", "[tessel] connet /var/volatile/mbim-proxy"},
-  };
-  EXPECT_EQ(connect_records(), expected) << "no process-list check on this road";
+  EXPECT_EQ(connect_records(), socket_file_connected()) << "no process-list check on this road";
   EXPECT_EQ(tessel::ctx_road(), Road::kSocketFile);
-  const std::vector<uint8_t> sent = expect_exchange_answered();
-  ASSERT_EQ(proxy.rx().size(), 1u) << "the transport sends nothing of its own on connecting";
-  EXPECT_EQ(proxy.rx()[0], sent);
+  expect_only_the_request_reaches(proxy);
 }
 
 TEST_F(Roads, LongerPathStillConnectsToTheFixedSocketFile) {
@@ -274,15 +298,9 @@ TEST_F(Roads, LongerPathStillConnectsToTheFixedSocketFile) {
 
   ASSERT_EQ(tessel::ctx_connect(kLongerSocketPath), 0);
 
-  const std::vector<Rec> expected = {
-      {kNormal, "[tessel] addr.sun_path:%s", "[tessel] addr.sun_path:/var/volatile/mbim-proxy"},
-      {kNormal, "[tessel] connet %s", "[tessel] connet /var/volatile/mbim-proxy"},
-  };
-  EXPECT_EQ(connect_records(), expected);
+  EXPECT_EQ(connect_records(), socket_file_connected());
   EXPECT_EQ(tessel::ctx_road(), Road::kSocketFile);
-  const std::vector<uint8_t> sent = expect_exchange_answered();
-  ASSERT_EQ(proxy.rx().size(), 1u);
-  EXPECT_EQ(proxy.rx()[0], sent) << "the request reached the socket file's listener";
+  expect_only_the_request_reaches(proxy);  // the socket file's listener
 }
 
 // Even with a proxy listed and listening on its abstract socket, a refused
@@ -294,15 +312,7 @@ TEST_F(Roads, SocketFileNobodyListensOnFailsWithoutFallback) {
 
   EXPECT_EQ(tessel::ctx_connect(kSocketFile), -19);
 
-  const std::vector<Rec> expected = {
-      {kNormal, "[tessel] addr.sun_path:%s", "[tessel] addr.sun_path:/var/volatile/mbim-proxy"},
-      {kNormal, "[tessel] Fail to connect '%s', errno (%s)",
-       "[tessel] Fail to connect '/var/volatile/mbim-proxy', errno (" +
-           std::string(std::strerror(ECONNREFUSED)) + ")"},
-      {kError, "[tessel] Error number:%d", "[tessel] Error number:" + std::to_string(ECONNREFUSED)},
-      {kError, "[tessel] return error mbim_fd = %d", "[tessel] return error mbim_fd = -1"},
-  };
-  EXPECT_EQ(connect_records(), expected);
+  EXPECT_EQ(connect_records(), socket_file_refused(ECONNREFUSED));
   EXPECT_EQ(tessel::ctx_road(), Road::kNone);
   EXPECT_TRUE(proxy.rx().empty());
   EXPECT_EQ(tessel::send_request(nullptr, nullptr), -19);
@@ -313,15 +323,7 @@ TEST_F(Roads, LongerPathWithoutTheSocketFileFailsWithoutFallback) {
 
   EXPECT_EQ(tessel::ctx_connect(kLongerSocketPath), -19);
 
-  const std::vector<Rec> expected = {
-      {kNormal, "[tessel] addr.sun_path:%s", "[tessel] addr.sun_path:/var/volatile/mbim-proxy"},
-      {kNormal, "[tessel] Fail to connect '%s', errno (%s)",
-       "[tessel] Fail to connect '/var/volatile/mbim-proxy', errno (" +
-           std::string(std::strerror(ENOENT)) + ")"},
-      {kError, "[tessel] Error number:%d", "[tessel] Error number:" + std::to_string(ENOENT)},
-      {kError, "[tessel] return error mbim_fd = %d", "[tessel] return error mbim_fd = -1"},
-  };
-  EXPECT_EQ(connect_records(), expected) << "the longer path itself is never opened";
+  EXPECT_EQ(connect_records(), socket_file_refused(ENOENT)) << "the longer path itself is never opened";
   EXPECT_EQ(tessel::ctx_road(), Road::kNone);
 }
 

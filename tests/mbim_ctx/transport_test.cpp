@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "capture_log.h"
@@ -39,6 +40,13 @@ bool wait_for_record(const std::string& format) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return false;
+}
+
+// Expects `count` records with `format`, each at `level`.
+void expect_records(const std::string& format, size_t count, uint32_t level) {
+  const auto records = capture_log::with_format(format);
+  EXPECT_EQ(records.size(), count) << format;
+  for (const auto& r : records) EXPECT_EQ(r.level, level) << format;
 }
 
 class Transport : public ::testing::Test {
@@ -207,9 +215,7 @@ TEST_F(Transport, AnAnswerNamingAnotherServiceOrCidIsPassedOver) {
   modem.join();
   MessagePtr owned(response);
   EXPECT_EQ(tessel::get_le32(response + 4), 52u);
-  auto passed = capture_log::with_format("[tessel] TransactionId %u: answer for another service or CID; ignored");
-  ASSERT_EQ(passed.size(), 2u);
-  EXPECT_EQ(passed[0].level, 8u);
+  expect_records("[tessel] TransactionId %u: answer for another service or CID; ignored", 2, 8);
 }
 
 // Whatever wakes the wait without a response (here a broadcast on the
@@ -295,9 +301,7 @@ TEST_F(Transport, AHangUpEndsTheReaderAndWakesTheWaiterAtOnce) {
   modem.join();
   EXPECT_EQ(response, nullptr);
   ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread exit"));
-  auto hup = capture_log::with_format("[tessel] poll err/hup/inval");
-  ASSERT_EQ(hup.size(), 1u);
-  EXPECT_EQ(hup[0].level, 8u);
+  expect_records("[tessel] poll err/hup/inval", 1, 8);
   auto events = capture_log::with_format("[tessel] epoll fd = %d, events = 0x%04x");
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].values[0], static_cast<uint32_t>(sv_[0]));
@@ -307,9 +311,7 @@ TEST_F(Transport, AHangUpEndsTheReaderAndWakesTheWaiterAtOnce) {
   capture_log::clear();
   auto next = request();
   EXPECT_EQ(tessel::send_and_wait(next.get(), &response, 1), -1);
-  auto writes = capture_log::with_format("[tessel] write ret = %d");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].level, 8u);
+  expect_records("[tessel] write ret = %d", 1, 8);
 }
 
 TEST_F(Transport, AReadOfNothingEndsTheReaderInsteadOfSpinning) {
@@ -359,9 +361,7 @@ TEST_F(Transport, SecondInitKeepsTheFirstVerboseFlag) {
 
 TEST_F(Transport, ConnectRefusesMissingPathsAndAnUnsetContext) {
   EXPECT_EQ(tessel::ctx_connect("/dev/null"), -19);  // before ctx_init
-  auto pipe = capture_log::with_format("[tessel]  pipe invaild");
-  ASSERT_EQ(pipe.size(), 1u);
-  EXPECT_EQ(pipe[0].level, 8u);
+  expect_records("[tessel]  pipe invaild", 1, 8);
   capture_log::clear();
   ASSERT_EQ(tessel::ctx_init(0), 0);
   EXPECT_EQ(tessel::ctx_connect("/nonexistent/wdm0"), -19);
