@@ -37,6 +37,10 @@ configure_file(${PROJECT_SOURCE_DIR}/doc/debian/changelog.in ${CMAKE_BINARY_DIR}
 set(CPACK_DEBIAN_TESSEL_PACKAGE_NAME tessel)
 set(CPACK_DEBIAN_TESSEL_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_TESSEL_PACKAGE_SUGGESTS libmbim-proxy)
+# Before it opens a device node the tool runs "ps -eT | grep mbim-proxy"
+# (procps' ps): without it every run would fail at connect. The libraries'
+# Depends are added to this one (dpkg-shlibdeps, package-cross-depends.cmake).
+set(CPACK_DEBIAN_TESSEL_PACKAGE_DEPENDS procps)
 set(CPACK_COMPONENT_TESSEL_DESCRIPTION
 "keeps a cellular modem's SAR table up to date over MBIM
 tessel talks to a cellular modem through MBIM control messages, directly on

@@ -4,7 +4,7 @@
 // mix of both tables, and on the device node each run takes the other's
 // answers. So every run holds an advisory lock (flock) on a file named
 // after its device from before the channel opens until after it closes:
-//   <run directory>/<key>.lock     e.g. /run/lock/tessel/char-166-0.lock
+//   <run directory>/<key>.lock     e.g. /run/tessel/char-166-0.lock
 // The run directory is the effective user's own (private_dir.h), so no
 // other user can create, replace, remove or even open a root run's lock;
 // the file is mode 0600. The key (device_lock_key) follows the device

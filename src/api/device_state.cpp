@@ -22,6 +22,8 @@ constexpr char kLastTidWord[] = "last-tid ";
 // Every line at its longest, with room to spare: anything longer is no record.
 constexpr size_t kMaxRecordSize = 1024;
 constexpr size_t kMaxPathSize = 256;
+// More unanswered applies than any run lets pile up; a bigger count is no record.
+constexpr uint32_t kMaxUnansweredCount = 255;
 
 // Closes the descriptor it holds on every path.
 class Fd {
@@ -98,6 +100,10 @@ bool parse_pending(const char** p, const char* end, PendingTable* t) {
   if (!expect(p, end, ' ') || *p == end || (**p != '0' && **p != '1')) return false;
   t->diag_may_be_on = **p == '1';
   ++*p;
+  // Only a count of at least 1 is written: a record without one reads as 0.
+  if (expect(p, end, ' ') &&
+      (!parse_number(p, end, kMaxUnansweredCount, &t->unanswered_applies) || t->unanswered_applies == 0))
+    return false;
   return expect(p, end, '\n');
 }
 
@@ -139,7 +145,12 @@ size_t device_state_format(const DeviceState& state, char* out, size_t size) {
     for (uint8_t b : t.digest) {
       if (!add(std::snprintf(out + used, size - used, "%02x", b))) return 0;
     }
-    if (!add(std::snprintf(out + used, size - used, " %c\n", t.diag_may_be_on ? '1' : '0'))) return 0;
+    if (!add(std::snprintf(out + used, size - used, " %c", t.diag_may_be_on ? '1' : '0'))) return 0;
+    if (t.unanswered_applies != 0 &&
+        !add(std::snprintf(out + used, size - used, " %lu",
+                           static_cast<unsigned long>(t.unanswered_applies))))
+      return 0;
+    if (!add(std::snprintf(out + used, size - used, "\n"))) return 0;
   }
   if (state.has_last_tid &&
       !add(std::snprintf(out + used, size - used, "%s%lu\n", kLastTidWord,
@@ -224,8 +235,12 @@ int device_state_write(const char* directory, const char* key, const DeviceState
     LOG_TXT(LOG_ERROR, "[tessel] state record of %s: path too long", key);
     return -1;
   }
-  auto fail = [](const char* what, const char* name) {
-    LOG_TXT(LOG_ERROR, "[tessel] state record %s: %s failed (%s)", name, what, std::strerror(errno));
+  // Logs why, keeping errno for the caller; a temporary file left is removed.
+  auto fail = [&temporary](const char* what, const char* name, bool drop_temporary = false) {
+    const int e = errno != 0 ? errno : EIO;
+    if (drop_temporary) unlink(temporary);
+    LOG_TXT(LOG_ERROR, "[tessel] state record %s: %s failed (%s)", name, what, std::strerror(e));
+    errno = e;
     return -1;
   };
   if (state.empty()) {
@@ -233,7 +248,10 @@ int device_state_write(const char* directory, const char* key, const DeviceState
   } else {
     char text[kMaxRecordSize];
     const size_t length = device_state_format(state, text, sizeof text);
-    if (length == 0) return fail("format", path);
+    if (length == 0) {
+      errno = EOVERFLOW;
+      return fail("format", path);
+    }
     // The directory is the user's own, so the temporary name is safe to
     // reuse; one a killed run left behind is simply overwritten.
     Fd fd(open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -243,19 +261,13 @@ int device_state_write(const char* directory, const char* key, const DeviceState
       const ssize_t n = write(fd.get(), text + done, length - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        unlink(temporary);
-        return fail("write", temporary);
+        if (n == 0) errno = ENOSPC;
+        return fail("write", temporary, true);
       }
       done += static_cast<size_t>(n);
     }
-    if (fsync(fd.get()) != 0 || !fd.close_now()) {
-      unlink(temporary);
-      return fail("fsync", temporary);
-    }
-    if (rename(temporary, path) != 0) {
-      unlink(temporary);
-      return fail("rename", path);
-    }
+    if (fsync(fd.get()) != 0 || !fd.close_now()) return fail("fsync", temporary, true);
+    if (rename(temporary, path) != 0) return fail("rename", path, true);
   }
   // The rename or unlink lasts only once the directory itself is on disk.
   Fd dir(open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));

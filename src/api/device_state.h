@@ -7,8 +7,11 @@
 // own. So a run notes both in a small record per device, a text file
 //   <directory>/<key>.state
 //     tessel-state 1
-//     pending <item> <32 hex digits> <0|1>   (one line per table; 1: DIAG-over-MBIM may be on)
-//     last-tid <id>                          (the run ended with a request unanswered)
+//     pending <item> <32 hex digits> <0|1>[ <n>]
+//                         one line per table; 1: DIAG-over-MBIM may be on;
+//                         n: its apply went unanswered in the last n runs
+//     last-tid <id>       the highest TransactionId any run on the device
+//                         used, once one of them left a request unanswered
 // in a directory only the effective user can write. It is replaced whole
 // (temporary file, fsync, rename, fsync of the directory), so a run killed at
 // any moment leaves the old record or the new one, never half of one; a
@@ -30,6 +33,9 @@ struct PendingTable {
   int32_t item = 0;
   std::array<uint8_t, 16> digest{};
   bool diag_may_be_on = false;
+  // Runs in a row whose apply of this table timed out (the modem may have
+  // applied it and reset, or ignored it); 0 when no apply was sent yet.
+  uint32_t unanswered_applies = 0;
 };
 
 struct DeviceState {
@@ -52,8 +58,10 @@ struct DeviceState {
 // not parse (logged, `*state` left empty).
 int device_state_read(const char* directory, const char* key, DeviceState* state);
 
-// Replaces the record with `state`, or removes it when `state` is empty.
-// 0, or -1 with a record in the log.
+// Replaces the record with `state`, or removes it when `state` is empty,
+// and returns only once the change is on disk (the file and its directory
+// synced). 0, or -1 with a record in the log and errno saying why (EROFS,
+// ENOSPC, EIO, EISDIR for a directory in the record's place, ...).
 int device_state_write(const char* directory, const char* key, const DeviceState& state);
 
 // The record's text for `state`, written into `out` (`size` bytes); its

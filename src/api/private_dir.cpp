@@ -48,9 +48,20 @@ int check_private(const char* path) {
   return 0;
 }
 
-bool is_directory(const char* path) {
+// True when `path` is a directory of root's that neither group nor others
+// can write; else false with errno ENOENT, ENOTDIR or EPERM.
+bool root_only(const char* path) {
   struct stat st;
-  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+  if (stat(path, &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  if (st.st_uid != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    errno = EPERM;
+    return false;
+  }
+  return true;
 }
 
 // True when snprintf's `n` fitted in `size` bytes.
@@ -82,7 +93,16 @@ bool run_directory(char* out, size_t size) {
   const uid_t uid = geteuid();
   mode_t mode = kPrivateRunMode;
   int n;
-  if (uid == 0 && is_directory(kRootRunParent)) {
+  if (uid == 0) {
+    // /run must be root's alone, or whoever could write it could plant
+    // /run/tessel before the first run.
+    if (!root_only(kRootRunParent)) {
+      const int e = errno;
+      n = std::snprintf(out, size, "%s", kRootRunParent);
+      if (!fits(size, n)) out[0] = '\0';
+      errno = e;
+      return false;
+    }
     n = std::snprintf(out, size, "%s", kRootRunDirectory);
     mode = kRootRunMode;
   } else {
@@ -92,7 +112,7 @@ bool run_directory(char* out, size_t size) {
     std::array<char, 64> runtime;
     const int m = std::snprintf(runtime.data(), runtime.size(), "/run/user/%u",
                                 static_cast<unsigned>(uid));
-    if (uid != 0 && fits(runtime.size(), m) && check_private(runtime.data()) == 0) {
+    if (fits(runtime.size(), m) && check_private(runtime.data()) == 0) {
       n = std::snprintf(out, size, "%s/tessel", runtime.data());
     } else {
       n = std::snprintf(out, size, "/tmp/tessel-%u", static_cast<unsigned>(uid));
@@ -100,16 +120,6 @@ bool run_directory(char* out, size_t size) {
   }
   if (!fits(size, n)) {
     out[0] = '\0';
-    return false;
-  }
-  if (private_dir_ensure(out, mode) == 0) return true;
-  if (uid != 0 || mode != kRootRunMode || (errno != EPERM && errno != ENOTDIR)) return false;
-  // Planted by another user in the sticky /run/lock: root may rename it.
-  std::array<char, 64> aside;
-  const int m = std::snprintf(aside.data(), aside.size(), "%s.planted-%ld", kRootRunDirectory,
-                              static_cast<long>(getpid()));
-  if (!fits(aside.size(), m) || rename(kRootRunDirectory, aside.data()) != 0) {
-    errno = EPERM;
     return false;
   }
   return private_dir_ensure(out, mode) == 0;

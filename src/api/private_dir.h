@@ -7,20 +7,19 @@
 // or hold a lock on a file they can read. So these files live in a
 // directory of the user's own, checked on every run (not only when it was
 // created, since another user may have made it first):
-//   root        /run/lock/tessel       mode 0755
-//               /tmp/tessel-0          mode 0700 when /run/lock does not exist
+//   root        /run/tessel            mode 0755, in /run, which only root
+//                                      can write: no other user can plant
+//                                      anything there before root's first run
 //   other user  /run/user/<uid>/tessel mode 0700 when /run/user/<uid> is a
 //                                      directory of that user's own
 //               /tmp/tessel-<uid>      mode 0700 otherwise
 // The choice depends on the user and the file system alone, never on the
 // environment, so every run of one user on one device meets the same lock.
-// /run/lock is world-writable and sticky, so another user can make
-// /run/lock/tessel before root does: root then moves whatever stands there
-// aside (to /run/lock/tessel.planted-<pid>, a rename that follows no link)
-// and makes its own, so a plant cannot stop the boot-time update. Any other
-// directory that fails the check is never replaced or worked around: the
-// caller reports it and does nothing (another user who made /tmp/tessel-<uid>
-// first can stop that user's runs, but never steer them).
+// A directory that fails the check is never replaced or worked around: the
+// caller reports it and does nothing (another user who made
+// /tmp/tessel-<uid> first can stop that user's runs, but never steer them).
+// Root never falls back to a world-writable directory: without a /run that
+// only root can write, root's runs fail closed.
 #ifndef TESSEL_API_PRIVATE_DIR_H_
 #define TESSEL_API_PRIVATE_DIR_H_
 
@@ -30,8 +29,8 @@
 
 namespace tessel {
 
-constexpr char kRootRunParent[] = "/run/lock";
-constexpr char kRootRunDirectory[] = "/run/lock/tessel";
+constexpr char kRootRunParent[] = "/run";
+constexpr char kRootRunDirectory[] = "/run/tessel";
 constexpr mode_t kRootRunMode = 0755;
 constexpr mode_t kPrivateRunMode = 0700;
 
@@ -47,7 +46,9 @@ int private_dir_ensure(const char* path, mode_t mode);
 // private_dir_ensure, into `out` (`size` bytes, always terminated when
 // `size` > 0). False with errno set when no safe directory can be had;
 // `out` then names the directory that failed, so the caller can say which
-// (empty, with ENAMETOOLONG, when the name does not fit).
+// (empty, with ENAMETOOLONG, when the name does not fit). For root that is
+// /run itself when it is missing (ENOENT), no directory (ENOTDIR), or not
+// root's alone (EPERM).
 bool run_directory(char* out, size_t size);
 
 }  // namespace tessel

@@ -3,20 +3,21 @@
 // the update, and finished when the run closes the channel, still under the
 // lock, so two runs never race on one record.
 //
-// Where: /var/lib/tessel/ (kept across a reboot of the host) when it is, or
-// can be made, a directory only the effective user can write; else the
-// user's lock directory. The file is named by the device's lock key.
+// Where: /var/lib/tessel/ when it is, or can be made, a directory only the
+// effective user can write, itself or through a trusted link
+// (state_directory.h); else the user's run directory (private_dir.h), which
+// a reboot empties. The file is named by the device's lock key.
 //
 // The TransactionId part serves every flow alike (an update, --check,
-// --save, debug_tool): a run that finds a last id starts its ids after it,
-// and on finishing notes its own last id when a request of it went
-// unanswered, else drops the note (a run that sent nothing keeps it).
+// --save, debug_tool). A device on which no run ever left a request
+// unanswered has no such part, and every run starts its ids at 1. Once a
+// run left one unanswered, the record keeps the highest id any run on the
+// device used, and every later run starts after it: a late answer to any
+// earlier run can then never pass for a later run's own.
 #ifndef TESSEL_API_RUN_STATE_H_
 #define TESSEL_API_RUN_STATE_H_
 
 namespace tessel {
-
-constexpr char kStateDirectory[] = "/var/lib/tessel";
 
 // Reads the record of `device` and starts the TransactionIds after the one
 // it names. A record that cannot be had leaves the run as if there were none.

@@ -160,8 +160,8 @@ int GetSarValue(uint8_t* data, size_t capacity, uint16_t* length) {
                });
 }
 
-int ApplySarValue(int item) {
-  return serve([item] { return mbim_SarApply(item); }, log_result);
+int ApplySarValue(int item, bool* answered) {
+  return serve([=] { return mbim_SarApply(item, answered); }, log_result);
 }
 
 int SendAtCommand(const char* command, const char** reply) {

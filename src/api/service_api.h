@@ -58,7 +58,9 @@ int GetSarMd5(int item, uint8_t digest[16], bool* read = nullptr);
 // sent must hash to it (mbim_SetSarValue).
 int SetSarValue(const char* path, int item, const uint8_t* expected_md5 = nullptr);
 int GetSarValue(uint8_t* data, size_t capacity, uint16_t* length);
-int ApplySarValue(int item);
+// 0 also when the modem left the apply unanswered (it may reset while it
+// applies); `*answered` (when given) tells the two apart.
+int ApplySarValue(int item, bool* answered = nullptr);
 int SendAtCommand(const char* command, const char** reply);
 
 // The device's state record (run_state.h), read by LockDevice, finished by
@@ -67,8 +69,28 @@ int SendAtCommand(const char* command, const char** reply);
 // not in force. Without a record (no private directory) nothing is noted
 // and PendingApply is always false.
 bool PendingApply(int item, const uint8_t digest[16], bool* diag_may_be_on);
-void NoteTableWritten(int item, const uint8_t digest[16], bool diag_may_be_on);
+
+// How NoteTableWritten kept its note.
+enum class NoteKept {
+  kDurable,   // in the record under /var/lib/tessel, synced to disk
+  kVolatile,  // synced, but in the run directory: a reboot loses it
+  kLost,      // not kept: no record, or it could not be written (StateRecordError)
+};
+NoteKept NoteTableWritten(int item, const uint8_t digest[16], bool diag_may_be_on);
 void NoteApplied(int item);
+
+// After an apply of `item`'s noted table that went unanswered: the note
+// stays (DIAG-over-MBIM now known off) with one more unanswered apply, so
+// the next run sends the apply again. After kMaxUnansweredApplies in a row
+// the note is dropped with an error record: a modem that never answers the
+// apply would otherwise be sent it for ever. True while the note stays.
+constexpr uint32_t kMaxUnansweredApplies = 3;
+bool NoteApplyUnanswered(int item);
+
+// The record's path ("" when the run has none), and the errno of its last
+// failed write (0 when none failed), for what the front end tells the user.
+const char* StateRecordPath();
+int StateRecordError();
 
 }  // namespace tessel
 

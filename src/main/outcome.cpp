@@ -30,10 +30,11 @@ void print_summary(const SarOutcome& o) {
   } else {
     std::snprintf(size.data(), size.size(), "-");
   }
-  std::printf("result=%s item=%d size=%s file_md5=%s modem_md5=%s step=%s\n", o.result,
+  std::printf("result=%s item=%d size=%s file_md5=%s modem_md5=%s step=%s apply=%s\n", o.result,
               static_cast<int>(o.item), size.data(),
               o.have_file_md5 ? digest_text(o.file_md5, &file) : "-",
-              o.have_modem_md5 ? digest_text(o.modem_md5, &modem) : "-", or_dash(o.step));
+              o.have_modem_md5 ? digest_text(o.modem_md5, &modem) : "-", or_dash(o.step),
+              or_dash(o.apply));
 }
 
 void print_summary(const AtOutcome& o) {

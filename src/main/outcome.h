@@ -7,7 +7,11 @@
 // 0. With it, each failure has a status of its own and stdout ends with one
 // line of key=value fields, every field always present ('-' where unknown),
 // values without blanks:
-//   sar_tool:   result=R item=N size=S file_md5=F modem_md5=M step=P
+//   sar_tool:   result=R item=N size=S file_md5=F modem_md5=M step=P apply=A
+//               (A: what became of the apply: confirmed, unanswered — the
+//               modem let its deadline pass, as one that resets while it
+//               applies does, and the next run sends it again — failed,
+//               or '-' when none was sent)
 //   debug_tool: result=R final=K code=C step=P
 // The statuses and fields are a contract with scripts: add, never renumber.
 #ifndef TESSEL_MAIN_OUTCOME_H_
@@ -47,6 +51,7 @@ struct SarOutcome {
   Digest file_md5{};
   bool have_modem_md5 = false;
   Digest modem_md5{};
+  const char* apply = nullptr;    // confirmed, unanswered, failed; null: no apply sent
 
   // Marks the run failed at `failed_step` with `exit_status`.
   void fail(const char* failed_step, int exit_status) {

@@ -21,8 +21,12 @@
 // table is applied, in one more query after the apply. --check stops after
 // the comparison and sends nothing that changes the modem.
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "api/service_api.h"
+#include "api/state_directory.h"
 #include "diag_log/diag_log.h"
 #include "main/outcome.h"
 #include "main/sar_steps.h"
@@ -111,9 +115,37 @@ class Update {
     apply(diag_may_be_on);
   }
 
+  // The note "written, not applied" must be on disk before the modem's
+  // table changes: a run killed after that point would otherwise leave a
+  // stored table that every later run calls up to date and none applies.
+  // A note only a reboot can lose is taken in the default mode, with a
+  // warning; under --strict, as when no note can be kept at all, the modem
+  // is left untouched.
+  bool note_before_write() {
+    const NoteKept kept = NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/true);
+    if (kept == NoteKept::kDurable) return true;
+    const char* path = StateRecordPath();
+    if (*path == '\0') path = kStateDirectory;
+    if (kept == NoteKept::kVolatile && !job_.strict) {
+      LOG_TXT(LOG_ERROR, "[tessel] the note of this update is kept in %s, which a reboot empties: make %s persistent (see tessel(1))",
+              path, kStateDirectory);
+      return true;
+    }
+    const int e = StateRecordError();
+    const char* why = kept == NoteKept::kVolatile ? "a reboot would lose it" : std::strerror(e != 0 ? e : EIO);
+    LOG_TXT(LOG_ERROR, "[tessel] cannot keep the note of this update in %s (%s); nothing written to the modem",
+            path, why);
+    std::fprintf(stderr,
+                 "tessel: cannot keep the note of this update in %s (%s): nothing was written to the modem; "
+                 "%s must be a writable directory on a persistent file system (see tessel(1))\n",
+                 path, why, kStateDirectory);
+    o_.fail("state", kExitWriteFailed);
+    return false;
+  }
+
   void write_and_apply() {
     int r;
-    NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/true);
+    if (!note_before_write()) return;
     if ((r = SetSarEnable(1)) != 0) {
       LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
       o_.fail("enable", kExitWriteFailed);
@@ -160,13 +192,26 @@ class Update {
   // record says so: the run that retries need not switch it off again.
   void apply(bool diag_switched_off) {
     int r;
-    if ((r = ApplySarValue(job_.item)) != 0) {
+    bool answered = true;
+    if ((r = ApplySarValue(job_.item, &answered)) != 0) {
       LOG_NUM(LOG_ERROR, "[tessel] ApplySarValue err=%d", r);
       o_.fail("apply", kExitApplyFailed);
+      o_.apply = "failed";
       if (diag_switched_off) NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/false);
       return;
     }
-    NoteApplied(job_.item);
+    if (answered) {
+      NoteApplied(job_.item);
+      o_.apply = "confirmed";
+    } else {
+      // A modem that resets while it applies never answers, and neither
+      // does one that ignored the apply: the note stays, and the next run
+      // sends the apply again.
+      o_.apply = "unanswered";
+      if (NoteApplyUnanswered(job_.item)) {
+        LOG_MSG(LOG_NORMAL, "[tessel] the modem did not answer the apply; the next run sends it again");
+      }
+    }
     o_.result = "updated";
     if (job_.strict && !verified()) o_.fail("verify", kExitNotVerified);
   }

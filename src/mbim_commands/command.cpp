@@ -92,6 +92,7 @@ int run_command(const CommandSpec& cmd, Answer* answer) {
       build_command(cmd.service, cmd.cid, cmd.command_type, cmd.payload, cmd.payload_length);
   MessagePtr response;
   const int err = exchange(request.get(), cmd.timeout_s, &response);
+  if (cmd.timed_out != nullptr) *cmd.timed_out = err == kErrTimedOut;
   if (err == kErrTimedOut && cmd.timeout_is_success) return kResultOk;
   return finish_command(err, std::move(response), answer);
 }

@@ -43,6 +43,9 @@ struct CommandSpec {
   // modem may reset while applying and never answer. Only a request written
   // whole can time out; one the channel never took is a failed write (-1).
   bool timeout_is_success = false;
+  // Set (when given) to whether the deadline passed: what timeout_is_success
+  // turned into a success is then still known to have gone unanswered.
+  bool* timed_out = nullptr;
 };
 
 // What a successful command has to read.

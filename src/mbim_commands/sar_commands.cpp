@@ -49,14 +49,18 @@ int mbim_GetSarMd5(int item, uint8_t digest[16], bool* read) {
   return 0;
 }
 
-int mbim_SarApply(int item) {
+int mbim_SarApply(int item, bool* answered) {
   LOG_NUM(LOG_NORMAL, "[tessel] (Value=%x)", item);
   const uint32_t v = static_cast<uint32_t>(item);
   const uint8_t payload[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
   CommandSpec cmd{kUuidQmbe, kCidSarApply, kCommandSet, payload, 2};
   cmd.timeout_s = kApplyTimeoutSeconds;
   cmd.timeout_is_success = true;
-  return run_command(cmd, nullptr);
+  bool timed_out = false;
+  cmd.timed_out = &timed_out;
+  const int r = run_command(cmd, nullptr);
+  if (answered != nullptr) *answered = !timed_out;
+  return r;
 }
 
 }  // namespace tessel

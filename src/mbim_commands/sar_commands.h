@@ -35,8 +35,9 @@ int mbim_GetSarEnable(int* enable);
 int mbim_GetSarMd5(int item, uint8_t digest[16], bool* read = nullptr);
 
 // Applies the table. The modem may reset while applying and never answer, so
-// a wait that passes its 3-second deadline counts as success.
-int mbim_SarApply(int item);
+// a wait that passes its 3-second deadline counts as success; `*answered`
+// (when given) is false then, true after any answer or failure.
+int mbim_SarApply(int item, bool* answered = nullptr);
 
 }  // namespace tessel
 

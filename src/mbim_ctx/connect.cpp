@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -79,15 +80,34 @@ Attempt start_reader(TransportContext& c, int fd, bool stream, Road road, bool r
 
 int connect_result(Attempt a) { return a == Attempt::kOpen ? 0 : kErrNoChannel; }
 
-// True when the first bytes of the process list name the proxy daemon.
-bool proxy_listed() {
+// What the process list says of the proxy daemon.
+enum class Listed {
+  kYes,      // its first bytes name mbim-proxy
+  kNo,       // the check ran and found none
+  kUnknown,  // the check could not run (no descriptor, process or pipe left)
+};
+
+// The check is a shell pipeline; grep ends it with 1 when no line names the
+// daemon. Any other end but a match means the list was never read, and
+// reading that as "no proxy" would open the node behind a running proxy's
+// back, two masters on one modem.
+Listed proxy_listed() {
   FILE* ps = popen(kProxyDetectCommand, "r");
-  if (ps == nullptr) return false;
+  if (ps == nullptr) {
+    const int e = errno;
+    LOG_TXT(LOG_ERROR, "[tessel] cannot run '%s' (%s)", kProxyDetectCommand, std::strerror(e));
+    return Listed::kUnknown;
+  }
   std::array<char, kDetectBufferSize + 1> buff{};  // one more for the terminator
   const size_t n = std::fread(buff.data(), 1, kDetectBufferSize, ps);
-  pclose(ps);
+  const int status = pclose(ps);
   LOG_TXT(LOG_NORMAL, "[tessel] fread buff:%s", buff.data());
-  return memmem(buff.data(), n, kProxyAbstractName, kProxyAbstractLength) != nullptr;
+  // A match may end grep by SIGPIPE once the first bytes were read: the
+  // match alone counts then.
+  if (memmem(buff.data(), n, kProxyAbstractName, kProxyAbstractLength) != nullptr) return Listed::kYes;
+  if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) <= 1) return Listed::kNo;
+  LOG_TXT(LOG_ERROR, "[tessel] '%s' did not run to its end (status %d)", kProxyDetectCommand, status);
+  return Listed::kUnknown;
 }
 
 // True when the peer of `fd` runs as root or as this process's user.
@@ -222,10 +242,20 @@ int ctx_connect(const char* path) {
   if (std::strncmp(path, kProxySocketFile, kProxySocketFileLength) == 0) {
     return connect_result(connect_proxy(c, Road::kSocketFile));
   }
-  if (proxy_listed()) {
-    LOG_MSG(LOG_NORMAL, "[tessel] use mbim-proxy\n\n");
-    const Attempt a = connect_proxy(c, Road::kAbstractSocket);
-    if (a != Attempt::kFallBack) return connect_result(a);
+  switch (proxy_listed()) {
+    case Listed::kYes: {
+      LOG_MSG(LOG_NORMAL, "[tessel] use mbim-proxy\n\n");
+      const Attempt a = connect_proxy(c, Road::kAbstractSocket);
+      if (a != Attempt::kFallBack) return connect_result(a);
+      break;
+    }
+    case Listed::kUnknown:
+      LOG_TXT(LOG_ERROR, "[tessel] cannot tell whether mbim-proxy serves the modem; not opening %s behind its back",
+              path);
+      std::fprintf(stderr, "tessel: cannot read the process list to look for mbim-proxy: not opening %s\n",
+                   path);
+      return kErrNoChannel;
+    case Listed::kNo: break;
   }
   return connect_result(open_device_node(c, path));
 }

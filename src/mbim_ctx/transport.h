@@ -30,6 +30,9 @@ int ctx_init(int verbose);
 //   path begins "/var/volatile/mbim-proxy"  → that socket file, no fallback;
 //   else, the process list shows mbim-proxy → its abstract socket;
 //   else, or when that connect fails        → the device node `path`.
+// A process list that cannot be read (no descriptor or process left for the
+// check) fails the connect, with a record and a line on standard error: the
+// node is never opened behind a proxy that may be running.
 // 0 when a channel is open (or already was), -19 on every failure.
 int ctx_connect(const char* path);
 

@@ -57,6 +57,9 @@ TEST_F(DeviceStateFile, IsWrittenAsItsLinesAndReadBackTheSame) {
   DeviceState s;
   s.note(table(48001, 0xf0, true));
   s.note(table(7, 0x00, false));
+  tessel::PendingTable unanswered = table(9, 0x10, false);
+  unanswered.unanswered_applies = 2;
+  s.note(unanswered);
   s.has_last_tid = true;
   s.last_tid = 4294967295u;
   ASSERT_EQ(tessel::device_state_write(dir_.c_str(), "char-4-64", s), 0);
@@ -64,6 +67,7 @@ TEST_F(DeviceStateFile, IsWrittenAsItsLinesAndReadBackTheSame) {
             "tessel-state 1\n"
             "pending 48001 f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff 1\n"
             "pending 7 000102030405060708090a0b0c0d0e0f 0\n"
+            "pending 9 101112131415161718191a1b1c1d1e1f 0 2\n"
             "last-tid 4294967295\n");
   struct stat st;
   ASSERT_EQ(stat(path().c_str(), &st), 0);
@@ -72,8 +76,11 @@ TEST_F(DeviceStateFile, IsWrittenAsItsLinesAndReadBackTheSame) {
 
   DeviceState back;
   ASSERT_EQ(read(&back), 0);
-  ASSERT_EQ(back.pending_count, 2u);
+  ASSERT_EQ(back.pending_count, 3u);
   ASSERT_NE(back.find(48001), nullptr);
+  EXPECT_EQ(back.find(48001)->unanswered_applies, 0u);
+  ASSERT_NE(back.find(9), nullptr);
+  EXPECT_EQ(back.find(9)->unanswered_applies, 2u);
   EXPECT_EQ(back.find(48001)->digest, s.find(48001)->digest);
   EXPECT_TRUE(back.find(48001)->diag_may_be_on);
   EXPECT_FALSE(back.find(7)->diag_may_be_on);
@@ -123,6 +130,9 @@ TEST_F(DeviceStateFile, ARecordThatDoesNotParseIsIgnoredAndLogged) {
       "tessel-state 1\npending 48001 000102030405060708090A0B0C0D0E0F 1\n",  // upper case
       "tessel-state 1\npending -1 000102030405060708090a0b0c0d0e0f 1\n",
       "tessel-state 1\npending 48001 000102030405060708090a0b0c0d0e0f 2\n",
+      "tessel-state 1\npending 48001 000102030405060708090a0b0c0d0e0f 0 0\n",    // a count is 1 or more
+      "tessel-state 1\npending 48001 000102030405060708090a0b0c0d0e0f 0 256\n",  // and at most 255
+      "tessel-state 1\npending 48001 000102030405060708090a0b0c0d0e0f 0 \n",
       "tessel-state 1\npending 1 000102030405060708090a0b0c0d0e0f 0\n"
       "pending 1 000102030405060708090a0b0c0d0e0f 0\n",      // one item twice
       "tessel-state 1\nsomething else\n",

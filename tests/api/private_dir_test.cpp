@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -12,10 +13,12 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "api/device_lock.h"
+#include "api/state_directory.h"
 #include "isolation.h"
 
 namespace tessel {
@@ -97,16 +100,16 @@ TEST(PrivateDir, AMissingDirectoryIsCreatedWithTheModeAskedFor) {
   EXPECT_EQ(mode_of(s.at("new")), S_IFDIR | 0755);
 }
 
-// Root's run files live in /run/lock/tessel, which isolated.sh gives this
-// binary as a tmpfs of its own; a plain user's in a 0700 directory that
+// Root's run files live in /run/tessel, in a /run that isolated.sh gives
+// this binary as a tmpfs of its own; a plain user's in a 0700 directory that
 // another user cannot have made for it.
-TEST(RunDirectory, RootsIsRunLockTesselAndAPlainUsersIsItsOwn) {
+TEST(RunDirectory, RootsIsRunTesselAndAPlainUsersIsItsOwn) {
   if (geteuid() != 0 || !process::isolated()) {
-    GTEST_SKIP() << "needs root and a /run/lock of its own: " << process::kNotIsolated;
+    GTEST_SKIP() << "needs root and a /run of its own: " << process::kNotIsolated;
   }
   std::array<char, 64> dir;
   ASSERT_TRUE(run_directory(dir.data(), dir.size()));
-  EXPECT_STREQ(dir.data(), "/run/lock/tessel");
+  EXPECT_STREQ(dir.data(), "/run/tessel");
   EXPECT_EQ(mode_of(dir.data()), S_IFDIR | 0755);
 
   const std::string nobodys = "/tmp/tessel-65534";
@@ -133,27 +136,84 @@ TEST(RunDirectory, RootsIsRunLockTesselAndAPlainUsersIsItsOwn) {
   EXPECT_EQ(own_mode, S_IFDIR | 0700);
 }
 
-// Another user may make /run/lock/tessel first (the sticky /run/lock lets
-// anyone): root moves it aside and makes its own rather than giving up.
-TEST(RunDirectory, RootMovesAsideARunDirectoryAnotherUserPlanted) {
+// What another user can make in the world-writable /run/lock and /tmp
+// (where root's runs once looked) no longer matters to root; a /run that
+// others can write fails root's runs closed rather than send them there.
+TEST(RunDirectory, RootNeverUsesADirectoryAnotherUserCouldPlant) {
   if (geteuid() != 0 || !process::isolated()) {
-    GTEST_SKIP() << "needs root and a /run/lock of its own: " << process::kNotIsolated;
+    GTEST_SKIP() << "needs root and a /run of its own: " << process::kNotIsolated;
   }
-  rmdir("/run/lock/tessel");
+  const char* plants[] = {"/run/lock/tessel", "/tmp/tessel-0"};
+  for (const char* p : plants) {
+    struct stat st;
+    if (lstat(p, &st) == 0) GTEST_SKIP() << p << " exists already";
+  }
   ASSERT_EQ(seteuid(kNobody), 0);
-  const int made = mkdir("/run/lock/tessel", 0777);
+  const bool made = mkdir(plants[0], 0777) == 0 && mkdir(plants[1], 0777) == 0;
   ASSERT_EQ(seteuid(0), 0);
-  ASSERT_EQ(made, 0);
+  ASSERT_TRUE(made);
   std::array<char, 64> dir;
-  ASSERT_TRUE(run_directory(dir.data(), dir.size()));
-  EXPECT_STREQ(dir.data(), "/run/lock/tessel");
-  struct stat st;
-  ASSERT_EQ(lstat("/run/lock/tessel", &st), 0);
-  EXPECT_EQ(st.st_uid, 0u);
-  EXPECT_EQ(st.st_mode, S_IFDIR | 0755);
-  const std::string aside = "/run/lock/tessel.planted-" + std::to_string(getpid());
-  ASSERT_EQ(lstat(aside.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, kNobody);
+  EXPECT_TRUE(run_directory(dir.data(), dir.size()));
+  EXPECT_STREQ(dir.data(), "/run/tessel");
+  for (const char* p : plants) {
+    struct stat st;
+    EXPECT_EQ(lstat(p, &st), 0) << p;
+    EXPECT_EQ(st.st_uid, kNobody) << p;
+    rmdir(p);
+  }
+
+  ASSERT_EQ(mount("tmpfs", "/run", "tmpfs", 0, "mode=1777"), 0) << std::strerror(errno);
+  errno = 0;
+  const bool open_run = run_directory(dir.data(), dir.size());
+  const int error = errno;
+  umount("/run");
+  EXPECT_FALSE(open_run);
+  EXPECT_EQ(error, EPERM);
+  EXPECT_STREQ(dir.data(), "/run");
+}
+
+// /var/lib/tessel may be a link to a directory on a persistent partition;
+// it is followed only when root owns it and nobody else can write a
+// directory above the link or its target.
+TEST(StateDirectory, ALinkIsFollowedOnlyWhenRootOwnsItAndEverythingAboveIt) {
+  if (geteuid() != 0 || !process::isolated()) {
+    GTEST_SKIP() << "needs root and a /var/lib/tessel of its own: " << process::kNotIsolated;
+  }
+  const std::string base = "/var/lib/tessel/t";  // root's 0700 tmpfs, under root's directories
+  const Scratch open_dir;                          // under /tmp, which anyone can write
+  ASSERT_FALSE(open_dir.path().empty());
+  ASSERT_EQ(mkdir(base.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((base + "/persist").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(open_dir.at("persist").c_str(), 0700), 0);
+  ASSERT_EQ(symlink("persist", (base + "/root-link").c_str()), 0);
+  ASSERT_EQ(symlink("persist", (base + "/nobodys-link").c_str()), 0);
+  ASSERT_EQ(lchown((base + "/nobodys-link").c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(symlink(open_dir.at("persist").c_str(), (base + "/into-tmp").c_str()), 0);
+  struct Case {
+    std::string path;
+    int result;
+    std::string used;  // or errno's name
+  };
+  const Case cases[] = {
+      {base + "/root-link", 0, base + "/persist"},
+      {base + "/new", 0, base + "/new"},  // made, mode 0700
+      {base + "/nobodys-link", -1, "EPERM"},
+      {base + "/into-tmp", -1, "EPERM"},
+      {open_dir.at("persist"), -1, "EPERM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::array<char, 128> out;
+    errno = 0;
+    EXPECT_EQ(persistent_directory(c.path.c_str(), out.data(), out.size()), c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(out.data(), c.used);
+      EXPECT_EQ(mode_of(out.data()), S_IFDIR | 0700);
+    } else {
+      EXPECT_EQ(errno, EPERM);
+    }
+  }
+  std::system(("rm -rf '" + base + "'").c_str());
 }
 
 std::string key_of(const std::string& device, size_t size = 128) {

@@ -158,7 +158,7 @@ TEST_F(Backup, AModemThatLiesAboutItsTableLeavesTheBackupAsItWas) {
     ASSERT_TRUE(m->ready()) << m->notes();
     const Outcome r = tessel({"--command", "sar_tool", "-d", m->path(), "--save", backup_path()});
     EXPECT_EQ(r.result.status, 9) << r.result.err;
-    EXPECT_THAT(r.result.out, HasSubstr(" step=" + c.step + "\n"));
+    EXPECT_THAT(r.result.out, HasSubstr(" step=" + c.step + " apply=-\n"));
     EXPECT_THAT(r.result.err, HasSubstr(c.record));
     const std::vector<std::string> got = describe(m->rx());
     ASSERT_GE(got.size(), 3u);
@@ -284,11 +284,11 @@ TEST_F(Backup, AFileSizeLimitOrAMissingDirectoryFailsTheSaveCleanly) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
     EXPECT_EQ(r.status, 10) << r.err;
     EXPECT_EQ(r.signal, 0);
-    EXPECT_THAT(r.out, HasSubstr(" step=save\n"));
+    EXPECT_THAT(r.out, HasSubstr(" step=save apply=-\n"));
     EXPECT_THAT(r.err, HasSubstr("sar_tool: cannot write " + c.target + ": " + c.why + "\n"));
     EXPECT_EQ(count_files(dir_, "backup.bin"), 0);
     if (!c.sent) {
-      EXPECT_EQ(r.out, "result=failed item=48001 size=- file_md5=- modem_md5=- step=save\n");
+      EXPECT_EQ(r.out, "result=failed item=48001 size=- file_md5=- modem_md5=- step=save apply=-\n");
       EXPECT_EQ(m->rx().size(), 0u);
     }
   }

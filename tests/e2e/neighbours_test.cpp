@@ -98,7 +98,7 @@ TEST_F(Neighbours, ARunThatCannotHaveTheModemInTimeGivesUpWithoutSendingAnything
   ASSERT_TRUE(received(1));
   const process::Result rb = sar_tool(second, {"--lock-wait", "0", "--strict"})->wait();
   EXPECT_EQ(rb.status, 8);
-  EXPECT_EQ(rb.out, "UnInit\nresult=failed item=48001 size=- file_md5=- modem_md5=- step=lock\n");
+  EXPECT_EQ(rb.out, "UnInit\nresult=failed item=48001 size=- file_md5=- modem_md5=- step=lock apply=-\n");
   EXPECT_THAT(rb.err, HasSubstr("tessel: " + modem_->path() +
                                 " is in use by another tessel run (waited 0 s)\n"));
   const process::Result ra = a->wait();
@@ -128,7 +128,7 @@ TEST_F(Neighbours, AStopSignalEndsTheWaitForTheLock) {
 }
 
 constexpr uid_t kNobody = 65534;
-constexpr char kLockDirectory[] = "/run/lock/tessel";
+constexpr char kLockDirectory[] = "/run/tessel";
 
 // Root's lock of the node at `path`: named after its device number.
 std::string lock_of(const std::string& path) {
@@ -139,14 +139,14 @@ std::string lock_of(const std::string& path) {
 }
 
 // The lock tests plant things in root's lock directory, which only the
-// private /run/lock of isolated.sh keeps away from the host's.
+// private /run of isolated.sh keeps away from the host's.
 class Lock : public Neighbours {
  protected:
   void SetUp() override {
     Neighbours::SetUp();
     if (IsSkipped()) return;
     if (geteuid() != 0 || !process::isolated()) {
-      GTEST_SKIP() << "needs root in a /run/lock of its own: " << process::kNotIsolated;
+      GTEST_SKIP() << "needs root in a /run of its own: " << process::kNotIsolated;
     }
   }
 };
@@ -199,7 +199,7 @@ TEST_F(Lock, ALinkAFifoOrAForeignFileAtTheLockPathEndsTheRunAtOnce) {
     std::string out;
     std::string why;
   };
-  const std::string failed = "UnInit\nresult=failed item=48001 size=- file_md5=- modem_md5=- step=lock\n";
+  const std::string failed = "UnInit\nresult=failed item=48001 size=- file_md5=- modem_md5=- step=lock apply=-\n";
   const std::vector<Case> cases = {
       {"link", {"--strict"}, 8, failed, "Too many levels of symbolic links"},
       {"fifo", {"--strict"}, 8, failed, "not a regular file"},
@@ -283,7 +283,7 @@ TEST_F(Neighbours, ATableRewrittenDuringTheWriteIsNeitherFinishedNorApplied) {
   const process::Result r = run->wait();
   EXPECT_EQ(r.status, 4);
   EXPECT_THAT(r.out, StartsWith("UnInit\nresult=failed item=48001 size=40000 "));
-  EXPECT_THAT(r.out, HasSubstr(" step=write\n"));
+  EXPECT_THAT(r.out, HasSubstr(" step=write apply=-\n"));
   EXPECT_THAT(records(r.err), Contains(HasSubstr("changed while it was sent")));
   Requests expected = update_of(size);
   expected.erase(expected.end() - 4, expected.end());  // the last chunk and what follows
@@ -352,6 +352,39 @@ TEST_F(Neighbours, ClosedStandardDescriptorsKeepTheLogOutOfTheChannel) {
   EXPECT_EQ(r.status, 13) << "the reply did not arrive: output went into the stop pipe?";
   EXPECT_THAT(requests(), ElementsAreArray(Requests{"at 00000000415449"}));
   EXPECT_EQ(modem_->drops(), 0u) << "text written into the channel";
+}
+
+// With few descriptors left the process-list check for mbim-proxy cannot
+// run. The run must then end at connect with nothing sent, never take "no
+// proxy" for granted and open the node behind a proxy's back; with enough
+// descriptors the check runs and the run goes on.
+TEST_F(Neighbours, AProcessListThatCannotBeReadNeverOpensTheNode) {
+  const char* emulator = std::getenv("TESSEL_TEST_EMULATOR");
+  if (emulator != nullptr && *emulator != '\0') {
+    GTEST_SKIP() << "under an emulator the emulator's own files take descriptors";
+  }
+  start({});
+  bool failed_closed = false;
+  bool went_on = false;
+  for (int limit = 4; limit <= 16; ++limit) {
+    SCOPED_TRACE("RLIMIT_NOFILE " + std::to_string(limit));
+    const size_t before = requests().size();
+    const process::Result r = process::run(
+        {"/bin/sh", "-c", "ulimit -n \"$2\" && exec \"$0\" --command sar_tool -d \"$1\" --query",
+         TESSEL_BIN, modem_->path(), std::to_string(limit)});
+    if (r.err.find("tessel: cannot read the process list to look for mbim-proxy: not opening " +
+                   modem_->path() + "\n") != std::string::npos) {
+      failed_closed = true;
+      EXPECT_EQ(r.status, 2);
+      EXPECT_THAT(r.out, HasSubstr(" step=connect "));
+      EXPECT_EQ(requests().size(), before);
+    } else if (r.status == 0) {
+      went_on = true;
+      EXPECT_THAT(records(r.err), Contains("I src/mbim_ctx [tessel] fread buff:"));
+    }
+  }
+  EXPECT_TRUE(failed_closed);
+  EXPECT_TRUE(went_on);
 }
 
 // Paths of the wrong kind: a regular file is no modem and is not written

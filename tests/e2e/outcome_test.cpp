@@ -50,23 +50,23 @@ TEST_F(CallerOutcome, EachSarToolOutcomeHasItsStatusAndLineUnderStrictAndZeroWit
   const std::string head = "result=failed item=48001 size=3000 file_md5=";
   const std::vector<Case> cases = {
       {"written, applied, verified", {}, false, 0,
-       "result=updated item=48001 size=3000 file_md5=" + f + " modem_md5=" + f + " step=-"},
+       "result=updated item=48001 size=3000 file_md5=" + f + " modem_md5=" + f + " step=- apply=confirmed"},
       {"verified only after the apply", {"--md5-after-apply"}, false, 0,
-       "result=updated item=48001 size=3000 file_md5=" + f + " modem_md5=" + f + " step=-"},
+       "result=updated item=48001 size=3000 file_md5=" + f + " modem_md5=" + f + " step=- apply=confirmed"},
       {"no modem", {}, true, 2,
-       "result=failed item=48001 size=- file_md5=- modem_md5=- step=connect"},
+       "result=failed item=48001 size=- file_md5=- modem_md5=- step=connect apply=-"},
       {"digest query refused", {"--status", "22:2"}, false, 3,
-       "result=failed item=48001 size=- file_md5=- modem_md5=- step=query"},
+       "result=failed item=48001 size=- file_md5=- modem_md5=- step=query apply=-"},
       {"DIAG-over-MBIM refused", {"--status", "21:2"}, false, 4,
-       head + f + " modem_md5=" + kMd5OfNothing + " step=enable"},
+       head + f + " modem_md5=" + kMd5OfNothing + " step=enable apply=-"},
       {"BUSY storm in the write", {"--busy", "25:4"}, false, 4,
-       head + f + " modem_md5=" + kMd5OfNothing + " step=write"},
+       head + f + " modem_md5=" + kMd5OfNothing + " step=write apply=-"},
       {"apply refused", {"--status", "23:2"}, false, 5,
-       head + f + " modem_md5=" + f + " step=apply"},
+       head + f + " modem_md5=" + f + " step=apply apply=failed"},
       {"apply refused by a function error without a code", {"--function-error", "23:0"}, false, 5,
-       head + f + " modem_md5=" + f + " step=apply"},
+       head + f + " modem_md5=" + f + " step=apply apply=failed"},
       {"a digest that never changes", {"--md5-frozen"}, false, 6,
-       head + f + " modem_md5=" + kMd5OfNothing + " step=verify"},
+       head + f + " modem_md5=" + kMd5OfNothing + " step=verify apply=confirmed"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -97,11 +97,11 @@ TEST_F(CallerOutcome, CheckComparesWithoutChangingTheModem) {
   };
   const std::vector<Case> cases = {
       {"differs", {}, 7,
-       "result=differs item=48001 size=2000 file_md5=" + f + " modem_md5=" + kMd5OfNothing + " step=-"},
+       "result=differs item=48001 size=2000 file_md5=" + f + " modem_md5=" + kMd5OfNothing + " step=- apply=-"},
       {"up to date", {"--table-in", stored_table.path()}, 0,
-       "result=up-to-date item=48001 size=2000 file_md5=" + f + " modem_md5=" + f + " step=-"},
+       "result=up-to-date item=48001 size=2000 file_md5=" + f + " modem_md5=" + f + " step=- apply=-"},
       {"no digest in the answer", {"--md5-length", "0"}, 3,
-       "result=failed item=48001 size=2000 file_md5=" + f + " modem_md5=- step=query"},
+       "result=failed item=48001 size=2000 file_md5=" + f + " modem_md5=- step=query apply=-"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -129,13 +129,13 @@ TEST_F(CallerOutcome, QueryPrintsTheModemsDigestAndSendsOnlyTheDigestQuery) {
   };
   const std::vector<Case> cases = {
       {"a stored table", {"--table-in", stored_table.path()}, {}, 0,
-       "result=queried item=48001 " + none + stored + " step=-", "22 0000bb81"},
+       "result=queried item=48001 " + none + stored + " step=- apply=-", "22 0000bb81"},
       {"another item, with --strict", {}, {"-n", "48002", "--strict"}, 0,
-       "result=queried item=48002 " + none + kMd5OfNothing + " step=-", "22 0000bb82"},
+       "result=queried item=48002 " + none + kMd5OfNothing + " step=- apply=-", "22 0000bb82"},
       {"no digest in the answer", {"--md5-length", "0"}, {}, 3,
-       "result=failed item=48001 " + none + "- step=query", "22 0000bb81"},
+       "result=failed item=48001 " + none + "- step=query apply=-", "22 0000bb81"},
       {"digest query refused", {"--status", "22:2"}, {}, 3,
-       "result=failed item=48001 " + none + "- step=query", "22 0000bb81"},
+       "result=failed item=48001 " + none + "- step=query apply=-", "22 0000bb81"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,20 +1,31 @@
 // An update finishes what it started, or the next run on the modem does: a
-// stop signal after the last chunk waits for the apply; a run killed after
-// its last chunk, or whose apply failed, leaves a state record, so the next
-// run applies the stored table instead of calling it up to date; a late
-// answer to one run never passes for the next run's; and a read-back that
+// stop signal after the last chunk waits for the apply; a run killed (or cut
+// off by a hang-up) at any request leaves the modem for the next run to
+// finish; an apply left unanswered is sent again by the next run; a state
+// record that cannot be kept on disk keeps the modem untouched; a late
+// answer to one run never passes for any later run's; and a read-back that
 // is not the file's digest leaves an error record.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "e2e.h"
 #include "byte_order/byte_order.h"
+#include "isolation.h"
 
 namespace e2e {
 namespace {
@@ -40,7 +51,7 @@ class UnfinishedUpdate : public ModemTest {
     ASSERT_TRUE(modem_->ready()) << modem_->notes();
   }
   std::unique_ptr<process::Child> sar_tool(std::vector<std::string> more = {}) {
-    more.insert(more.begin(), {"--command", "sar_tool", "-d", modem_->path(), "-f", table_.path()});
+    more.insert(more.begin(), {"--command", "sar_tool", "-d", modem_->path(), "-f", table_->path()});
     return process::start_tool(more);
   }
   bool received(size_t n) const { return e2e::received(*modem_, n); }
@@ -50,12 +61,12 @@ class UnfinishedUpdate : public ModemTest {
     return Requests(all.begin() + static_cast<long>(std::min(from, all.size())), all.end());
   }
   std::string updated_line() const {
-    const std::string f = md5_hex(table_.read());
-    return "UnInit\nresult=updated item=48001 size=2048 file_md5=" + f + " modem_md5=" + f +
-           " step=-\n";
+    const std::string f = md5_hex(table_->read());
+    return "UnInit\nresult=updated item=48001 size=" + std::to_string(table_->read().size()) +
+           " file_md5=" + f + " modem_md5=" + f + " step=- apply=confirmed\n";
   }
 
-  process::TempFile table_{pattern(kSize, 41)};
+  std::unique_ptr<process::TempFile> table_ = std::make_unique<process::TempFile>(pattern(kSize, 41));
   process::TempFile stored_;
   std::unique_ptr<process::Simulator> modem_;
 };
@@ -71,7 +82,7 @@ TEST_F(UnfinishedUpdate, SigtermDuringTheLastChunkAppliesThenEndsByTheSignal) {
   EXPECT_EQ(r.signal, SIGTERM);
   EXPECT_EQ(r.out, "UnInit\n");
   EXPECT_THAT(requests_from(0), ElementsAreArray(kWholeUpdate));
-  EXPECT_EQ(stored_.read(), table_.read());
+  EXPECT_EQ(stored_.read(), table_->read());
 }
 
 // Run 1 wrote the whole table and then died (SIGKILL while DIAG-over-MBIM
@@ -102,7 +113,7 @@ TEST_F(UnfinishedUpdate, ATableWrittenButNotAppliedIsAppliedByTheNextRun) {
     } else {
       const process::Result r1 = first->wait();
       EXPECT_EQ(r1.status, 5);
-      EXPECT_THAT(r1.out, HasSubstr(" step=apply\n"));
+      EXPECT_THAT(r1.out, HasSubstr(" step=apply apply=failed\n"));
     }
     const size_t before = modem_->rx().size();
     const process::Result r2 = sar_tool({"--strict"})->wait();
@@ -120,32 +131,149 @@ TEST_F(UnfinishedUpdate, ATableWrittenButNotAppliedIsAppliedByTheNextRun) {
 }
 
 // The modem answers run 1's apply only after run 1 gave up on it (3 s), with
-// FAILURE, when run 2's apply arrives, 500 ms ahead of its answer to that
-// one (so the late answer is the first to come). Run 2 starts its
-// TransactionIds after run 1's last one, so the late answer cannot pass for
-// its own; run 3, after a run with every request answered, starts at 1.
-TEST_F(UnfinishedUpdate, ALateAnswerToOneRunIsNeverTakenByTheNext) {
+// FAILURE, when the next apply arrives: in run 3, after run 2 only asked for
+// the digest and had every request answered. Every run after run 1 starts
+// its TransactionIds after the highest one any run on the device used, so
+// the late answer cannot pass for run 3's own.
+TEST_F(UnfinishedUpdate, ALateAnswerToOneRunIsNeverTakenByAnyLaterRun) {
   start({"--late", "23:2", "--delay", "23:500"});
   const process::Result r1 = sar_tool({"--strict"})->wait();
-  EXPECT_EQ(r1.status, 0);  // an unanswered apply counts as done
+  EXPECT_EQ(r1.status, 0);  // an unanswered apply counts as done, and says so
+  EXPECT_THAT(r1.out, HasSubstr(" step=- apply=unanswered\n"));
   EXPECT_THAT(records(r1.err), Contains("I src/mbim_ctx [tessel] wait ret = 110"));
   const auto rx1 = modem_->rx();
   ASSERT_EQ(describe(rx1.back()), "23 bb81");
-  const uint32_t last_of_run1 = tid_of(rx1.back());
 
-  const process::Result r2 = sar_tool({"--strict", "--force"})->wait();
+  const process::Result r2 =
+      process::run_tool({"--command", "sar_tool", "-d", modem_->path(), "--query"});
   EXPECT_EQ(r2.status, 0) << r2.err;
-  EXPECT_EQ(r2.out, updated_line());
   const auto rx2 = modem_->rx();
-  ASSERT_GT(rx2.size(), rx1.size());
-  EXPECT_EQ(tid_of(rx2[rx1.size()]), last_of_run1 + 1);
-  EXPECT_THAT(records(r2.err), Not(Contains(HasSubstr("wait ret"))));
+  ASSERT_EQ(rx2.size(), rx1.size() + 1);
+  EXPECT_EQ(tid_of(rx2.back()), tid_of(rx1.back()) + 1);
 
-  const process::Result r3 = sar_tool({"--strict"})->wait();
-  EXPECT_EQ(r3.status, 0);
+  const process::Result r3 = sar_tool({"--strict", "--force"})->wait();
+  EXPECT_EQ(r3.status, 0) << r3.err;
+  EXPECT_EQ(r3.out, updated_line());
   const auto rx3 = modem_->rx();
   ASSERT_GT(rx3.size(), rx2.size());
-  EXPECT_EQ(tid_of(rx3[rx2.size()]), 1u);
+  EXPECT_EQ(tid_of(rx3[rx2.size()]), tid_of(rx2.back()) + 1);
+  EXPECT_THAT(records(r3.err), Not(Contains(HasSubstr("wait ret"))));
+}
+
+// A modem that never answers the apply: the note stays and each later run
+// sends the apply again, until the third unanswered one in a row, after
+// which the note is dropped with an error record and no run sends it again.
+// A modem that answers the apply the second time clears the note then.
+TEST_F(UnfinishedUpdate, AnUnansweredApplyIsSentAgainUntilAnsweredOrThreeTimesUnanswered) {
+  const Requests apply_again = {"22 0000bb81", "23 bb81"};
+  start({"--no-reply", "23"});
+  const process::Result r1 = sar_tool({"--strict"})->wait();
+  EXPECT_EQ(r1.status, 0) << r1.err;
+  EXPECT_THAT(r1.out, HasSubstr("result=updated "));
+  EXPECT_THAT(r1.out, HasSubstr(" apply=unanswered\n"));
+  for (int run = 2; run <= 3; ++run) {
+    SCOPED_TRACE(run);
+    const size_t before = modem_->rx().size();
+    const process::Result r = sar_tool({"--strict"})->wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr(" apply=unanswered\n"));
+    EXPECT_THAT(requests_from(before), ElementsAreArray(apply_again));
+    const std::string dropped =
+        "E src/api [tessel] the modem left the apply of item 48001 unanswered in 3 runs in a row; "
+        "no run will send it again";
+    EXPECT_EQ(run == 3, ::testing::Value(records(r.err), Contains(dropped)));
+  }
+  const size_t before = modem_->rx().size();
+  const process::Result r4 = sar_tool({"--strict"})->wait();
+  EXPECT_THAT(r4.out, HasSubstr("result=up-to-date "));
+  EXPECT_THAT(requests_from(before), ElementsAreArray(Requests{"22 0000bb81"}));
+
+  start({"--mute-at", "7"});  // the apply of a whole update (no --strict check)
+  EXPECT_THAT(sar_tool()->wait().err, HasSubstr("the next run sends it again"));
+  const size_t second = modem_->rx().size();
+  const process::Result r = sar_tool({"--strict"})->wait();
+  EXPECT_EQ(r.out, updated_line());
+  EXPECT_THAT(requests_from(second), ElementsAreArray(apply_again));
+  const size_t third = modem_->rx().size();
+  EXPECT_THAT(sar_tool({"--strict"})->wait().out, HasSubstr("result=up-to-date "));
+  EXPECT_THAT(requests_from(third), ElementsAreArray(Requests{"22 0000bb81"}));
+}
+
+// Whatever keeps the state record from being written before the modem's
+// table changes (a read-only or full file system, a directory in the
+// record's place): nothing is sent after the digest query, and the run says
+// why and where; --strict ends it as a failed write at step=state. A
+// /var/lib/tessel that cannot be trusted sends the record to /run, which a
+// reboot empties: the default mode then writes with a warning record,
+// --strict refuses as above.
+TEST_F(UnfinishedUpdate, WithoutADurableNoteTheModemIsLeftUntouched) {
+  if (geteuid() != 0 || !process::isolated()) {
+    GTEST_SKIP() << "needs root and a /var/lib/tessel of its own: " << process::kNotIsolated;
+  }
+  start({});
+  struct stat node;
+  ASSERT_EQ(stat(modem_->path().c_str(), &node), 0);
+  const std::string key = "char-" + std::to_string(major(node.st_rdev)) + "-" +
+                          std::to_string(minor(node.st_rdev)) + ".state";
+  const std::string record = std::string(kStateDirectory) + "/" + key;
+  struct Case {
+    const char* what;
+    std::function<bool()> spoil;
+    std::function<void()> mend;
+    std::string where;
+    const char* why;
+    bool default_writes;
+  };
+  const Case cases[] = {
+      {"read-only",
+       [] { return mount(nullptr, kStateDirectory, nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; },
+       [] { mount(nullptr, kStateDirectory, nullptr, MS_REMOUNT, nullptr); }, record,
+       "Read-only file system", false},
+      {"full",
+       [] {
+         if (mount("tmpfs", kStateDirectory, "tmpfs", 0, "size=4k,mode=0700") != 0) return false;
+         const std::string filler = std::string(kStateDirectory) + "/filler";
+         FILE* f = std::fopen(filler.c_str(), "w");
+         if (f == nullptr) return false;
+         const std::vector<char> block(4096, 'x');
+         while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+         }
+         std::fclose(f);
+         return true;
+       },
+       [] { umount(kStateDirectory); }, record, "No space left on device", false},
+      {"a directory in the way", [&] { return mkdir(record.c_str(), 0700) == 0; },
+       [&] { rmdir(record.c_str()); }, record, "Is a directory", false},
+      {"only /run", [] { return chmod(kStateDirectory, 0777) == 0; },
+       [] { chmod(kStateDirectory, 0700); }, "/run/tessel/" + key, "a reboot would lose it", true},
+  };
+  for (const Case& c : cases) {
+    for (const bool strict : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (strict ? ", --strict" : ""));
+      ASSERT_TRUE(c.spoil()) << std::strerror(errno);
+      const size_t before = modem_->rx().size();
+      const process::Result r = sar_tool(strict ? std::vector<std::string>{"--strict"}
+                                                : std::vector<std::string>{})->wait();
+      c.mend();
+      EXPECT_EQ(r.status, strict ? 4 : 0);
+      if (strict) {
+        EXPECT_THAT(r.out, HasSubstr(" step=state apply=-\n"));
+      }
+      if (!strict && c.default_writes) {
+        EXPECT_THAT(records(r.err), Contains("E src/main [tessel] the note of this update is kept in " +
+                                             c.where + ", which a reboot empties: make " +
+                                             kStateDirectory + " persistent (see tessel(1))"));
+        EXPECT_THAT(requests_from(before), ElementsAreArray(kWholeUpdate));
+        continue;
+      }
+      EXPECT_THAT(r.err, HasSubstr("tessel: cannot keep the note of this update in " + c.where +
+                                   " (" + c.why + "): nothing was written to the modem"));
+      EXPECT_THAT(requests_from(before), ElementsAreArray(Requests{"22 0000bb81"}));
+    }
+  }
+  // With the record writable again, an update goes through.
+  const process::Result r = sar_tool({"--strict", "--force"})->wait();
+  EXPECT_EQ(r.out, updated_line());
 }
 
 // A modem that acknowledges every chunk but keeps its old table: the
@@ -159,6 +287,72 @@ TEST_F(UnfinishedUpdate, AReadBackThatIsNotTheFilesDigestLeavesAnErrorRecord) {
               Contains("E src/main [tessel] the digest read back differs from the file's: the "
                        "modem did not store the table as sent"));
   EXPECT_THAT(requests_from(0), ElementsAreArray(kWholeUpdate));
+}
+
+
+// Kill the run at each request it sends (the modem acts on it and stays
+// silent), or cut it off there by a hang-up; then run again. After the
+// second run the modem holds the file's table, applied, with
+// DIAG-over-MBIM off, and --strict says so. A table of three chunks sends
+// eight requests: digest, on, three chunks, off, read-back, apply.
+class CrashSweep : public UnfinishedUpdate {
+ protected:
+  CrashSweep() { table_ = std::make_unique<process::TempFile>(pattern(3000, 43)); }
+  static constexpr int kRequests = 8;
+  void expect_finished(const process::Result& second, const std::string& notes) {
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_THAT(second.out, HasSubstr("result=updated "));
+    EXPECT_THAT(second.out, HasSubstr(" step=- apply=confirmed\n"));
+    EXPECT_EQ(stored_.read(), table_->read());
+    const Requests all = describe(modem_->rx());
+    std::string last_switch;
+    for (const std::string& r : all) {
+      if (r.rfind("21 ", 0) == 0) last_switch = r;
+    }
+    EXPECT_EQ(last_switch, "21 0022");
+    const std::string applied = "CID 23: apply item key 48001: table of 3000 bytes, md5 ";
+    const size_t at = notes.rfind(applied);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(notes.substr(at + applied.size(), 32), md5_hex(table_->read()));
+  }
+};
+
+TEST_F(CrashSweep, ARunKilledAtAnyRequestIsFinishedByTheNext) {
+  for (int n = 1; n <= kRequests; ++n) {
+    SCOPED_TRACE("killed at request " + std::to_string(n));
+    start({"--mute-at", std::to_string(n)});
+    auto first = sar_tool({"--strict"});
+    ASSERT_TRUE(received(static_cast<size_t>(n)));
+    kill(first->pid(), SIGKILL);
+    EXPECT_EQ(first->wait().signal, SIGKILL);
+    const process::Result second = sar_tool({"--strict"})->wait();
+    expect_finished(second, modem_->notes());
+  }
+}
+
+// The same, with the answer lost to a hang-up: the proxy's socket file,
+// whose connection ends while the simulated modem lives on. The cut-off run
+// ends at once, failed; the next one finishes the update.
+TEST_F(CrashSweep, ARunCutOffAtAnyRequestIsFinishedByTheNext) {
+  if (geteuid() != 0 || !process::isolated()) {
+    GTEST_SKIP() << "needs root and a /var/volatile of its own: " << process::kNotIsolated;
+  }
+  const std::string socket = "/var/volatile/mbim-proxy";
+  for (int n = 1; n <= kRequests; ++n) {
+    SCOPED_TRACE("cut off at request " + std::to_string(n));
+    forget_device_states();
+    modem_ = std::make_unique<process::Simulator>(std::vector<std::string>{
+        "--socket", socket, "--table-out", stored_.path(), "--mute-at", std::to_string(n),
+        "--hangup-on-mute"});
+    ASSERT_TRUE(modem_->ready()) << modem_->notes();
+    const std::vector<std::string> run = {"--command", "sar_tool", "-d", socket, "-f",
+                                          table_->path(), "--strict"};
+    const Outcome first = tessel(run);
+    EXPECT_NE(first.result.status, 0);
+    EXPECT_LT(first.elapsed, std::chrono::seconds(3));
+    const process::Result second = tessel(run).result;
+    expect_finished(second, modem_->notes());
+  }
 }
 
 }  // namespace

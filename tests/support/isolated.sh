@@ -8,8 +8,8 @@
 # real proxy on this machine nor leave files behind, so when namespaces are
 # available (root, or unprivileged user namespaces) the binary runs in its
 # own network namespace (its own abstract sockets), PID namespace (its own
-# process list) and mount namespace (private tmpfs on /var/volatile,
-# /run/lock and /var/lib/tessel).
+# process list) and mount namespace (private tmpfs on /var/volatile, /run
+# and /var/lib/tessel).
 # TESSEL_ISOLATED=1 tells the tests they may rely on that; without it they
 # skip what needs it, with a message.
 #
@@ -38,17 +38,19 @@ if [ "${TESSEL_ISOLATED_SETUP:-}" = inside ]; then
   ip link set lo up 2>/dev/null
   if [ ! -d /var/volatile ]; then
     # Create the mount point out of sight: a tmpfs over /var in this mount
-    # namespace only.
-    mount -t tmpfs tmpfs /var || exit 1
-    mkdir -p /var/volatile /var/tmp
+    # namespace only, laid out as /var is (root's, 0755: the state record's
+    # directory must sit below directories no one else can write).
+    mount -t tmpfs -o mode=0755 tmpfs /var || exit 1
+    mkdir -p /var/volatile /var/tmp /var/lib
+    chmod 1777 /var/tmp
   fi
   mount -t tmpfs tmpfs /var/volatile || exit 1
-  # Root's runs keep their locks in /run/lock/tessel: a tmpfs of this
-  # namespace's own, so the tests leave nothing in the host's and never
-  # meet a lock a real run holds.
-  if [ -d /run/lock ]; then
-    mount -t tmpfs -o mode=1777 tmpfs /run/lock || exit 1
-  fi
+  # Root's runs keep their locks in /run/tessel: a tmpfs over /run of this
+  # namespace's own (root's, 0755, as the host's), so the tests leave nothing
+  # in the host's and never meet a lock a real run holds; /run/lock, which
+  # tests plant things in, is there as on the host.
+  mount -t tmpfs -o mode=0755 tmpfs /run || exit 1
+  mkdir -p /run/lock && chmod 1777 /run/lock
   # Root's runs keep their device state records in /var/lib/tessel: the
   # same, so a test's record never reaches the host or another test binary.
   if [ -d /var/lib ]; then

@@ -123,6 +123,12 @@ ConnectionEnd serve_connection(int fd, ServerContext* ctx) {
         return ConnectionEnd::kHungUp;
       }
       Response response = respond(ctx->state, ctx->knobs, message.data(), message.size());
+      ++ctx->state->requests;
+      if (ctx->state->requests == ctx->options->mute_at) {
+        note("request %u of the run: acted on, not answered (--mute-at)", ctx->state->requests);
+        if (ctx->options->hangup_on_mute) return ConnectionEnd::kHungUp;
+        continue;
+      }
       if (ctx->options->hostile_ms != 0) {
         const HostileEnd end = send_hostile_burst(fd, ctx, message);
         if (end == HostileEnd::kPeerGone) return ConnectionEnd::kPeerClosed;

@@ -37,6 +37,8 @@ enum OptionId {
   kOptDelay,
   kOptNoReply,
   kOptHangupAt,
+  kOptMuteAt,
+  kOptHangupOnMute,
   kOptInject,
   kOptInjectSameWrite,
   kOptBadSignature,
@@ -73,6 +75,8 @@ constexpr option kLongOptions[] = {
     {"delay", required_argument, nullptr, kOptDelay},
     {"no-reply", required_argument, nullptr, kOptNoReply},
     {"hangup-at", required_argument, nullptr, kOptHangupAt},
+    {"mute-at", required_argument, nullptr, kOptMuteAt},
+    {"hangup-on-mute", no_argument, nullptr, kOptHangupOnMute},
     {"inject", required_argument, nullptr, kOptInject},
     {"inject-same-write", no_argument, nullptr, kOptInjectSameWrite},
     {"bad-signature", no_argument, nullptr, kOptBadSignature},
@@ -318,6 +322,11 @@ int parse_options(int argc, char** argv, Options* out) {
         if (!parse_u32_in(value, 1, UINT32_MAX, &out->hangup_at))
           return bad_value("hangup-at", value, "a request number from 1");
         break;
+      case kOptMuteAt:
+        if (!parse_u32_in(value, 1, UINT32_MAX, &out->mute_at))
+          return bad_value("mute-at", value, "a request number from 1");
+        break;
+      case kOptHangupOnMute: out->hangup_on_mute = true; break;
       case kOptInject:
         if (!parse_inject_list(value, &out->inject))
           return bad_value("inject", value,

@@ -66,6 +66,8 @@ struct Options {
   std::vector<CidValue> late;            // --late CID:STATUS
   uint32_t delay_ms = 0;                 // --delay-ms
   uint32_t hangup_at = 0;                // --hangup-at N, 0 = never
+  uint32_t mute_at = 0;                  // --mute-at N: the N-th request of the run, 0 = never
+  bool hangup_on_mute = false;           // --hangup-on-mute
   std::vector<InjectKind> inject;        // --inject
   bool inject_same_write = false;
   bool bad_signature = false;

@@ -32,6 +32,7 @@ struct SimState {
   // DIAG write chunks received so far, for every item: --fail-write-chunk.
   uint32_t write_chunks = 0;
   bool diag_over_mbim_on = false;  // QMBE CID 21
+  uint32_t requests = 0;           // messages received over the whole run: --mute-at
   uint32_t sw_radio_state = 1;     // basic connect CID 3
 };
 
