@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,16 @@ std::vector<std::string> changes(const std::vector<std::string>& requests) {
   for (const std::string& r : requests)
     if (r.rfind("21 ", 0) == 0 || r.rfind("23 ", 0) == 0 || r.rfind("25 item=", 0) == 0)
       out.push_back(r);
+  return out;
+}
+
+// The lines the module printed itself, run directly (without Mender's log
+// around them): tessel's records and summary lines left out.
+std::vector<std::string> module_lines(const std::string& err) {
+  std::vector<std::string> out;
+  std::istringstream lines(err);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("tessel-sar: ", 0) == 0) out.push_back(line);
   return out;
 }
 
@@ -309,6 +320,30 @@ TEST_F(Mender, InventoryNamesTheModemsDigestOrUnknownAndWritesNothing) {
     EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=" + c.md5 + "\n") << listed.err;
   }
   EXPECT_THAT(changes(describe(modem_->rx())), ::testing::IsEmpty());
+}
+
+// What the boot unit's settings may hold passes through, and the command
+// line is logged whole, a table file whose name holds "\c" included (which
+// echo would take as the end of the line). mender-artifact allows no
+// backslash in a name: the module runs as Mender would run it, on a payload
+// directory laid out as Mender lays it out.
+TEST_F(Mender, OtherOptionsPassAndTheCommandLineIsLoggedWhole) {
+  start({}, kOld);
+  ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + modem_->path() +
+                                         "\nTESSEL_OPTIONS=--lock-wait=5 --deb --st\n"));
+  const std::string payload = scratch_ + "/payload";
+  for (const char* dir : {"", "/files", "/header", "/tmp"})
+    ASSERT_EQ(mkdir((payload + dir).c_str(), 0755), 0) << dir;
+  ASSERT_TRUE(write_file(payload + "/header/meta-data", "null"));
+  ASSERT_TRUE(write_file(payload + "/files/sar\\cv2.bin", std::string(kNew.begin(), kNew.end())));
+  const process::Result installed =
+      process::run({TESSEL_MENDER_MODULE, "ArtifactInstall", payload}, env());
+  const std::vector<std::string> said = module_lines(installed.err);
+  ASSERT_EQ(installed.status, 0) << ::testing::PrintToString(said);
+  EXPECT_EQ(read_file(stored()), kNew);
+  EXPECT_THAT(said, Contains("tessel-sar: " + std::string(TESSEL_BIN) + " --command sar_tool -d " +
+                             modem_->path() + " -n 48001 --strict -f " + payload +
+                             "/files/sar\\cv2.bin --lock-wait=5 --deb --st"));
 }
 
 }  // namespace
