@@ -138,14 +138,18 @@ class Mender : public ModemTest {
   }
 
   // A tessel-sar artifact named `name` with these tables (as files named
-  // table<i>.bin) and meta-data JSON when not empty; its path.
+  // `file_names`, else table<i>.bin) and meta-data JSON when not empty; its
+  // path.
   std::string artifact(const std::string& name, const std::vector<Bytes>& tables,
-                       const std::string& meta = "") {
+                       const std::string& meta = "",
+                       const std::vector<std::string>& file_names = {}) {
     const std::string out = scratch_ + "/" + name + ".mender";
     std::vector<std::string> argv = {"mender-artifact", "write", "module-image", "-T", "tessel-sar",
                                      "-t", kDeviceType, "-n", name, "-o", out};
     for (size_t i = 0; i < tables.size(); ++i) {
-      const std::string file = scratch_ + "/table" + std::to_string(i) + ".bin";
+      const std::string file =
+          scratch_ + "/" +
+          (i < file_names.size() ? file_names[i] : "table" + std::to_string(i) + ".bin");
       EXPECT_TRUE(write_file(file, std::string(tables[i].begin(), tables[i].end())));
       argv.insert(argv.end(), {"-f", file});
     }
@@ -279,24 +283,30 @@ TEST_F(Mender, MetaDataItemNamesTheItemAndABadOneSendsNothing) {
 
 TEST_F(Mender, ArtifactWithTwoFilesOrMissingSettingsFailWithOneLineAndNothingSent) {
   struct Case {
-    int files;
+    std::vector<std::string> files;
     bool device_set;
     const char* line;
   };
   const Case cases[] = {
-      {2, true, "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
-      {1, false, "tessel-sar: no settings: TESSEL_DEVICE is not set in "},
+      {{"table0.bin", "table1.bin"},
+       true,
+       "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
+      // A name that starts with two dots is a file like any other.
+      {{"table.bin", "..evil"},
+       true,
+       "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
+      {{"table.bin"}, false, "tessel-sar: no settings: TESSEL_DEVICE is not set in "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
+    SCOPED_TRACE(c.files.back());
     TearDown();
     SetUp();
     start({}, kOld);
     if (!c.device_set) {
       ASSERT_TRUE(write_file(settings(), "TESSEL_ITEM=48001\n"));
     }
-    std::vector<Bytes> tables(static_cast<size_t>(c.files), kNew);
-    const process::Result installed = mender({"install", artifact("bad", tables)});
+    std::vector<Bytes> tables(c.files.size(), kNew);
+    const process::Result installed = mender({"install", artifact("bad", tables, "", c.files)});
     EXPECT_NE(installed.status, 0);
     EXPECT_THAT(installed.err, HasSubstr(c.line));
     EXPECT_TRUE(modem_->rx().empty());
