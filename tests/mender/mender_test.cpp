@@ -332,6 +332,75 @@ TEST_F(Mender, InventoryNamesTheModemsDigestOrUnknownAndWritesNothing) {
   EXPECT_THAT(changes(describe(modem_->rx())), ::testing::IsEmpty());
 }
 
+// Each spelling of an option that chooses what the module chooses itself
+// (the device, the item, the table file, the mode), as tessel's option
+// parser takes it, fails the install with one line naming it, before
+// anything is sent. `tessel_says` is what the spelling does to the module's
+// backup or install run without the refusal: tessel reads it as that option.
+TEST_F(Mender, OptionsTheModuleChoosesItselfFailTheInstallBeforeAnythingIsSent) {
+  struct Case {
+    const char* options;  // TESSEL_OPTIONS
+    const char* named;  // in the refusal: the word, the option, what it sets
+    bool in_install;  // tessel_says shows in the install's run, else the backup's
+    const char* tessel_says;
+  };
+  const Case cases[] = {
+      {"-n70000", "-n70000 (-n) sets the item", false,
+       "-n wants a whole number from 0 to 65535, not '70000'"},
+      {"--lock-wait 5 -n 70000", "-n sets the item", false,
+       "-n wants a whole number from 0 to 65535, not '70000'"},
+      {"-d /dev/tessel-other", "-d sets the device", false,
+       "fial to access /dev/tessel-other"},
+      {"-f/tmp/other.bin", "-f/tmp/other.bin (-f) sets the table file", false,
+       "--save cannot be used with -f"},
+      {"--force", "--force sets the mode (a forced write)", false,
+       "--save cannot be used with --force"},
+      {"--debug --forc", "--forc (--force) sets the mode (a forced write)", false,
+       "--save cannot be used with --force"},
+      {"--che", "--che (--check) sets the mode (a check)", false,
+       "--save cannot be used with --check"},
+      {"--que", "--que (--query) sets the mode (a query)", false,
+       "--query cannot be used with --save"},
+      {"--sav=/tmp/x.bin", "--sav=/tmp/x.bin (--save) sets the mode (a backup)", true,
+       "--save cannot be used with -f"},
+      {"--sa /tmp/x.bin", "--sa (--save) sets the mode (a backup)", true,
+       "--save cannot be used with -f"},
+      // Status 0 and nothing done: a backup and an install that never were.
+      {"--vers", "--vers (--version) sets the mode (a text instead of a run)", true,
+       "v1.1.1\n"},
+      {"-hn1", "-hn1 (-h) sets the mode (a text instead of a run)", true,
+       "-d <mbim device> -f <sar table file> [--force]\n"},
+  };
+  start({}, kOld);
+  const std::string installing = artifact("table-v2", {kNew});
+  const std::string table = scratch_ + "/table0.bin";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + modem_->path() +
+                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=" + c.options +
+                                           "\n"));
+    const process::Result installed = mender({"install", installing});
+    EXPECT_NE(installed.status, 0);
+    const std::string line = "tessel-sar: TESSEL_OPTIONS in " + settings() + ": " + c.named +
+                             ", which the module sets itself: take it out";
+    EXPECT_THAT(installed.err, HasSubstr(line));
+    EXPECT_THAT(installed.err, Not(HasSubstr("tessel-sar: /")));  // no run of tessel logged
+    EXPECT_TRUE(modem_->rx().empty());
+    EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+
+    std::vector<std::string> run = {"--command", "sar_tool", "-d", "/dev/tessel-no-such-modem",
+                                    "-n", "48001"};
+    if (c.in_install)
+      run.insert(run.end(), {"--strict", "-f", table});
+    else
+      run.insert(run.end(), {"--save", scratch_ + "/backup.bin"});
+    std::istringstream words(c.options);
+    for (std::string w; words >> w;) run.push_back(w);
+    const Outcome unguarded = tessel(run);
+    EXPECT_THAT(unguarded.result.out + unguarded.result.err, HasSubstr(c.tessel_says));
+  }
+}
+
 // What the boot unit's settings may hold passes through, and the command
 // line is logged whole, a table file whose name holds "\c" included (which
 // echo would take as the end of the line). mender-artifact allows no
