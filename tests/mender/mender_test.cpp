@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -319,17 +320,63 @@ TEST_F(Mender, InventoryNamesTheModemsDigestOrUnknownAndWritesNothing) {
   const std::string reachable = modem_->path();
   struct Case {
     std::string device;
+    std::string options;  // TESSEL_OPTIONS
     std::string md5;
   };
-  const Case cases[] = {{reachable, md5_hex(kOld)}, {"/dev/tessel-no-such-modem", "unknown"}};
+  const Case cases[] = {
+      {reachable, "--lock-wait 60", md5_hex(kOld)},
+      {"/dev/tessel-no-such-modem", "", "unknown"},
+      // Options that choose the item are refused as the module refuses
+      // them, even when they name the settings' own.
+      {reachable, "-n 48001", "unknown"},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.device);
-    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + c.device + "\nTESSEL_ITEM=48001\n"));
+    SCOPED_TRACE(c.device + " " + c.options);
+    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + c.device +
+                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=" + c.options +
+                                           "\n"));
     const process::Result listed = process::run({TESSEL_MENDER_INVENTORY}, env());
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=" + c.md5 + "\n") << listed.err;
   }
   EXPECT_THAT(changes(describe(modem_->rx())), ::testing::IsEmpty());
+}
+
+// Mender waits for its inventory scripts: a silent modem, or one that
+// another run holds, gives "unknown" within the script's bound of 6 s, even
+// with settings that let runs wait a minute for the modem.
+TEST_F(Mender, InventoryGivesUpWithinItsBoundOnASilentOrBusyModem) {
+  struct Case {
+    bool held;  // by a run started before, waiting for its own answer
+    const char* says;  // on standard error, when not empty
+  };
+  const Case cases[] = {
+      {false, ""},
+      // Its own short lock wait ended it, not the time limit.
+      {true, "is in use by another tessel run (waited 2 s)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.held ? "held" : "silent");
+    TearDown();
+    SetUp();
+    start({"--no-reply", "22"}, kOld);  // the digest query is never answered
+    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + modem_->path() +
+                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=--lock-wait 60\n"));
+    std::unique_ptr<process::Child> holder;
+    if (c.held) {
+      holder = process::start_tool({"--command", "sar_tool", "-d", modem_->path(), "--query"});
+      ASSERT_TRUE(received(*modem_, 1));  // it holds the modem by now
+    }
+    process::Options o = env();
+    o.timeout_ms = 15000;
+    const auto begin = std::chrono::steady_clock::now();
+    const process::Result listed = process::run({TESSEL_MENDER_INVENTORY}, o);
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+    EXPECT_LT(elapsed, std::chrono::milliseconds(6500));
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=unknown\n") << listed.err;
+    EXPECT_THAT(listed.err, HasSubstr(c.says));
+  }
 }
 
 // Each spelling of an option that chooses what the module chooses itself
