@@ -13,11 +13,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,16 @@ std::vector<std::string> changes(const std::vector<std::string>& requests) {
   for (const std::string& r : requests)
     if (r.rfind("21 ", 0) == 0 || r.rfind("23 ", 0) == 0 || r.rfind("25 item=", 0) == 0)
       out.push_back(r);
+  return out;
+}
+
+// The lines the module printed itself, run directly (without Mender's log
+// around them): tessel's records and summary lines left out.
+std::vector<std::string> module_lines(const std::string& err) {
+  std::vector<std::string> out;
+  std::istringstream lines(err);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("tessel-sar: ", 0) == 0) out.push_back(line);
   return out;
 }
 
@@ -127,14 +139,18 @@ class Mender : public ModemTest {
   }
 
   // A tessel-sar artifact named `name` with these tables (as files named
-  // table<i>.bin) and meta-data JSON when not empty; its path.
+  // `file_names`, else table<i>.bin) and meta-data JSON when not empty; its
+  // path.
   std::string artifact(const std::string& name, const std::vector<Bytes>& tables,
-                       const std::string& meta = "") {
+                       const std::string& meta = "",
+                       const std::vector<std::string>& file_names = {}) {
     const std::string out = scratch_ + "/" + name + ".mender";
     std::vector<std::string> argv = {"mender-artifact", "write", "module-image", "-T", "tessel-sar",
                                      "-t", kDeviceType, "-n", name, "-o", out};
     for (size_t i = 0; i < tables.size(); ++i) {
-      const std::string file = scratch_ + "/table" + std::to_string(i) + ".bin";
+      const std::string file =
+          scratch_ + "/" +
+          (i < file_names.size() ? file_names[i] : "table" + std::to_string(i) + ".bin");
       EXPECT_TRUE(write_file(file, std::string(tables[i].begin(), tables[i].end())));
       argv.insert(argv.end(), {"-f", file});
     }
@@ -268,24 +284,30 @@ TEST_F(Mender, MetaDataItemNamesTheItemAndABadOneSendsNothing) {
 
 TEST_F(Mender, ArtifactWithTwoFilesOrMissingSettingsFailWithOneLineAndNothingSent) {
   struct Case {
-    int files;
+    std::vector<std::string> files;
     bool device_set;
     const char* line;
   };
   const Case cases[] = {
-      {2, true, "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
-      {1, false, "tessel-sar: no settings: TESSEL_DEVICE is not set in "},
+      {{"table0.bin", "table1.bin"},
+       true,
+       "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
+      // A name that starts with two dots is a file like any other.
+      {{"table.bin", "..evil"},
+       true,
+       "tessel-sar: the artifact holds 2 files: a tessel-sar artifact holds exactly one"},
+      {{"table.bin"}, false, "tessel-sar: no settings: TESSEL_DEVICE is not set in "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
+    SCOPED_TRACE(c.files.back());
     TearDown();
     SetUp();
     start({}, kOld);
     if (!c.device_set) {
       ASSERT_TRUE(write_file(settings(), "TESSEL_ITEM=48001\n"));
     }
-    std::vector<Bytes> tables(static_cast<size_t>(c.files), kNew);
-    const process::Result installed = mender({"install", artifact("bad", tables)});
+    std::vector<Bytes> tables(c.files.size(), kNew);
+    const process::Result installed = mender({"install", artifact("bad", tables, "", c.files)});
     EXPECT_NE(installed.status, 0);
     EXPECT_THAT(installed.err, HasSubstr(c.line));
     EXPECT_TRUE(modem_->rx().empty());
@@ -298,17 +320,156 @@ TEST_F(Mender, InventoryNamesTheModemsDigestOrUnknownAndWritesNothing) {
   const std::string reachable = modem_->path();
   struct Case {
     std::string device;
+    std::string options;  // TESSEL_OPTIONS
     std::string md5;
   };
-  const Case cases[] = {{reachable, md5_hex(kOld)}, {"/dev/tessel-no-such-modem", "unknown"}};
+  const Case cases[] = {
+      {reachable, "--lock-wait 60", md5_hex(kOld)},
+      {"/dev/tessel-no-such-modem", "", "unknown"},
+      // Options that choose the item are refused as the module refuses
+      // them, even when they name the settings' own.
+      {reachable, "-n 48001", "unknown"},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.device);
-    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + c.device + "\nTESSEL_ITEM=48001\n"));
+    SCOPED_TRACE(c.device + " " + c.options);
+    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + c.device +
+                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=" + c.options +
+                                           "\n"));
     const process::Result listed = process::run({TESSEL_MENDER_INVENTORY}, env());
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=" + c.md5 + "\n") << listed.err;
   }
   EXPECT_THAT(changes(describe(modem_->rx())), ::testing::IsEmpty());
+}
+
+// Mender waits for its inventory scripts: a silent modem, or one that
+// another run holds, gives "unknown" within the script's bound of 6 s, even
+// with settings that let runs wait a minute for the modem.
+TEST_F(Mender, InventoryGivesUpWithinItsBoundOnASilentOrBusyModem) {
+  struct Case {
+    bool held;  // by a run started before, waiting for its own answer
+    const char* says;  // on standard error, when not empty
+  };
+  const Case cases[] = {
+      {false, ""},
+      // Its own short lock wait ended it, not the time limit.
+      {true, "is in use by another tessel run (waited 2 s)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.held ? "held" : "silent");
+    TearDown();
+    SetUp();
+    start({"--no-reply", "22"}, kOld);  // the digest query is never answered
+    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + modem_->path() +
+                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=--lock-wait 60\n"));
+    std::unique_ptr<process::Child> holder;
+    if (c.held) {
+      holder = process::start_tool({"--command", "sar_tool", "-d", modem_->path(), "--query"});
+      ASSERT_TRUE(received(*modem_, 1));  // it holds the modem by now
+    }
+    process::Options o = env();
+    o.timeout_ms = 15000;
+    const auto begin = std::chrono::steady_clock::now();
+    const process::Result listed = process::run({TESSEL_MENDER_INVENTORY}, o);
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+    EXPECT_LT(elapsed, std::chrono::milliseconds(6500));
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=unknown\n") << listed.err;
+    EXPECT_THAT(listed.err, HasSubstr(c.says));
+  }
+}
+
+// Each spelling of an option that chooses what the module chooses itself
+// (the device, the item, the table file, the mode), as tessel's option
+// parser takes it, fails the install with one line naming it, before
+// anything is sent. `tessel_says` is what the spelling does to the module's
+// backup or install run without the refusal: tessel reads it as that option.
+TEST_F(Mender, OptionsTheModuleChoosesItselfFailTheInstallBeforeAnythingIsSent) {
+  struct Case {
+    const char* options;  // TESSEL_OPTIONS
+    const char* named;  // in the refusal: the word, the option, what it sets
+    bool in_install;  // tessel_says shows in the install's run, else the backup's
+    const char* tessel_says;
+  };
+  const Case cases[] = {
+      {"-n70000", "-n70000 (-n) sets the item", false,
+       "-n wants a whole number from 0 to 65535, not '70000'"},
+      {"--lock-wait 5 -n 70000", "-n sets the item", false,
+       "-n wants a whole number from 0 to 65535, not '70000'"},
+      {"-d /dev/tessel-other", "-d sets the device", false,
+       "fial to access /dev/tessel-other"},
+      {"-f/tmp/other.bin", "-f/tmp/other.bin (-f) sets the table file", false,
+       "--save cannot be used with -f"},
+      {"--force", "--force sets the mode (a forced write)", false,
+       "--save cannot be used with --force"},
+      {"--debug --forc", "--forc (--force) sets the mode (a forced write)", false,
+       "--save cannot be used with --force"},
+      {"--che", "--che (--check) sets the mode (a check)", false,
+       "--save cannot be used with --check"},
+      {"--que", "--que (--query) sets the mode (a query)", false,
+       "--query cannot be used with --save"},
+      {"--sav=/tmp/x.bin", "--sav=/tmp/x.bin (--save) sets the mode (a backup)", true,
+       "--save cannot be used with -f"},
+      {"--sa /tmp/x.bin", "--sa (--save) sets the mode (a backup)", true,
+       "--save cannot be used with -f"},
+      // Status 0 and nothing done: a backup and an install that never were.
+      {"--vers", "--vers (--version) sets the mode (a text instead of a run)", true,
+       "v1.1.1\n"},
+      {"-hn1", "-hn1 (-h) sets the mode (a text instead of a run)", true,
+       "-d <mbim device> -f <sar table file> [--force]\n"},
+  };
+  start({}, kOld);
+  const std::string installing = artifact("table-v2", {kNew});
+  const std::string table = scratch_ + "/table0.bin";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + modem_->path() +
+                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=" + c.options +
+                                           "\n"));
+    const process::Result installed = mender({"install", installing});
+    EXPECT_NE(installed.status, 0);
+    const std::string line = "tessel-sar: TESSEL_OPTIONS in " + settings() + ": " + c.named +
+                             ", which the module sets itself: take it out";
+    EXPECT_THAT(installed.err, HasSubstr(line));
+    EXPECT_THAT(installed.err, Not(HasSubstr("tessel-sar: /")));  // no run of tessel logged
+    EXPECT_TRUE(modem_->rx().empty());
+    EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+
+    std::vector<std::string> run = {"--command", "sar_tool", "-d", "/dev/tessel-no-such-modem",
+                                    "-n", "48001"};
+    if (c.in_install)
+      run.insert(run.end(), {"--strict", "-f", table});
+    else
+      run.insert(run.end(), {"--save", scratch_ + "/backup.bin"});
+    std::istringstream words(c.options);
+    for (std::string w; words >> w;) run.push_back(w);
+    const Outcome unguarded = tessel(run);
+    EXPECT_THAT(unguarded.result.out + unguarded.result.err, HasSubstr(c.tessel_says));
+  }
+}
+
+// What the boot unit's settings may hold passes through, and the command
+// line is logged whole, a table file whose name holds "\c" included (which
+// echo would take as the end of the line). mender-artifact allows no
+// backslash in a name: the module runs as Mender would run it, on a payload
+// directory laid out as Mender lays it out.
+TEST_F(Mender, OtherOptionsPassAndTheCommandLineIsLoggedWhole) {
+  start({}, kOld);
+  ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + modem_->path() +
+                                         "\nTESSEL_OPTIONS=--lock-wait=5 --deb --st\n"));
+  const std::string payload = scratch_ + "/payload";
+  for (const char* dir : {"", "/files", "/header", "/tmp"})
+    ASSERT_EQ(mkdir((payload + dir).c_str(), 0755), 0) << dir;
+  ASSERT_TRUE(write_file(payload + "/header/meta-data", "null"));
+  ASSERT_TRUE(write_file(payload + "/files/sar\\cv2.bin", std::string(kNew.begin(), kNew.end())));
+  const process::Result installed =
+      process::run({TESSEL_MENDER_MODULE, "ArtifactInstall", payload}, env());
+  const std::vector<std::string> said = module_lines(installed.err);
+  ASSERT_EQ(installed.status, 0) << ::testing::PrintToString(said);
+  EXPECT_EQ(read_file(stored()), kNew);
+  EXPECT_THAT(said, Contains("tessel-sar: " + std::string(TESSEL_BIN) + " --command sar_tool -d " +
+                             modem_->path() + " -n 48001 --strict -f " + payload +
+                             "/files/sar\\cv2.bin --lock-wait=5 --deb --st"));
 }
 
 }  // namespace
