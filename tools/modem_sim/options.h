@@ -66,6 +66,7 @@ struct Options {
   std::vector<CidValue> late;            // --late CID:STATUS
   uint32_t delay_ms = 0;                 // --delay-ms
   uint32_t hangup_at = 0;                // --hangup-at N, 0 = never
+  bool closed = false;                   // --closed: the MBIM function starts closed
   std::vector<InjectKind> inject;        // --inject
   bool inject_same_write = false;
   bool bad_signature = false;
