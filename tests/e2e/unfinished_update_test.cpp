@@ -209,6 +209,7 @@ TEST_F(UnfinishedUpdate, AnUnplugEndsTheRunAtOnceAndTheNextRunFinishesTheUpdate)
       const Outcome r1 = tessel({"--command", "sar_tool", "-d", node, "-f", table_.path(), "--strict"});
       EXPECT_LT(r1.elapsed, std::chrono::seconds(3)) << "it waited for an answer that cannot come";
       EXPECT_EQ(r1.result.status, 4) << r1.result.err;
+      EXPECT_THAT(r1.result.out, StartsWith(kUnInit)) << "the channel was closed, the lock released";
       EXPECT_THAT(r1.result.out, EndsWith(std::string(" step=") + c.step + "\n"));
       const auto log = records(r1.result.err);
       EXPECT_EQ(std::count_if(log.begin(), log.end(),
