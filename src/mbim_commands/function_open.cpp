@@ -65,7 +65,9 @@ MessagePtr build_open_or_close(uint32_t type) {
   put_le32(msg.get() + kMessageTypeOffset, type);
   put_le32(msg.get() + kMessageLengthOffset, static_cast<uint32_t>(size));
   put_le32(msg.get() + kTransactionIdOffset, next_transaction_id());
-  if (type == MBIM_OPEN_MSG) put_le32(msg.get() + kOpenMaxControlTransferOffset, kMaxControlTransfer);
+  if (type == MBIM_OPEN_MSG) {
+    put_le32(msg.get() + kOpenMaxControlTransferOffset, kMaxControlTransfer);
+  }
   return msg;
 }
 
@@ -76,8 +78,8 @@ bool needs_function_open(const uint8_t* request, const MessagePtr& response) {
   return get_le32(request + kMessageTypeOffset) == MBIM_COMMAND_MSG &&
          read_le32(response.get(), held, kMessageTypeOffset, &type) &&
          type == MBIM_FUNCTION_ERROR_MSG &&
-         read_le32(response.get(), held, kErrorStatusCodeOffset, &code) && code == kErrorNotOpened &&
-         ctx_road() == Road::kDeviceNode;
+         read_le32(response.get(), held, kErrorStatusCodeOffset, &code) &&
+         code == kErrorNotOpened && ctx_road() == Road::kDeviceNode;
 }
 
 int open_function_and_resend(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {

@@ -28,7 +28,8 @@ void note_gone_events(TransportContext& c, short revents) {
   const bool hangup = (revents & POLLHUP) != 0;
   if ((!error && !hangup) || !first_sign(c)) return;
   const char* events = error && hangup ? "POLLERR|POLLHUP" : error ? "POLLERR" : "POLLHUP";
-  LOG_TXT(LOG_ERROR, "[tessel] the modem is gone (unplugged?): poll on the node reported %s", events);
+  LOG_TXT(LOG_ERROR, "[tessel] the modem is gone (unplugged?): poll on the node reported %s",
+          events);
 }
 
 bool note_gone_errno(TransportContext& c, const char* call, int error) {
