@@ -2,6 +2,7 @@
 #include "mbim_commands/command.h"
 
 #include "diag_log/diag_log.h"
+#include "mbim_commands/function_open.h"
 #include "mbim_format/build_command.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
@@ -42,6 +43,10 @@ int exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {
   uint8_t* raw = nullptr;
   const int err = send_and_wait(request, &raw, timeout_s);
   response->reset(raw);
+  // A modem just plugged in refuses everything until its function is opened.
+  if (err == 0 && needs_function_open(request, *response)) {
+    return open_function_and_resend(request, timeout_s, response);
+  }
   return err;
 }
 

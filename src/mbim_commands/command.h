@@ -4,7 +4,9 @@
 // and reads its answer; run_command does the rest:
 //   1. build the request (build_command; an absent request is refused by
 //      the transport with -19);
-//   2. exchange it (send_and_wait with the command's timeout);
+//   2. exchange it (send_and_wait with the command's timeout); a refusal
+//      because the modem's MBIM function is closed opens it and sends the
+//      command once more (function_open.h);
 //   3. decode the response's status (decode_status);
 //   4. on a non-zero transport result or status, log
 //      "[tessel] err=%d, Status=%d" and return the transport result when it
@@ -65,7 +67,8 @@ int run_command(const CommandSpec& cmd, Answer* answer);
 // request is refused by the transport with -19, like any absent request.
 int run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer);
 
-// Sends `request` and waits; on 0 `*response` owns the answer.
+// Sends `request` and waits, opening the modem's function when it was
+// closed (step 2); on 0 `*response` owns the answer.
 int exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response);
 
 // Steps 3 to 5 for a response obtained by exchange(), whose result was `err`.

@@ -2,17 +2,16 @@
 #include "mbim_commands/device_commands.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
 
 #include "diag_log/diag_log.h"
 #include "mbim_commands/command.h"
+#include "mbim_commands/function_open.h"
 #include "mbim_format/build_command.h"
 #include "mbim_format/device_payloads.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
-#include "mbim_format/transaction_id.h"
 #include "mbim_format/uuid.h"
 #include "byte_order/byte_order.h"
 
@@ -21,13 +20,9 @@ TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 namespace tessel {
 namespace {
 
-int open_or_close(uint32_t type, size_t size) {
-  MessagePtr msg(static_cast<uint8_t*>(std::calloc(1, size)));
+int open_or_close(uint32_t type) {
+  MessagePtr msg = build_open_or_close(type);
   if (!msg) return kApiFailure;
-  put_le32(msg.get() + kMessageTypeOffset, type);
-  put_le32(msg.get() + kMessageLengthOffset, static_cast<uint32_t>(size));
-  put_le32(msg.get() + kTransactionIdOffset, next_transaction_id());
-  if (type == MBIM_OPEN_MSG) put_le32(msg.get() + kOpenMaxControlTransferOffset, kMaxControlTransfer);
   MessagePtr response;
   const int err = exchange(msg.get(), kDefaultTimeoutSeconds, &response);
   // The DONE's Status is not judged, but a function error refuses the open.
@@ -102,9 +97,9 @@ int mbim_proxy_config(const char* device_path) {
   return run_built_command(std::move(request), kDefaultTimeoutSeconds, nullptr);
 }
 
-int mbim_open() { return open_or_close(MBIM_OPEN_MSG, kOpenMessageSize); }
+int mbim_open() { return open_or_close(MBIM_OPEN_MSG); }
 
-int mbim_close() { return open_or_close(MBIM_CLOSE_MSG, kCloseMessageSize); }
+int mbim_close() { return open_or_close(MBIM_CLOSE_MSG); }
 
 int mbim_radio_state_query(RadioState* out, int alternative) {
   LOG_MSG(LOG_NORMAL, "[tessel] mbim_radio_state_query()");

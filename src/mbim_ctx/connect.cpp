@@ -69,6 +69,7 @@ Attempt start_reader(TransportContext& c, int fd, bool stream, Road road, bool r
   c.stream = stream;
   c.road = road;
   c.reader_ended = false;
+  c.gone_reported = false;
   if (pthread_create(&c.reader, nullptr, mbim_read_thread, nullptr) != 0) {
     c.reader_started = false;
     if (report) std::perror("pthread_create");

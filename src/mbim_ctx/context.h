@@ -26,6 +26,7 @@ struct TransportContext {
   bool delivered = false;            // the reader matched the pending request
   bool reader_ended = false;         // the reader has stopped delivering
   bool unanswered = false;           // a request went out whole, no answer came
+  bool gone_reported = false;        // the node's loss is on record (modem_gone.h)
   pthread_t reader{};
   bool reader_started = false;
 };

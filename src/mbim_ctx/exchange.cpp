@@ -21,6 +21,7 @@
 #include "diag_log/diag_log.h"
 #include "mbim_ctx/context.h"
 #include "mbim_ctx/deadline.h"
+#include "mbim_ctx/modem_gone.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/result_codes.h"
@@ -41,16 +42,26 @@ int ms_until(const timespec& deadline) {
   return ms > INT32_MAX ? INT32_MAX : static_cast<int>(ms);
 }
 
+// Waits up to `wait_ms` for the channel to take a write; false when poll
+// says it never will (an error or a hang-up: an unplugged node keeps
+// reporting both at once, and writing again would spin until the deadline).
+bool wait_writable(int fd, int wait_ms) {
+  pollfd p = {fd, POLLOUT, 0};
+  return poll(&p, 1, wait_ms) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+}
+
 // Writes the request. The channel is non-blocking: a node still busy with
 // an earlier write (or a full socket buffer) answers EAGAIN, and the write
 // waits for it with poll until `deadline` instead of failing. On a stream
 // a partial write goes on with the rest; on the node one write is one
-// transfer, so a short one fails. On the socket roads a peer that hung up
-// must fail the write, not raise SIGPIPE and end the process.
+// transfer (cdc-wdm cuts it at 4096 bytes and says so), so a short one fails
+// rather than send the rest as a message of its own. On the socket roads a
+// peer that hung up must fail the write, not raise SIGPIPE and end the process.
 // Returns the bytes written, or the last write's own result (-1) when none
 // were. A channel still busy at the deadline has not taken the request: that
 // is a failed write, never a timeout, since the modem cannot have seen it.
-ssize_t write_request(const TransportContext& c, const uint8_t* msg, uint32_t length,
+// Called with the transport lock held.
+ssize_t write_request(TransportContext& c, const uint8_t* msg, uint32_t length,
                       const timespec& deadline) {
   size_t done = 0;
   for (;;) {
@@ -59,12 +70,9 @@ ssize_t write_request(const TransportContext& c, const uint8_t* msg, uint32_t le
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       const int wait_ms = ms_until(deadline);
-      if (wait_ms > 0) {
-        pollfd p = {c.mbim_fd, POLLOUT, 0};
-        poll(&p, 1, wait_ms);
-        continue;
-      }
+      if (wait_ms > 0 && wait_writable(c.mbim_fd, wait_ms)) continue;
     }
+    if (n < 0) note_gone_errno(c, "write", errno);
     if (n <= 0) return done > 0 ? static_cast<ssize_t>(done) : n;
     done += static_cast<size_t>(n);
     if (done == length || !c.stream) return static_cast<ssize_t>(done);

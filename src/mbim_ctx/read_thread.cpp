@@ -16,9 +16,10 @@
 // nothing (another reader of the node took it), and the reader polls again.
 // A channel that yields kGarbageLimit bytes without one whole message is
 // taken for lost, with one record, rather than read and logged until the
-// deadline. The reader ends on that, on a stop request, a poll failure, or
-// an error, hang-up or invalid descriptor on either entry; the channel
-// stays open for ctx_deinit to close.
+// deadline. The reader ends on that, on a stop request, a poll failure, an
+// error, hang-up or invalid descriptor on either entry, or a node that
+// fails a read with ENODEV (unplugged: modem_gone.h records it once); the
+// channel stays open for ctx_deinit to close.
 #include <poll.h>
 #include <unistd.h>
 
@@ -29,6 +30,7 @@
 #include "diag_log/diag_log.h"
 #include "mbim_ctx/context.h"
 #include "mbim_ctx/message_splitter.h"
+#include "mbim_ctx/modem_gone.h"
 #include "mbim_ctx/transport.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
@@ -103,8 +105,11 @@ ReadResult read_channel(TransportContext& c, MessageSplitter& splitter) {
     // A read of nothing from a readable channel is its end (a peer that shut
     // its side, or a path that is a plain file): polling again would spin
     // and flood the log until the deadline, so the reader ends as on a
-    // hang-up and a waiting exchange returns at once.
-    return n == 0 ? ReadResult::kEnd : ReadResult::kFailed;
+    // hang-up and a waiting exchange returns at once. So does a node that
+    // is gone (ENODEV): nothing will ever come from it again.
+    if (n == 0) return ReadResult::kEnd;
+    TransportLock lock(c);
+    return note_gone_errno(c, "read", e) ? ReadResult::kEnd : ReadResult::kFailed;
   }
   splitter.received(static_cast<size_t>(n), deliver, &c);
   if (splitter.unusable() >= kGarbageLimit) {
@@ -137,6 +142,10 @@ void* mbim_read_thread(void*) {
       if (entry.revents & kFailureEvents) {
         LOG_MSG(LOG_ERROR, "[tessel] poll err/hup/inval");
         LOG_NUM(LOG_ERROR, "[tessel] epoll fd = %d, events = 0x%04x", entry.fd, entry.revents);
+        if (entry.fd == c.mbim_fd) {
+          TransportLock lock(c);
+          note_gone_events(c, entry.revents);
+        }
         running = false;
         break;
       }

@@ -1,10 +1,10 @@
 // An update finishes what it started, or the next run on the modem does: a
 // stop signal after the last chunk waits for the apply; a run killed (or cut
-// off by a hang-up) at any request leaves the modem for the next run to
-// finish; an apply left unanswered is sent again by the next run; a state
-// record that cannot be kept on disk keeps the modem untouched; a late
-// answer to one run never passes for any later run's; and a read-back that
-// is not the file's digest leaves an error record.
+// off by a hang-up or an unplug) at any request leaves the modem for the
+// next run to finish; an apply left unanswered is sent again by the next
+// run; a state record that cannot be kept on disk keeps the modem
+// untouched; a late answer to one run never passes for any later run's;
+// and a read-back that is not the file's digest leaves an error record.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +13,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -274,6 +275,83 @@ TEST_F(UnfinishedUpdate, WithoutADurableNoteTheModemIsLeftUntouched) {
   // With the record writable again, an update goes through.
   const process::Result r = sar_tool({"--strict", "--force"})->wait();
   EXPECT_EQ(r.out, updated_line());
+}
+
+// Pseudo-terminals of a devpts instance of this test's own (its mount
+// namespace's, under isolated.sh): numbered from 0 and reused lowest first,
+// so a modem unplugged and plugged again comes back on the same node, as a
+// USB modem comes back as the same /dev/cdc-wdmN.
+class PrivatePtys {
+ public:
+  PrivatePtys() {
+    mounted_ = mount("devpts", "/dev/pts", "devpts", 0, "newinstance,ptmxmode=0666,mode=0620") == 0;
+    bound_ = mounted_ && mount("/dev/pts/ptmx", "/dev/ptmx", nullptr, MS_BIND, nullptr) == 0;
+  }
+  ~PrivatePtys() {
+    if (bound_) umount2("/dev/ptmx", MNT_DETACH);
+    if (mounted_) umount2("/dev/pts", MNT_DETACH);
+  }
+  PrivatePtys(const PrivatePtys&) = delete;
+  PrivatePtys& operator=(const PrivatePtys&) = delete;
+  bool ready() const { return bound_; }
+
+ private:
+  bool mounted_ = false;
+  bool bound_ = false;
+};
+
+// The modem is unplugged in the middle of an update: the simulator closes
+// its pty instead of answering the N-th request, which the tool meets as a
+// node that hangs up. The run ends at once, with one record of what the
+// node said and, under --strict, the failing step's status. The modem
+// plugged in again (a new simulator on the same node, holding what the
+// first stored) is brought up to date by the next run: the whole table when
+// the unplug cut the write short, only the apply, from the state record's
+// note, once the modem had taken the last chunk.
+TEST_F(UnfinishedUpdate, AnUnplugEndsTheRunAtOnceAndTheNextRunFinishesTheUpdate) {
+  if (!process::isolated()) GTEST_SKIP() << process::kNotIsolated;
+  const PrivatePtys ptys;
+  ASSERT_TRUE(ptys.ready()) << "cannot mount a devpts instance of this test's own";
+  const std::string kGone = "E src/mbim_ctx [tessel] the modem is gone (unplugged?): ";
+  struct Case {
+    const char* what;
+    const char* hangup_at;
+    const char* step;
+    Requests second_run;
+  };
+  const Case cases[] = {
+      {"during the second chunk", "4", "write", kWholeUpdate},
+      {"while DIAG-over-MBIM is switched off", "5", "disable", {"22 0000bb81", "21 0022", "23 bb81"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    forget_device_states();
+    std::string node;
+    {
+      process::Simulator first({"--pty", "--table-out", stored_.path(), "--hangup-at", c.hangup_at});
+      ASSERT_TRUE(first.ready()) << first.notes();
+      node = first.path();
+      const Outcome r1 = tessel({"--command", "sar_tool", "-d", node, "-f", table_.path(), "--strict"});
+      EXPECT_LT(r1.elapsed, std::chrono::seconds(3)) << "it waited for an answer that cannot come";
+      EXPECT_EQ(r1.result.status, 4) << r1.result.err;
+      EXPECT_THAT(r1.result.out, StartsWith(kUnInit)) << "the channel was closed, the lock released";
+      EXPECT_THAT(r1.result.out, EndsWith(std::string(" step=") + c.step + "\n"));
+      const auto log = records(r1.result.err);
+      EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                              [&](const std::string& l) { return l.rfind(kGone, 0) == 0; }),
+                1)
+          << r1.result.err;
+      EXPECT_THAT(log, Contains(AllOf(StartsWith(kGone), HasSubstr("POLLHUP"))));
+    }
+    process::Simulator second({"--pty", "--table-in", stored_.path()});
+    ASSERT_TRUE(second.ready()) << second.notes();
+    ASSERT_EQ(second.path(), node) << "plugged in again on another node";
+    const process::Result r2 = process::run_tool(
+        {"--command", "sar_tool", "-d", node, "-f", table_.path(), "--strict"});
+    EXPECT_EQ(r2.status, 0) << r2.err;
+    EXPECT_EQ(r2.out, updated_line());
+    EXPECT_THAT(describe(second.rx()), ElementsAreArray(c.second_run));
+  }
 }
 
 // A modem that acknowledges every chunk but keeps its old table: the

@@ -180,4 +180,42 @@ TEST_F(ProxyRoads, SocketFileSarToolStoresTheWholeTableWithoutConfiguring) {
   }
 }
 
+// The proxy opens the device itself, and an MBIM_OPEN_MSG from a client
+// would reach only the client's own session: through either socket a
+// modem that refuses a command because its function is closed has given
+// that command's answer, and the tool opens nothing.
+TEST_F(ProxyRoads, AClosedFunctionIsNeverOpenedThroughTheProxy) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> serve;
+    const char* device;
+  };
+  const Case cases[] = {
+      {"abstract socket", {"--abstract"}, kAnyDevice},
+      {"socket file", {"--socket", kSocketFile}, kSocketFile},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    unlink(kSocketFile);
+    std::vector<std::string> serve = c.serve;
+    serve.push_back("--closed");
+    process::Simulator proxy(serve);
+    ASSERT_TRUE(proxy.ready()) << proxy.notes();
+
+    const process::Result r = run_tool({"debug_tool", "-d", c.device, "-a", "ATI", "--strict"});
+
+    EXPECT_FALSE(r.timed_out) << "the tool hung\n" << r.err;
+    EXPECT_EQ(r.status, 11) << r.err;  // the command was refused
+    EXPECT_TRUE(e2e::logged(r.err, 'I', tessel::kProtocolLogFile, "[tessel] err=0, Status=5")) << r.err;
+    EXPECT_EQ(r.err.find("opening it"), std::string::npos) << r.err;
+    const std::vector<Bytes> rx = proxy.rx();
+    size_t at_commands = 0;
+    for (const Bytes& m : rx) {
+      EXPECT_NE(e2e::message_type(m), e2e::kOpenMsg);
+      at_commands += e2e::service(m) == e2e::kAtTunnel;
+    }
+    EXPECT_EQ(at_commands, 1u) << "the refused command is not sent again";
+  }
+}
+
 }  // namespace

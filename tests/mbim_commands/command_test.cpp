@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "capture_log.h"
 #include "command_fixture.h"
 #include "fake_transport.h"
@@ -150,6 +153,85 @@ TEST_F(Command, TheApplyCommandCountsADeadlineAsSuccessWithoutARecord) {
   // Any other failure still counts.
   fake_transport::push({-19, {}});
   EXPECT_EQ(run_command(apply, nullptr), -19);
+}
+
+// A 16-byte MBIM_OPEN_DONE (0x80000001) or MBIM_FUNCTION_ERROR_MSG
+// (0x80000004): header, then Status or ErrorStatusCode at 12. The scripted
+// transport writes the request's TransactionId into it.
+std::vector<uint8_t> word_answer(uint32_t type, uint32_t word) {
+  std::vector<uint8_t> m(16, 0);
+  tessel::put_le32(&m[0], type);
+  tessel::put_le32(&m[4], 16);
+  tessel::put_le32(&m[12], word);
+  return m;
+}
+
+// A modem just plugged in refuses every command with NOT_OPENED (5) until
+// its MBIM function is opened. On the device node the command opens it and
+// goes again once, under a new TransactionId, each wait as long as the
+// command's; when the open fails or the modem refuses again, the refusal
+// fails the command as it always did. Through the proxy, which opens the
+// device itself, nothing is opened.
+TEST_F(Command, ANotOpenedRefusalOpensTheFunctionOnceOnTheDeviceNodeOnly) {
+  using tessel::Road;
+  const std::string kOpening = "[tessel] the modem's MBIM function was closed; opening it";
+  const std::string kOpen = "[tessel] the modem's MBIM function is open; sending the command again";
+  const std::vector<std::string> kRefused = {"[tessel] MBIM_FUNCTION_ERROR_MSG status: (NOT_OPENED)",
+                                             "[tessel] err=0, Status=5"};
+  const auto open_done = [](uint32_t status) { return word_answer(0x80000001, status); };
+  const auto not_opened = [] { return word_answer(0x80000004, 5); };
+  struct Case {
+    const char* what;
+    Road road;
+    std::vector<std::vector<uint8_t>> after_refusal;  // the answers to the open and the resend
+    int result;
+    size_t sent;  // requests: the command, the open, the command again
+    std::vector<std::string> records;
+  };
+  auto then_refused = [&](std::vector<std::string> r) {
+    r.insert(r.end(), kRefused.begin(), kRefused.end());
+    return r;
+  };
+  const Case cases[] = {
+      {"opened, then answered", Road::kDeviceNode, {open_done(0), command_done(0, 0, {})}, 0, 3,
+       {kOpening, kOpen}},
+      {"the open refused with FAILURE", Road::kDeviceNode, {open_done(2)}, 5, 2,
+       then_refused({kOpening, "[tessel] the modem's MBIM function did not open: err=0, Status=2"})},
+      {"the open unanswered", Road::kDeviceNode, {}, 5, 2,
+       then_refused({kOpening, "[tessel] the modem's MBIM function did not open: err=110, Status=0"})},
+      {"refused again after the open", Road::kDeviceNode, {open_done(0), not_opened()}, 5, 3,
+       then_refused({kOpening, kOpen})},
+      {"through the proxy's socket", Road::kAbstractSocket, {open_done(0)}, 5, 1, kRefused},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake_transport::reset();
+    capture_log::clear();
+    tessel::set_transaction_counter(0);
+    fake_transport::set_road(c.road);
+    fake_transport::push({0, not_opened(), true});
+    for (const auto& a : c.after_refusal) fake_transport::push({0, a, true});
+    CommandSpec cmd = set_enable();
+    cmd.timeout_s = 7;
+    Answer answer;
+    EXPECT_EQ(run_command(cmd, &answer), c.result);
+    EXPECT_EQ(capture_log::texts(), c.records);
+
+    const auto requests = fake_transport::requests();
+    ASSERT_EQ(requests.size(), c.sent);
+    EXPECT_EQ(fake_transport::timeouts(), std::vector<uint32_t>(c.sent, 7));
+    if (c.sent == 1) continue;
+    const std::vector<uint8_t> open = {0x01, 0x00, 0x00, 0x00,   // MBIM_OPEN_MSG
+                                       0x10, 0x00, 0x00, 0x00,   // MessageLength 16
+                                       0x02, 0x00, 0x00, 0x00,   // TransactionId 2
+                                       0x00, 0x10, 0x00, 0x00};  // MaxControlTransfer 4096
+    EXPECT_EQ(requests[1], open);
+    if (c.sent == 3) {
+      std::vector<uint8_t> resent = requests[0];
+      tessel::put_le32(&resent[8], 3);  // the command again, under the next TransactionId
+      EXPECT_EQ(requests[2], resent);
+    }
+  }
 }
 
 }  // namespace

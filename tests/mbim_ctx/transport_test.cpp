@@ -314,6 +314,35 @@ TEST_F(Transport, AHangUpEndsTheReaderAndWakesTheWaiterAtOnce) {
   expect_records("[tessel] write ret = %d", 1, 8);
 }
 
+// cdc-wdm makes one transfer of each write, cut at 4096 bytes, and returns
+// the bytes it took: the rest must not follow as a message of its own, and
+// the request is a failed write. A socket whose buffer takes only part of
+// the request plays that node here.
+TEST_F(Transport, AShortWriteOnTheNodeFailsAndTheRestNeverFollows) {
+  const int buffer = 4096;
+  ASSERT_EQ(setsockopt(sv_[0], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer), 0);
+  ASSERT_EQ(fcntl(sv_[0], F_SETFL, O_NONBLOCK), 0);
+  ASSERT_EQ(tessel::ctx_init(0), 0);
+  ASSERT_EQ(tessel::ctx_adopt_channel(sv_[0], /*stream=*/false), 0);
+  auto req = tessel::build_command(tessel::kUuidQmbe, 25, 1, nullptr, 60000);
+  uint8_t* response = nullptr;
+  const auto start = Clock::now();
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 5), -1);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1)) << "it waited instead of failing";
+  EXPECT_EQ(response, nullptr);
+  const auto writes = capture_log::with_format("[tessel] write ret = %d");
+  ASSERT_EQ(writes.size(), 1u);
+  const uint32_t taken = writes[0].values[0];
+  EXPECT_GT(taken, 0u);
+  EXPECT_LT(taken, 60048u);
+  // The far end holds what the one write took, and nothing comes after it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  size_t arrived = 0;
+  uint8_t buf[4096];
+  for (ssize_t n; (n = recv(sv_[1], buf, sizeof buf, MSG_DONTWAIT)) > 0;) arrived += static_cast<size_t>(n);
+  EXPECT_EQ(arrived, taken);
+}
+
 TEST_F(Transport, AReadOfNothingEndsTheReaderInsteadOfSpinning) {
   connect();
   auto req = request();

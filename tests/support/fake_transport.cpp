@@ -24,6 +24,7 @@ std::deque<Reply> g_script;
 std::vector<std::vector<uint8_t>> g_requests;
 std::vector<uint32_t> g_timeouts;
 int g_null_requests = 0;
+tessel::Road g_road = tessel::Road::kNone;
 
 // The response as the transport hands it over: its bytes, then one poisoned.
 uint8_t* handover_block(const std::vector<uint8_t>& response) {
@@ -41,7 +42,10 @@ void reset() {
   g_requests.clear();
   g_timeouts.clear();
   g_null_requests = 0;
+  g_road = tessel::Road::kNone;
 }
+
+void set_road(tessel::Road road) { g_road = road; }
 
 void push(Reply reply) { g_script.push_back(std::move(reply)); }
 std::vector<std::vector<uint8_t>> requests() { return g_requests; }
@@ -75,6 +79,8 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   *response = handover_block(reply.response);
   return *response == nullptr ? -19 : 0;
 }
+
+Road ctx_road() { return fake_transport::g_road; }
 
 int send_request(const uint8_t* request, uint8_t** response) {
   return send_and_wait(request, response, kDefaultTimeoutSeconds);

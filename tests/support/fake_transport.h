@@ -10,6 +10,9 @@
 // it is zero, and poisoned under AddressSanitizer, so a command that reads
 // it fails there. When the script runs out, nobody answers (110).
 //
+// ctx_road() answers what set_road() last set (reset: Road::kNone, a
+// channel handed in by a test).
+//
 // A COMMAND_MSG request whose MessageLength is not 48 + its
 // InformationBufferLength traps: the tool's builder never makes one.
 #ifndef TESSEL_TESTS_FAKE_TRANSPORT_H_
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "mbim_answer.h"
+#include "mbim_ctx/transport.h"
 
 namespace fake_transport {
 
@@ -31,6 +35,7 @@ struct Reply {
 };
 
 void reset();
+void set_road(tessel::Road road);
 void push(Reply reply);
 std::vector<std::vector<uint8_t>> requests();
 std::vector<uint32_t> timeouts();

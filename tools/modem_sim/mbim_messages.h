@@ -24,6 +24,7 @@ constexpr uint32_t kStatusNoDeviceSupport = 9;
 // MBIM_FUNCTION_ERROR_MSG ErrorStatusCode values.
 constexpr uint32_t kErrorFragmentOutOfSequence = 2;
 constexpr uint32_t kErrorLengthMismatch = 3;
+constexpr uint32_t kErrorNotOpened = 5;
 
 // One MBIM_COMMAND_MSG as received. `info` points into the message, which
 // must outlive this view.

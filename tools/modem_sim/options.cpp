@@ -50,6 +50,7 @@ enum OptionId {
   kOptSeed,
   kOptHelp,
   kOptLate,
+  kOptClosed,
 };
 
 constexpr option kLongOptions[] = {
@@ -88,6 +89,7 @@ constexpr option kLongOptions[] = {
     {"seed", required_argument, nullptr, kOptSeed},
     {"help", no_argument, nullptr, kOptHelp},
     {"late", required_argument, nullptr, kOptLate},
+    {"closed", no_argument, nullptr, kOptClosed},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -332,6 +334,7 @@ int parse_options(int argc, char** argv, Options* out) {
           return bad_value("inject", value,
                            "a comma list of indication, unrelated, len0, len5, len100000, garbage");
         break;
+      case kOptClosed: out->closed = true; break;
       case kOptInjectSameWrite: out->inject_same_write = true; break;
       case kOptBadSignature: out->bad_signature = true; break;
       case kOptMd5Length:

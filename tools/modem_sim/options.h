@@ -68,6 +68,7 @@ struct Options {
   uint32_t hangup_at = 0;                // --hangup-at N, 0 = never
   uint32_t mute_at = 0;                  // --mute-at N: the N-th request of the run, 0 = never
   bool hangup_on_mute = false;           // --hangup-on-mute
+  bool closed = false;                   // --closed: the MBIM function starts closed
   std::vector<InjectKind> inject;        // --inject
   bool inject_same_write = false;
   bool bad_signature = false;

@@ -79,11 +79,26 @@ Response respond(SimState* state, Knobs* knobs, const uint8_t* message, size_t l
       }
       note("%s, TransactionId %u", type == MBIM_OPEN_MSG ? "MBIM_OPEN_MSG" : "MBIM_CLOSE_MSG",
            transaction_id);
+      // Without --closed the function never closes: a close leaves it open,
+      // as the simulator has always behaved.
+      if (type == MBIM_OPEN_MSG) {
+        state->function_open = true;
+      } else if (state->options.closed) {
+        state->function_open = false;
+      }
       const uint32_t done = type == MBIM_OPEN_MSG ? MBIM_OPEN_DONE : MBIM_CLOSE_DONE;
       return reply(open_close_done(done, transaction_id, kStatusSuccess),
                    knobs->delay_for_other());
     }
     case MBIM_COMMAND_MSG:
+      // A closed function refuses every command, whatever it asks and
+      // whatever the knobs say, until the host opens it.
+      if (!state->function_open) {
+        note("command TransactionId %u refused with MBIM_FUNCTION_ERROR_MSG 5 (NOT_OPENED): "
+             "the function is closed (--closed)",
+             transaction_id);
+        return reply(function_error(transaction_id, kErrorNotOpened), knobs->delay_for_other());
+      }
       return respond_to_command(state, knobs, message, length);
     default:
       note("message type %08x (%zu bytes) needs no answer; ignored", type, length);

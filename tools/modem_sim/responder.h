@@ -21,8 +21,10 @@ struct Response {
 
 // The response to the whole MBIM message `message` of `length` bytes
 // (MessageLength already checked to be `length`).
-//   MBIM_OPEN_MSG / MBIM_CLOSE_MSG: MBIM_OPEN_DONE / MBIM_CLOSE_DONE, Status 0.
-//   MBIM_COMMAND_MSG: a malformed header gets MBIM_FUNCTION_ERROR_MSG; then
+//   MBIM_OPEN_MSG / MBIM_CLOSE_MSG: MBIM_OPEN_DONE / MBIM_CLOSE_DONE, Status 0;
+//     the open opens the function, the close closes it under --closed.
+//   MBIM_COMMAND_MSG: while the function is closed, MBIM_FUNCTION_ERROR_MSG
+//     NOT_OPENED (5); a malformed header gets MBIM_FUNCTION_ERROR_MSG; then
 //     the knobs; then the service's answer (services.h).
 //   Anything else (host error, modem-to-host types): no reply, a note.
 Response respond(SimState* state, Knobs* knobs, const uint8_t* message, size_t length);

@@ -17,7 +17,7 @@
 namespace tessel::sim {
 
 struct SimState {
-  explicit SimState(const Options& o) : options(o) {}
+  explicit SimState(const Options& o) : options(o), function_open(!o.closed) {}
 
   const Options& options;
   // Stored SAR tables by the item's low 16 bits; a missing item is an empty table.
@@ -33,6 +33,10 @@ struct SimState {
   uint32_t write_chunks = 0;
   bool diag_over_mbim_on = false;  // QMBE CID 21
   uint32_t requests = 0;           // messages received over the whole run: --mute-at
+  // The MBIM function: a real modem's is closed from plug-in until the host
+  // sends MBIM_OPEN_MSG, and it refuses every command meanwhile (--closed).
+  // Always open without --closed. A re-plug closes it again.
+  bool function_open;
   uint32_t sw_radio_state = 1;     // basic connect CID 3
 };
 
