@@ -331,11 +331,11 @@ TEST_F(UnfinishedUpdate, AnUnplugEndsTheRunAtOnceAndTheNextRunFinishesTheUpdate)
       process::Simulator first({"--pty", "--table-out", stored_.path(), "--hangup-at", c.hangup_at});
       ASSERT_TRUE(first.ready()) << first.notes();
       node = first.path();
-      const Outcome r1 = tessel({"--command", "sar_tool", "-d", node, "-f", table_.path(), "--strict"});
+      const Outcome r1 = tessel({"--command", "sar_tool", "-d", node, "-f", table_->path(), "--strict"});
       EXPECT_LT(r1.elapsed, std::chrono::seconds(3)) << "it waited for an answer that cannot come";
       EXPECT_EQ(r1.result.status, 4) << r1.result.err;
       EXPECT_THAT(r1.result.out, StartsWith(kUnInit)) << "the channel was closed, the lock released";
-      EXPECT_THAT(r1.result.out, EndsWith(std::string(" step=") + c.step + "\n"));
+      EXPECT_THAT(r1.result.out, EndsWith(std::string(" step=") + c.step + " apply=-\n"));
       const auto log = records(r1.result.err);
       EXPECT_EQ(std::count_if(log.begin(), log.end(),
                               [&](const std::string& l) { return l.rfind(kGone, 0) == 0; }),
@@ -347,7 +347,7 @@ TEST_F(UnfinishedUpdate, AnUnplugEndsTheRunAtOnceAndTheNextRunFinishesTheUpdate)
     ASSERT_TRUE(second.ready()) << second.notes();
     ASSERT_EQ(second.path(), node) << "plugged in again on another node";
     const process::Result r2 = process::run_tool(
-        {"--command", "sar_tool", "-d", node, "-f", table_.path(), "--strict"});
+        {"--command", "sar_tool", "-d", node, "-f", table_->path(), "--strict"});
     EXPECT_EQ(r2.status, 0) << r2.err;
     EXPECT_EQ(r2.out, updated_line());
     EXPECT_THAT(describe(second.rx()), ElementsAreArray(c.second_run));
