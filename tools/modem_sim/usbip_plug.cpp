@@ -1,7 +1,11 @@
 // usbip_plug.cpp — plug, serve, unplug, re-plug.
 #include "modem_sim/usbip_plug.h"
 
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
 
 #include <cerrno>
 #include <cstdio>
@@ -30,6 +34,23 @@ const char* end_text(UsbEnd end) {
     case UsbEnd::kStdinClosed: return "stdin ended";
   }
   return "";
+}
+
+// Waits `ms` milliseconds before a re-plug. False when the simulator is to
+// end first: a stop signal, or stdin's end under --exit-on-stdin-eof.
+bool wait_before_replug(uint32_t ms, bool watch_stdin) {
+  const int64_t deadline = monotonic_ms() + ms;
+  for (;;) {
+    const int64_t left = deadline - monotonic_ms();
+    if (left <= 0) return true;
+    std::array<pollfd, 2> fds = {pollfd{stop_fd(), POLLIN, 0},
+                                 pollfd{watch_stdin ? STDIN_FILENO : -1, POLLIN, 0}};
+    const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(left));
+    if (ready < 0 && errno != EINTR) return true;
+    if (ready <= 0) continue;
+    if (fds[0].revents != 0) return false;
+    if (fds[1].revents != 0 && stdin_ended()) return false;
+  }
 }
 
 }  // namespace
@@ -79,7 +100,7 @@ int run_usbip(ServerContext* ctx) {
       return kExitOk;
     }
     ++replugs;
-    if (!sleep_unless_stopped(options.replug_after_ms)) return kExitOk;
+    if (!wait_before_replug(options.replug_after_ms, options.exit_on_stdin_eof)) return kExitOk;
     reset_function(ctx->state);
   }
 }
