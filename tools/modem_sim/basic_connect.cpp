@@ -1,5 +1,11 @@
-// basic_connect.cpp — the basic-connect service: device capabilities, radio
-// state and the device service subscription list.
+// basic_connect.cpp — the basic-connect service: device capabilities,
+// subscriber ready status, radio state, PIN state and the device service
+// subscription list; the device services list is in device_services.cpp.
+//
+// The modem plays one with its SIM slot empty. A SAR update needs no SIM,
+// and ModemManager then lists the modem (failed: sim-missing) and leaves it
+// alone, where a ready SIM would have it ask for registration, providers and
+// packet service, which the simulator does not play.
 #include <array>
 #include <string>
 
@@ -38,6 +44,24 @@ constexpr std::array<uint32_t, 8> kCapsWords = {
 constexpr char kDeviceId[] = "123456789012345";
 constexpr char kFirmwareInfo[] = "TESSEL-SIM 1.0";
 constexpr char kHardwareInfo[] = "tessel-modem-sim";
+
+// MBIM_SUBSCRIBER_READY_INFO:
+//   0  ReadyState   4  SubscriberId offset   8  size   12  SimIccId offset
+//  16  size        20  ReadyInfo            24  ElementCount (telephone numbers)
+//  28  TelephoneNumbersRefList (ElementCount pairs), strings after it
+constexpr size_t kReadyStateOffset = 0;
+constexpr size_t kReadyInfoOffset = 20;
+constexpr size_t kReadyElementCountOffset = 24;
+constexpr size_t kSubscriberReadyFixedSize = 28;
+constexpr uint32_t kReadySimNotInserted = 2;
+
+// MBIM_PIN_INFO: 0  PinType   4  PinState   8  RemainingAttempts.
+constexpr size_t kPinTypeOffset = 0;
+constexpr size_t kPinStateOffset = 4;
+constexpr size_t kPinRemainingOffset = 8;
+constexpr size_t kPinInfoSize = 12;
+constexpr uint32_t kPinTypeNone = 0;
+constexpr uint32_t kPinStateUnlocked = 0;
 
 // Radio state answer: 0  HwRadioState   4  SwRadioState.
 constexpr size_t kRadioStateSize = 8;
@@ -86,6 +110,28 @@ Answer radio_state(SimState* state, const CommandRequest& rq) {
   return answer;
 }
 
+// No SIM: no subscriber or SIM identity strings, no telephone numbers.
+Answer subscriber_ready(const CommandRequest& rq) {
+  if (rq.command_type != kCommandQuery) return not_supported();
+  Answer answer;
+  answer.info.assign(kSubscriberReadyFixedSize, 0);
+  put_le32(&answer.info[kReadyStateOffset], kReadySimNotInserted);
+  put_le32(&answer.info[kReadyInfoOffset], 0);
+  put_le32(&answer.info[kReadyElementCountOffset], 0);
+  return answer;
+}
+
+// Nothing to unlock.
+Answer pin_state(const CommandRequest& rq) {
+  if (rq.command_type != kCommandQuery) return not_supported();
+  Answer answer;
+  answer.info.assign(kPinInfoSize, 0);
+  put_le32(&answer.info[kPinTypeOffset], kPinTypeNone);
+  put_le32(&answer.info[kPinStateOffset], kPinStateUnlocked);
+  put_le32(&answer.info[kPinRemainingOffset], 0);
+  return answer;
+}
+
 Answer subscribe_list(const CommandRequest& rq) {
   if (rq.command_type != kCommandSet) return not_supported();
   uint32_t elements = 0;
@@ -99,7 +145,10 @@ Answer subscribe_list(const CommandRequest& rq) {
 Answer answer_basic_connect(SimState* state, const CommandRequest& request) {
   switch (request.cid) {
     case kCidDeviceCaps: return device_caps(request);
+    case kCidSubscriberReady: return subscriber_ready(request);
     case kCidRadioState: return radio_state(state, request);
+    case kCidPin: return pin_state(request);
+    case kCidDeviceServices: return answer_device_services(request);
     case kCidSubscribeList: return subscribe_list(request);
     default:
       note("basic connect CID %u: NO_DEVICE_SUPPORT", request.cid);

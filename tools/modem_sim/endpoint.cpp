@@ -40,9 +40,10 @@ int Endpoint::open(const Options& options) {
     case ServeMode::kPty: return open_pty();
     case ServeMode::kAbstract: return open_abstract();
     case ServeMode::kSocket: return open_socket_file(options.socket_path);
+    case ServeMode::kUsbip:
     case ServeMode::kNone: break;
   }
-  note("no serving mode given");
+  note("no endpoint to open for this serving mode");
   return -1;
 }
 

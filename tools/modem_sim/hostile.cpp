@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,12 +27,6 @@ constexpr uint32_t kMinPieces = 3;
 constexpr uint32_t kMaxPieces = 48;
 // How long a write may wait for a client that does not read, beyond the burst's own time.
 constexpr int64_t kStallMs = 1000;
-
-int64_t monotonic_ms() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // O_NONBLOCK on the client for the length of one burst: a client that stops
 // reading must not hold the simulator in write() for ever.

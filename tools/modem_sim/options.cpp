@@ -51,6 +51,9 @@ enum OptionId {
   kOptHelp,
   kOptLate,
   kOptClosed,
+  kOptUsbip,
+  kOptUnplugAfterChunk,
+  kOptReplugAfter,
 };
 
 constexpr option kLongOptions[] = {
@@ -90,6 +93,9 @@ constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, kOptHelp},
     {"late", required_argument, nullptr, kOptLate},
     {"closed", no_argument, nullptr, kOptClosed},
+    {"usbip", no_argument, nullptr, kOptUsbip},
+    {"unplug-after-chunk", required_argument, nullptr, kOptUnplugAfterChunk},
+    {"replug-after", required_argument, nullptr, kOptReplugAfter},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -128,6 +134,8 @@ constexpr uint32_t kMaxReadChunk = 2000;
 constexpr int32_t kMaxMd5Length = 4096;
 // The longest --hostile burst.
 constexpr uint32_t kMaxHostileMs = 10000;
+// The longest pause between an unplug and the re-plug: ten minutes.
+constexpr uint32_t kMaxReplugAfterMs = 600000;
 
 bool parse_u32(const char* text, uint32_t* out) {
   if (text == nullptr || *text < '0' || *text > '9') return false;
@@ -247,6 +255,16 @@ int parse_options(int argc, char** argv, Options* out) {
         out->mode = ServeMode::kSocket;
         out->socket_path = value;
         ++modes;
+        break;
+      case kOptUsbip: out->mode = ServeMode::kUsbip; ++modes; break;
+      case kOptUnplugAfterChunk:
+        if (!parse_u32_in(value, 1, UINT32_MAX, &out->unplug_after_chunk))
+          return bad_value("unplug-after-chunk", value, "a chunk number from 1");
+        break;
+      case kOptReplugAfter:
+        if (!parse_u32_in(value, 0, kMaxReplugAfterMs, &out->replug_after_ms))
+          return bad_value("replug-after", value, "0 to 600000 milliseconds");
+        out->replug = true;
         break;
       case kOptLog: out->log_path = value; break;
       case kOptExitOnStdinEof: out->exit_on_stdin_eof = true; break;
@@ -374,8 +392,28 @@ int parse_options(int argc, char** argv, Options* out) {
   }
   if (modes != 1) {
     std::fprintf(stderr,
-                 "tessel-modem-sim: give exactly one of --pty, --abstract, --socket PATH\n"
+                 "tessel-modem-sim: give exactly one of --pty, --abstract, --socket PATH, --usbip\n"
                  "Try 'tessel-modem-sim --help'.\n");
+    return kOptionsBad;
+  }
+  if (out->mode != ServeMode::kUsbip && (out->unplug_after_chunk != 0 || out->replug)) {
+    std::fprintf(stderr,
+                 "tessel-modem-sim: --unplug-after-chunk and --replug-after need --usbip\n");
+    return kOptionsBad;
+  }
+  // A burst is a run of byte-stream writes timed against the client's reads;
+  // a USB device hands out whole messages only when the host asks for them.
+  if (out->mode == ServeMode::kUsbip && out->hostile_ms != 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --hostile does not apply to --usbip\n");
+    return kOptionsBad;
+  }
+  // A USB device's unplug is its hang-up: --unplug-after-chunk serves there.
+  if (out->mode == ServeMode::kUsbip && out->mute_at != 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --mute-at does not apply to --usbip\n");
+    return kOptionsBad;
+  }
+  if (out->hangup_on_mute && out->mute_at == 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --hangup-on-mute needs --mute-at N\n");
     return kOptionsBad;
   }
   return kOptionsOk;

@@ -14,7 +14,7 @@
 
 namespace tessel::sim {
 
-enum class ServeMode { kNone, kPty, kAbstract, kSocket };
+enum class ServeMode { kNone, kPty, kAbstract, kSocket, kUsbip };
 
 // Extra messages sent ahead of a reply (`--inject`).
 enum class InjectKind {
@@ -46,6 +46,11 @@ struct Options {
   std::string log_path;        // --log
   bool exit_on_stdin_eof = false;
   bool quiet = false;           // --quiet: no notes on stderr
+
+  // --usbip only (usbip_plug.h).
+  uint32_t unplug_after_chunk = 0;  // --unplug-after-chunk N, 0 = never
+  bool replug = false;              // --replug-after given
+  uint32_t replug_after_ms = 0;     // --replug-after MS
 
   int32_t item = 48001;        // --item: the table read by DIAG reads and kept by --table-in/out
   std::string table_in;        // --table-in

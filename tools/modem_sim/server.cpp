@@ -17,6 +17,7 @@
 #include "modem_sim/services.h"
 #include "modem_sim/sim_state.h"
 #include "modem_sim/stop_signal.h"
+#include "modem_sim/usbip_plug.h"
 #include "modem_sim/wire_log.h"
 
 namespace tessel::sim {
@@ -85,6 +86,10 @@ int run_server(const Options& options) {
   SimState state(options);
   if (preload_table(&state) != 0) return kExitSetupFailed;
   Knobs knobs(options);
+  if (options.mode == ServeMode::kUsbip) {
+    ServerContext ctx{&options, &state, &knobs, &log, std::mt19937(options.seed), false};
+    return run_usbip(&ctx);
+  }
   Endpoint endpoint;
   if (endpoint.open(options) != 0) return kExitSetupFailed;
 

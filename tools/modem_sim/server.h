@@ -1,5 +1,6 @@
 // server.h — the simulator's life: set up, announce READY, serve clients one
-// after another until a stop signal, stdin's end, or a pty hang-up.
+// after another until a stop signal, stdin's end, or a pty hang-up; or, with
+// --usbip, be a USB device (usbip_plug.h).
 #ifndef TESSEL_TOOLS_MODEM_SIM_SERVER_H_
 #define TESSEL_TOOLS_MODEM_SIM_SERVER_H_
 

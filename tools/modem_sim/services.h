@@ -1,6 +1,7 @@
 // services.h — the modem's answers to MBIM commands, by service and CID.
 //
-// Services played: basic connect (device caps, radio state, subscribe list),
+// Services played: basic connect (device caps, subscriber ready status, radio
+// state, PIN, device services, subscribe list),
 // the vendor QMBE service (DIAG-over-MBIM switch, table digest, apply, DIAG
 // packets), the AT tunnel, libmbim proxy control and MS SAR control. Any
 // other service or CID is answered Status 9, NO_DEVICE_SUPPORT, as is a
@@ -35,8 +36,11 @@ constexpr ServiceId kServiceMsSarControl = {0x68, 0x22, 0x3d, 0x04, 0x9f, 0x6c, 
 // CIDs the simulator plays, by service. A knob names the bare number, so
 // the same number in two services is the same knob.
 constexpr uint32_t kCidDeviceCaps = 1;       // basic connect
+constexpr uint32_t kCidSubscriberReady = 2;  // basic connect
 constexpr uint32_t kCidRadioState = 3;       // basic connect
+constexpr uint32_t kCidPin = 4;              // basic connect
 constexpr uint32_t kCidSignalState = 11;     // basic connect, indications only
+constexpr uint32_t kCidDeviceServices = 16;  // basic connect
 constexpr uint32_t kCidSubscribeList = 19;   // basic connect
 constexpr uint32_t kCidDiagOverMbimConfig = 21;  // QMBE
 constexpr uint32_t kCidTableDigest = 22;     // QMBE
@@ -55,6 +59,10 @@ Answer answer_command(SimState* state, const CommandRequest& request);
 // Per-service answers (basic_connect.cpp, sar_service.cpp).
 Answer answer_basic_connect(SimState* state, const CommandRequest& request);
 Answer answer_qmbe(SimState* state, const CommandRequest& request);
+
+// Basic connect DEVICE_SERVICES (device_services.cpp): every service and CID
+// the simulator answers, the list ModemManager reads before anything else.
+Answer answer_device_services(const CommandRequest& request);
 
 // Loads --table-in, when given, as the stored table of --item. Returns 0, or
 // -1 (with a note) when the file cannot be read whole.

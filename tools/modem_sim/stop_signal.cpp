@@ -15,22 +15,27 @@ namespace {
 // Both ends live for the whole process: the handler may run at any moment.
 int g_stop_read = -1;
 int g_stop_write = -1;
+int g_unplug_read = -1;
+int g_unplug_write = -1;
 
-void on_stop_signal(int) {
+void poke(int fd) {
   const int saved = errno;
   const char byte = 's';
-  ssize_t ignored = ::write(g_stop_write, &byte, 1);
-  (void)ignored;  // a full pipe already says "stop"
+  ssize_t ignored = ::write(fd, &byte, 1);
+  (void)ignored;  // a full pipe already says it
   errno = saved;
 }
+
+void on_stop_signal(int) { poke(g_stop_write); }
+void on_unplug_signal(int) { poke(g_unplug_write); }
+
+}  // namespace
 
 int64_t monotonic_ms() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
-
-}  // namespace
 
 int install_stop_signals() {
   int ends[2];
@@ -59,6 +64,27 @@ bool sleep_unless_stopped(uint32_t ms) {
     int r = ::poll(&stop, 1, static_cast<int>(left > 0x7FFFFFFF ? 0x7FFFFFFF : left));
     if (r > 0) return false;
     if (r < 0 && errno != EINTR) return true;
+  }
+}
+
+int install_unplug_signal() {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  g_unplug_read = ends[0];
+  g_unplug_write = ends[1];
+  struct sigaction action {};
+  action.sa_handler = on_unplug_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  return sigaction(SIGUSR1, &action, nullptr);
+}
+
+int unplug_fd() { return g_unplug_read; }
+
+void clear_unplug_request() {
+  if (g_unplug_read < 0) return;
+  char scratch[64];
+  while (::read(g_unplug_read, scratch, sizeof scratch) > 0) {
   }
 }
 
