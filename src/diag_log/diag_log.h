@@ -18,9 +18,15 @@
 // bits on a 64-bit host), whatever the format's length modifier says. The
 // platform's decoder cannot resolve a %s from a 32-bit word, so a LOG_NUM
 // whose format holds one does not compile.
+//
+// --quiet drops every record below the error level here, before the library
+// is called, so it holds with the platform's own library as with the host
+// stand-in (log_errors_only). A dropped record's values are not evaluated,
+// so no value may carry a side effect the code relies on.
 #ifndef TESSEL_DIAG_LOG_DIAG_LOG_H_
 #define TESSEL_DIAG_LOG_DIAG_LOG_H_
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <type_traits>
@@ -32,6 +38,17 @@ namespace tessel {
 constexpr uint16_t kLogSubsystem = 88;
 constexpr uint32_t kLogNormal = 2;
 constexpr uint32_t kLogError = 8;
+
+// Set by the front end (--quiet) before Init starts the reader thread, read
+// by both threads at every record.
+inline std::atomic<bool> g_log_errors_only{false};
+
+// From now on only error-level records reach the library.
+inline void log_errors_only(bool on) { g_log_errors_only.store(on, std::memory_order_relaxed); }
+
+inline bool log_level_shown(uint32_t level) {
+  return (level & kLogError) != 0 || !g_log_errors_only.load(std::memory_order_relaxed);
+}
 
 template <typename T>
 constexpr uint32_t log_word(T v) {
@@ -96,6 +113,7 @@ inline void log_values(const msg_const_type* rec, V... v) {
 
 #define LOG_MSG(level, fmt)                         \
   do {                                              \
+    if (!::tessel::log_level_shown(level)) break;   \
     TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);    \
     msg_send(&tessel_rec_);                         \
   } while (0)
@@ -103,6 +121,7 @@ inline void log_values(const msg_const_type* rec, V... v) {
 #define LOG_NUM(level, fmt, ...)                                                    \
   do {                                                                              \
     static_assert(!::tessel::has_text_conversion(fmt), "a %s record needs LOG_TXT"); \
+    if (!::tessel::log_level_shown(level)) break;                                   \
     TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);                                    \
     ::tessel::log_values(&tessel_rec_, __VA_ARGS__);                                \
   } while (0)
@@ -111,6 +130,7 @@ inline void log_values(const msg_const_type* rec, V... v) {
 // format, as it would for printf itself.
 #define LOG_TXT(level, fmt, ...)                  \
   do {                                            \
+    if (!::tessel::log_level_shown(level)) break; \
     TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);  \
     if (false) std::printf(fmt, __VA_ARGS__);     \
     msg_sprintf(&tessel_rec_, __VA_ARGS__);       \
