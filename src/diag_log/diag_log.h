@@ -21,8 +21,11 @@
 //
 // --quiet drops every record below the error level here, before the library
 // is called, so it holds with the platform's own library as with the host
-// stand-in (log_errors_only). A dropped record's values are not evaluated,
-// so no value may carry a side effect the code relies on.
+// stand-in (log_errors_only). LOG_MSG and LOG_NUM reach the library through
+// the out-of-line send_record calls, which check the level once for all
+// their call sites; LOG_TXT checks at its call site, since msg_sprintf has
+// no form that takes a va_list, and a dropped LOG_TXT's arguments are not
+// evaluated.
 #ifndef TESSEL_DIAG_LOG_DIAG_LOG_H_
 #define TESSEL_DIAG_LOG_DIAG_LOG_H_
 
@@ -83,17 +86,24 @@ constexpr bool has_text_conversion(const char* fmt) {
   return false;
 }
 
+// msg_send and msg_send_1 to _3, called only when log_level_shown lets the
+// record through (diag_log.cpp).
+void send_record(const msg_const_type* rec);
+void send_record_1(const msg_const_type* rec, uint32_t a);
+void send_record_2(const msg_const_type* rec, uint32_t a, uint32_t b);
+void send_record_3(const msg_const_type* rec, uint32_t a, uint32_t b, uint32_t c);
+
 template <typename... V>
 inline void log_values(const msg_const_type* rec, V... v) {
   constexpr uint32_t n = sizeof...(V);
   static_assert(n >= 1, "use LOG_MSG for a record without values");
   if constexpr (n == 1) {
-    msg_send_1(rec, log_word(v)...);
+    send_record_1(rec, log_word(v)...);
   } else if constexpr (n == 2) {
-    msg_send_2(rec, log_word(v)...);
+    send_record_2(rec, log_word(v)...);
   } else if constexpr (n == 3) {
-    msg_send_3(rec, log_word(v)...);
-  } else {
+    send_record_3(rec, log_word(v)...);
+  } else if (log_level_shown(rec->ss_mask)) {
     msg_send_var(rec, n, log_word(v)...);
   }
 }
@@ -113,15 +123,13 @@ inline void log_values(const msg_const_type* rec, V... v) {
 
 #define LOG_MSG(level, fmt)                         \
   do {                                              \
-    if (!::tessel::log_level_shown(level)) break;   \
     TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);    \
-    msg_send(&tessel_rec_);                         \
+    ::tessel::send_record(&tessel_rec_);            \
   } while (0)
 
 #define LOG_NUM(level, fmt, ...)                                                    \
   do {                                                                              \
     static_assert(!::tessel::has_text_conversion(fmt), "a %s record needs LOG_TXT"); \
-    if (!::tessel::log_level_shown(level)) break;                                   \
     TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);                                    \
     ::tessel::log_values(&tessel_rec_, __VA_ARGS__);                                \
   } while (0)
