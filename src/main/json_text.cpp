@@ -40,35 +40,23 @@ size_t utf8_length(const uint8_t* p) {
 }  // namespace
 
 void put_json_string(const char* text, std::FILE* out) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::fputc('"', out);
   const uint8_t* p = reinterpret_cast<const uint8_t*>(text);
   while (*p != 0) {
     const uint8_t b = *p;
-    const char* escape = nullptr;
-    switch (b) {
-      case '"': escape = "\\\""; break;
-      case '\\': escape = "\\\\"; break;
-      case '\b': escape = "\\b"; break;
-      case '\f': escape = "\\f"; break;
-      case '\n': escape = "\\n"; break;
-      case '\r': escape = "\\r"; break;
-      case '\t': escape = "\\t"; break;
-      default: break;
-    }
-    if (escape != nullptr) {
-      std::fputs(escape, out);
-      ++p;
+    size_t n = 1;
+    if (b == '"' || b == '\\') {
+      std::fputc('\\', out);
+      std::fputc(b, out);
     } else if (b < 0x20 || b == 0x7F) {
-      std::fprintf(out, "\\u00%c%c", kHex[b >> 4], kHex[b & 0x0F]);
-      ++p;
-    } else if (const size_t n = utf8_length(p); n > 0) {
+      std::fprintf(out, "\\u%04x", b);
+    } else if ((n = utf8_length(p)) > 0) {
       std::fwrite(p, 1, n, out);
-      p += n;
     } else {
       std::fputs("\\ufffd", out);
-      ++p;
+      n = 1;
     }
+    p += n;
   }
   std::fputc('"', out);
 }

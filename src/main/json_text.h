@@ -2,7 +2,7 @@
 //
 // The output is valid JSON whatever bytes the text holds:
 //   a quote, a backslash             backslash-quote, two backslashes
-//   U+0000..U+001F, DEL (0x7F)       \b \f \n \r \t, the others \u00XX
+//   U+0000..U+001F, DEL (0x7F)       \u00XX (a line feed is \u000a)
 //   a valid UTF-8 sequence           as it is
 //   any other byte (a stray continuation byte, a sequence cut short or
 //   overlong, a surrogate, a code point above U+10FFFF)

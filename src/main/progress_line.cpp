@@ -3,7 +3,6 @@
 
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -12,35 +11,36 @@
 namespace tessel {
 namespace {
 
-constexpr int64_t kRedrawNanoseconds = 100000000;  // ten lines a second at most
+constexpr long kRedrawMilliseconds = 100;  // ten lines a second at most
 
 struct ProgressLine {
   bool started = false;
   bool drawn = false;
-  int64_t start_ns = 0;
-  int64_t drawn_ns = 0;
+  timespec start{};
+  timespec drawn_at{};
 };
 
 ProgressLine g_line;
 
-int64_t monotonic_ns() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+// Milliseconds from `from` to `to`. Plain long and double arithmetic: 64-bit
+// division would cost the 32-bit target a runtime library of its own.
+long ms_between(const timespec& from, const timespec& to) {
+  return (to.tv_sec - from.tv_sec) * 1000L + (to.tv_nsec - from.tv_nsec) / 1000000L;
 }
 
-void draw(ProgressLine* line, size_t sent, size_t total, int64_t now) {
-  const unsigned percent = total > 0 ? static_cast<unsigned>(uint64_t{sent} * 100 / total) : 100;
-  const int64_t elapsed = now - line->start_ns;
+void draw(ProgressLine* line, size_t sent, size_t total, const timespec& now) {
+  const double done = static_cast<double>(sent);
+  const unsigned percent = total > 0 ? static_cast<unsigned>(100.0 * done / static_cast<double>(total)) : 100;
+  const long elapsed = ms_between(line->start, now);
   flockfile(stderr);
   std::fprintf(stderr, "\rtessel: writing the table: %zu of %zu bytes (%u%%)", sent, total, percent);
   if (sent > 0 && elapsed > 0) {
-    std::fprintf(stderr, ", %.1f KiB/s", static_cast<double>(sent) / 1024.0 * 1e9 / static_cast<double>(elapsed));
+    std::fprintf(stderr, ", %.1f KiB/s", done / 1024.0 * 1000.0 / static_cast<double>(elapsed));
   }
   std::fputs("\033[K", stderr);
   funlockfile(stderr);
   line->drawn = true;
-  line->drawn_ns = now;
+  line->drawn_at = now;
 }
 
 void on_progress(void* context, size_t sent, size_t total, bool ended) {
@@ -50,11 +50,12 @@ void on_progress(void* context, size_t sent, size_t total, bool ended) {
     *line = ProgressLine{};
     return;
   }
-  const int64_t now = monotonic_ns();
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
   if (!line->started) {
     line->started = true;
-    line->start_ns = now;
-  } else if (now - line->drawn_ns < kRedrawNanoseconds) {
+    line->start = now;
+  } else if (ms_between(line->drawn_at, now) < kRedrawMilliseconds) {
     return;
   }
   draw(line, sent, total, now);

@@ -33,17 +33,15 @@ void say_still_waiting(const uint8_t* request, uint32_t length, const timespec& 
   uint32_t cid = 0;
   read_le32(request, length, kTransactionIdOffset, &id);
   read_le32(request, length, kMessageTypeOffset, &type);
-  if (type == MBIM_COMMAND_MSG && read_le32(request, length, kCidOffset, &cid)) {
-    operator_line(LinePriority::kNotice,
-                  "tessel: the modem has not answered request %u (%s CID %u) for %u s; "
-                  "waiting until %s\n",
-                  id, service_name_lookup(uuid_to_string(request + kServiceIdOffset)), cid,
-                  kWaitNoticeSeconds, clock_text.data());
-  } else {
-    operator_line(LinePriority::kNotice,
-                  "tessel: the modem has not answered request %u (%s) for %u s; waiting until %s\n",
-                  id, message_type_name(type), kWaitNoticeSeconds, clock_text.data());
-  }
+  // Every request the tool sends is a command; anything else is named by
+  // its type (and CID 0).
+  const char* service = type == MBIM_COMMAND_MSG && read_le32(request, length, kCidOffset, &cid)
+                            ? service_name_lookup(uuid_to_string(request + kServiceIdOffset))
+                            : message_type_name(type);
+  operator_line(LinePriority::kNotice,
+                "tessel: the modem has not answered request %u (%s CID %u) for %u s; "
+                "waiting until %s\n",
+                id, service, cid, kWaitNoticeSeconds, clock_text.data());
 }
 
 }  // namespace tessel

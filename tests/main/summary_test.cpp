@@ -42,7 +42,7 @@ TEST(JsonText, EveryByteComesOutAsValidJson) {
       {"plain", "OK", "\"OK\""},
       {"empty", "", "\"\""},
       {"quote and backslash", "say \"hi\" \\o/", "\"say \\\"hi\\\" \\\\o/\""},
-      {"short escapes", "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
+      {"line ends and tabs", "\b\f\n\r\t", "\"\\u0008\\u000c\\u000a\\u000d\\u0009\""},
       {"other controls and DEL", "\x01\x1f\x7f", "\"\\u0001\\u001f\\u007f\""},
       {"ESC of a terminal sequence", "\x1b[2J", "\"\\u001b[2J\""},
       {"two-, three-, four-byte UTF-8", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x93\xb6",
