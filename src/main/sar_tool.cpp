@@ -22,8 +22,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "main/arguments.h"
 #include "diag_log/operator_line.h"
+#include "main/arguments.h"
 #include "main/outcome.h"
 #include "main/progress_line.h"
 #include "main/run_output.h"
