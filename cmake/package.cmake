@@ -10,6 +10,9 @@
 # The first two come out of every build: from the host build for this
 # machine, from a cross build (cmake/armhf.cmake) for armhf; tessel-mender
 # from the host build alone. The packages land in <build>/packages/.
+# scripts/package configures the build with Debian's hardening flags
+# (dpkg-buildflags, hardening=+all) before cpack runs; a build configured by
+# hand gets them only when given them (CMAKE_CXX_FLAGS, ...).
 set(TESSEL_PACKAGE_MAINTAINER "tessel maintainers <tessel-maintainers@example.org>"
     CACHE STRING "The Maintainer field of the Debian packages")
 

@@ -12,6 +12,7 @@ namespace libdiag {
 namespace {
 
 constexpr uint32_t kErrorMask = 8;
+constexpr char kDumpFile[] = "src/mbim_dump";
 
 struct FreeDeleter {
   void operator()(char* p) const { std::free(p); }
@@ -52,10 +53,16 @@ void build_line(const msg_const_type* rec, Format format, EmitLine emit) {
   size_t end = start + length;
   while (end > start && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
   line[end++] = '\n';
-  emit(line, end);
+  emit(rec, line, end);
 }
 
 }  // namespace
+
+int record_priority(const msg_const_type* rec) {
+  if ((rec->ss_mask & kErrorMask) != 0) return 3;
+  if (rec->fname != nullptr && std::strcmp(rec->fname, kDumpFile) == 0) return 7;
+  return 6;
+}
 
 void line_of_words(const msg_const_type* rec, const uint32_t* words, size_t count, EmitLine emit) {
   build_line(

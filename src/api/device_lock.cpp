@@ -17,6 +17,7 @@
 
 #include "api/private_dir.h"
 #include "diag_log/diag_log.h"
+#include "diag_log/operator_line.h"
 #include "mbim_commands/stop_request.h"
 
 TESSEL_LOG_MODULE("src/api");
@@ -79,7 +80,7 @@ bool lock_path(const char* device, char* out, size_t size, const char** why) {
 
 int unusable(const char* path, const char* why) {
   LOG_TXT(LOG_ERROR, "[tessel] cannot use the lock %s (%s); not going on without it", path, why);
-  std::fprintf(stderr, "tessel: cannot use the lock %s: %s\n", path, why);
+  operator_line(LinePriority::kError, "tessel: cannot use the lock %s: %s\n", path, why);
   return kLockUnusable;
 }
 
@@ -141,6 +142,11 @@ int device_lock_take(const char* device, uint32_t wait_s) {
     if (stop_requested() != 0 || seconds_since(start) >= wait_s) break;
     if (!waiting) {
       LOG_TXT(LOG_NORMAL, "[tessel] %s is in use by another tessel run; waiting", device);
+      // The record may go where the operator never looks; a wait of up to
+      // minutes must not pass in silence.
+      operator_line(LinePriority::kNotice,
+                    "tessel: %s is in use by another tessel run; waiting up to %u s\n", device,
+                    wait_s);
       waiting = true;
     }
     const timespec pause = {0, kPollMilliseconds * 1000000};

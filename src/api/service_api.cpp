@@ -12,6 +12,7 @@
 #include "api/run_state.h"
 #include "diag_log/diag_log.h"
 #include "mbim_commands/at_command.h"
+#include "mbim_commands/command.h"
 #include "mbim_commands/device_commands.h"
 #include "mbim_commands/diag_transfer.h"
 #include "mbim_commands/sar_commands.h"
@@ -96,6 +97,16 @@ void UnInit() {
   }
   Diag_LSM_DeInit();
   std::printf("UnInit\n");
+}
+
+void SetAnswerTimeout(uint32_t timeout_s) {
+  ApiLock lock;
+  set_answer_timeout(timeout_s);
+}
+
+void SetTableProgress(TableProgress report, void* context) {
+  ApiLock lock;
+  set_table_progress(report, context);
 }
 
 int LockDevice(uint32_t wait_s) {

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mbim_commands/diag_transfer.h"
+
 namespace tessel {
 
 // Longest device path Init keeps, terminator excluded.
@@ -28,6 +30,14 @@ int Init(const char* device, bool debug = false);
 // Stops the reader, closes the channel, releases the device lock, closes the
 // log channel, prints "UnInit".
 void UnInit();
+
+// How long each later request waits for its answer (--timeout), instead of
+// 30 seconds; the apply keeps its own 3. Call it before GetIsMbimReady.
+void SetAnswerTimeout(uint32_t timeout_s);
+
+// Who hears how far each later table write (SetSarValue) has got; null:
+// nobody. See diag_transfer.h for when it is told.
+void SetTableProgress(TableProgress report, void* context);
 
 // Takes the lock of the device given to Init (device_lock.h), waiting up to
 // `wait_s` seconds for another tessel run to finish with it. Call it before

@@ -18,9 +18,18 @@
 // bits on a 64-bit host), whatever the format's length modifier says. The
 // platform's decoder cannot resolve a %s from a 32-bit word, so a LOG_NUM
 // whose format holds one does not compile.
+//
+// --quiet drops every record below the error level here, before the library
+// is called, so it holds with the platform's own library as with the host
+// stand-in (log_errors_only). LOG_MSG and LOG_NUM reach the library through
+// the out-of-line send_record calls, which check the level once for all
+// their call sites; LOG_TXT checks at its call site, since msg_sprintf has
+// no form that takes a va_list, and a dropped LOG_TXT's arguments are not
+// evaluated.
 #ifndef TESSEL_DIAG_LOG_DIAG_LOG_H_
 #define TESSEL_DIAG_LOG_DIAG_LOG_H_
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <type_traits>
@@ -32,6 +41,17 @@ namespace tessel {
 constexpr uint16_t kLogSubsystem = 88;
 constexpr uint32_t kLogNormal = 2;
 constexpr uint32_t kLogError = 8;
+
+// Set by the front end (--quiet) before Init starts the reader thread, read
+// by both threads at every record.
+inline std::atomic<bool> g_log_errors_only{false};
+
+// From now on only error-level records reach the library.
+inline void log_errors_only(bool on) { g_log_errors_only.store(on, std::memory_order_relaxed); }
+
+inline bool log_level_shown(uint32_t level) {
+  return (level & kLogError) != 0 || !g_log_errors_only.load(std::memory_order_relaxed);
+}
 
 template <typename T>
 constexpr uint32_t log_word(T v) {
@@ -66,17 +86,24 @@ constexpr bool has_text_conversion(const char* fmt) {
   return false;
 }
 
+// msg_send and msg_send_1 to _3, called only when log_level_shown lets the
+// record through (diag_log.cpp).
+void send_record(const msg_const_type* rec);
+void send_record_1(const msg_const_type* rec, uint32_t a);
+void send_record_2(const msg_const_type* rec, uint32_t a, uint32_t b);
+void send_record_3(const msg_const_type* rec, uint32_t a, uint32_t b, uint32_t c);
+
 template <typename... V>
 inline void log_values(const msg_const_type* rec, V... v) {
   constexpr uint32_t n = sizeof...(V);
   static_assert(n >= 1, "use LOG_MSG for a record without values");
   if constexpr (n == 1) {
-    msg_send_1(rec, log_word(v)...);
+    send_record_1(rec, log_word(v)...);
   } else if constexpr (n == 2) {
-    msg_send_2(rec, log_word(v)...);
+    send_record_2(rec, log_word(v)...);
   } else if constexpr (n == 3) {
-    msg_send_3(rec, log_word(v)...);
-  } else {
+    send_record_3(rec, log_word(v)...);
+  } else if (log_level_shown(rec->ss_mask)) {
     msg_send_var(rec, n, log_word(v)...);
   }
 }
@@ -97,7 +124,7 @@ inline void log_values(const msg_const_type* rec, V... v) {
 #define LOG_MSG(level, fmt)                         \
   do {                                              \
     TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);    \
-    msg_send(&tessel_rec_);                         \
+    ::tessel::send_record(&tessel_rec_);            \
   } while (0)
 
 #define LOG_NUM(level, fmt, ...)                                                    \
@@ -111,6 +138,7 @@ inline void log_values(const msg_const_type* rec, V... v) {
 // format, as it would for printf itself.
 #define LOG_TXT(level, fmt, ...)                  \
   do {                                            \
+    if (!::tessel::log_level_shown(level)) break; \
     TESSEL_LOG_RECORD_(tessel_rec_, level, fmt);  \
     if (false) std::printf(fmt, __VA_ARGS__);     \
     msg_sprintf(&tessel_rec_, __VA_ARGS__);       \

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "api/service_api.h"
+#include "diag_log/operator_line.h"
 
 namespace tessel {
 
@@ -30,32 +31,57 @@ bool parse_whole_number(const char* text, uint32_t max, uint32_t* out) {
 
 bool parse_lock_wait(const char* program, const char* text, uint32_t* out) {
   if (parse_whole_number(text, kMaxLockWaitSeconds, out)) return true;
-  std::fprintf(stderr, "%s: --lock-wait wants whole seconds from 0 to %u, not '%s'\n", program,
-               kMaxLockWaitSeconds, text);
+  operator_line(LinePriority::kError, "%s: --lock-wait wants whole seconds from 0 to %u, not '%s'\n",
+                program, kMaxLockWaitSeconds, text);
   return false;
+}
+
+bool take_output_option(int code, const char* program, const char* text, OutputOptions* out,
+                        bool* bad) {
+  switch (code) {
+    case 'q':
+      out->quiet = true;
+      return true;
+    case 'J':
+      out->json = true;
+      return true;
+    case 'T': {
+      uint32_t seconds = 0;
+      if (parse_whole_number(text, kMaxTimeoutSeconds, &seconds) && seconds >= kMinTimeoutSeconds) {
+        out->timeout_s = seconds;
+      } else {
+        operator_line(LinePriority::kError,
+                      "%s: --timeout wants whole seconds from %u to %u, not '%s'\n", program,
+                      kMinTimeoutSeconds, kMaxTimeoutSeconds, text);
+        *bad = true;
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 int check_table_file(const char* program, const char* mode, const char* path) {
   if (path == nullptr) {
-    std::fprintf(stderr, "%s: %s needs -f <sar table file>\n", program, mode);
-    return -1;
-  }
-  if (access(path, R_OK) != 0) {
-    std::perror(path);
+    operator_line(LinePriority::kError, "%s: %s needs -f <sar table file>\n", program, mode);
     return -1;
   }
   // stat, not open: opening a FIFO would wait for a writer for ever.
   struct stat st;
-  if (stat(path, &st) != 0) {
-    std::perror(path);
+  if (access(path, R_OK) != 0 || stat(path, &st) != 0) {
+    // perror's line (no prefix for an empty path), with a priority in the
+    // journal.
+    operator_line(LinePriority::kError, "%s%s%s\n", path, *path != '\0' ? ": " : "",
+                  std::strerror(errno));
     return -1;
   }
   if (!S_ISREG(st.st_mode)) {
-    std::fprintf(stderr, "%s: %s: not a regular file\n", program, path);
+    operator_line(LinePriority::kError, "%s: %s: not a regular file\n", program, path);
     return -1;
   }
   if (st.st_size == 0) {
-    std::fprintf(stderr, "%s: %s: the table file is empty\n", program, path);
+    operator_line(LinePriority::kError, "%s: %s: the table file is empty\n", program, path);
     return -1;
   }
   return 0;
@@ -84,8 +110,8 @@ bool option_among_arguments(int argc, char** argv, const char* short_options,
 
 bool device_path_fits(const char* program, const char* device) {
   if (std::strlen(device) <= kMaxDevicePath) return true;
-  std::fprintf(stderr, "%s: the device path is longer than %zu characters: %s\n", program,
-               kMaxDevicePath, device);
+  operator_line(LinePriority::kError, "%s: the device path is longer than %zu characters: %s\n",
+                program, kMaxDevicePath, device);
   return false;
 }
 

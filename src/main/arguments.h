@@ -19,11 +19,24 @@ constexpr option kDebugOption = {"debug", no_argument, nullptr, 'D'};
 constexpr option kStrictOption = {"strict", no_argument, nullptr, 'S'};
 constexpr option kLockWaitOption = {"lock-wait", required_argument, nullptr, 'L'};
 constexpr option kHelpOption = {"help", no_argument, nullptr, 'H'};
+constexpr option kQuietOption = {"quiet", no_argument, nullptr, 'q'};
+constexpr option kJsonOption = {"json", no_argument, nullptr, 'J'};
+constexpr option kTimeoutOption = {"timeout", required_argument, nullptr, 'T'};
 constexpr option kEndOfOptions = {nullptr, 0, nullptr, 0};
 
 constexpr uint32_t kMaxItem = 65535;
 constexpr uint32_t kDefaultLockWaitSeconds = 300;
 constexpr uint32_t kMaxLockWaitSeconds = 86400;
+constexpr uint32_t kMinTimeoutSeconds = 1;
+constexpr uint32_t kMaxTimeoutSeconds = 300;
+
+// What both sub-commands' -q, --json and --timeout ask of a run's output
+// and waits (run_output.h).
+struct OutputOptions {
+  bool quiet = false;      // only error-level records
+  bool json = false;       // the summary as one JSON object; implies --strict
+  uint32_t timeout_s = 0;  // each wait for an answer; 0: the transport's 30 s
+};
 
 // Reads a whole decimal number from 0 to `max`, with an optional leading
 // '+' and nothing else (no blanks, no sign '-', no trailing characters).
@@ -33,6 +46,13 @@ bool parse_whole_number(const char* text, uint32_t max, uint32_t* out);
 // Reads --lock-wait's seconds (0 to kMaxLockWaitSeconds) into `*out`. False,
 // after a message headed by `program`, for anything else.
 bool parse_lock_wait(const char* program, const char* text, uint32_t* out);
+
+// Takes -q ('q'), --json ('J') and --timeout ('T', its seconds from
+// kMinTimeoutSeconds to kMaxTimeoutSeconds) into `*out`: true when `code`
+// was one of them. `*bad` is set, after a message headed by `program`, for
+// a --timeout out of range.
+bool take_output_option(int code, const char* program, const char* text, OutputOptions* out,
+                        bool* bad);
 
 // Checks the table file of sar_tool before the device is touched: given (a
 // message saying that `mode`, "an update" or "--check", needs -f otherwise),

@@ -1,12 +1,13 @@
 // debug_tool.cpp — "--command debug_tool": one AT command, its reply printed.
 //
 //   debug_tool -d <mbim device> -a <at command> [--debug] [--strict] [--lock-wait <seconds>]
+//              [-q] [--json] [--timeout <seconds>]
 //   debug_tool --version | --help | -h
 //
 // The AT tunnel prints "Send > …" and "Recv < …"; UnInit prints "UnInit".
 // Exit status 0 whatever the exchange's outcome; 255 when -d or -a is
 // missing or the command is longer than 127 characters (nothing is sent).
-// With --strict the outcome's own status and one summary line (outcome.h):
+// With --strict (implied by --json) the outcome's own status and one summary line (outcome.h):
 // 0 only when the modem answered and its final result is OK; then what would
 // print the usage with 0 gives 255, and a device path too long for Init is
 // refused first.
@@ -17,9 +18,11 @@
 #include <cstring>
 
 #include "api/service_api.h"
+#include "diag_log/operator_line.h"
 #include "main/arguments.h"
 #include "main/at_result.h"
 #include "main/outcome.h"
+#include "main/run_output.h"
 #include "main/session.h"
 #include "main/stop_signals.h"
 #include "main/sub_commands.h"
@@ -28,9 +31,10 @@
 namespace tessel {
 namespace {
 
-constexpr char kShortOptions[] = "a:d:vh";
-constexpr option kLongOptions[] = {kVersionOption, kDebugOption,  kStrictOption,
-                                   kLockWaitOption, kHelpOption, kEndOfOptions};
+constexpr char kShortOptions[] = "a:d:vhq";
+constexpr option kLongOptions[] = {kVersionOption, kDebugOption, kStrictOption, kLockWaitOption,
+                                   kHelpOption,    kQuietOption, kJsonOption,   kTimeoutOption,
+                                   kEndOfOptions};
 
 std::array<char, kAtCommandSize> at_command{};
 
@@ -45,17 +49,24 @@ int debug_tool_main(int argc, char** argv) {
   bool have_command = false;
   bool strict = false;
   bool debug = false;
-  // With --strict among the arguments a mistyped option is a failure.
-  const bool strict_args = option_among_arguments(argc, argv, kShortOptions, kLongOptions, "S");
+  // With --strict (or --json) among the arguments a mistyped option is a
+  // failure.
+  const bool strict_args = option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SJ");
   uint32_t lock_wait_s = kDefaultLockWaitSeconds;
+  OutputOptions output_options;
   int c;
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
+    bool bad = false;
+    if (take_output_option(c, argv[0], optarg, &output_options, &bad)) {
+      if (bad) return kExitBadInput;
+      continue;
+    }
     switch (c) {
       case 'a': {
         const size_t length = strnlen(optarg, kAtCommandSize);
         if (length >= kAtCommandSize) {
-          std::fprintf(stderr, "%s: AT command longer than %zu characters\n", argv[0],
-                       kAtCommandSize - 1);
+          operator_line(LinePriority::kError, "%s: AT command longer than %zu characters\n",
+                        argv[0], kAtCommandSize - 1);
           return -1;
         }
         std::memcpy(at_command.data(), optarg, length + 1);
@@ -90,6 +101,8 @@ int debug_tool_main(int argc, char** argv) {
     return -1;
   }
   if (strict_args && !device_path_fits(argv[0], device)) return kExitBadInput;
+  strict = strict || output_options.json;
+  const RunOutput output = begin_run_output(output_options);
 
   AtOutcome o;
   SessionFailure opened;
@@ -108,9 +121,9 @@ int debug_tool_main(int argc, char** argv) {
     }
   }
   UnInit();
-  if (strict) print_summary(o);
+  if (strict) print_summary(o, output.style, output.summary);
   end_if_stopped();
-  return strict ? strict_exit_status(o.status) : 0;
+  return strict ? strict_exit_status(o.status, output.summary) : 0;
 }
 
 }  // namespace tessel

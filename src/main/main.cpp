@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "diag_log/operator_line.h"
 #include "main/stop_signals.h"
 #include "main/sub_commands.h"
 #include "main/usage.h"
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
     // An unknown sub-command does nothing; a caller that asked for a strict
     // run learns that nothing ran.
     if (!tessel::sar_tool_strict_arguments(argc - 2, argv + 2)) return 0;
-    std::fprintf(stderr, "tessel: unknown sub-command '%s'\n", argv[2]);
+    tessel::operator_line(tessel::LinePriority::kError, "tessel: unknown sub-command '%s'\n",
+                          argv[2]);
   }
   tessel::print_usage(argv[0] != nullptr ? argv[0] : "tessel");
   return -1;

@@ -3,11 +3,52 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <iterator>
+
+#include "main/json_text.h"
 
 namespace tessel {
 namespace {
 
-const char* or_dash(const char* s) { return s != nullptr ? s : "-"; }
+// One field of the summary. `value` is null where the value is unknown
+// ('-', JSON null); a number's is its decimal text, written bare in JSON.
+struct SummaryField {
+  const char* key;
+  const char* value;
+  bool number;
+};
+
+using NumberText = std::array<char, 24>;
+
+const char* number_text(int64_t value, NumberText* text) {
+  std::snprintf(text->data(), text->size(), "%" PRId64, value);
+  return text->data();
+}
+
+void print_fields(const SummaryField* fields, size_t count, SummaryStyle style, std::FILE* out) {
+  if (style == SummaryStyle::kKeyValue) {
+    for (size_t i = 0; i < count; ++i) {
+      std::fprintf(out, "%s%s=%s", i > 0 ? " " : "", fields[i].key,
+                   fields[i].value != nullptr ? fields[i].value : "-");
+    }
+  } else {
+    std::fputc('{', out);
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) std::fputc(',', out);
+      put_json_string(fields[i].key, out);
+      std::fputc(':', out);
+      if (fields[i].value == nullptr) {
+        std::fputs("null", out);
+      } else if (fields[i].number) {
+        std::fputs(fields[i].value, out);
+      } else {
+        put_json_string(fields[i].value, out);
+      }
+    }
+    std::fputc('}', out);
+  }
+  std::fputc('\n', out);
+}
 
 }  // namespace
 
@@ -21,35 +62,36 @@ const char* digest_text(const Digest& d, std::array<char, 33>* text) {
   return text->data();
 }
 
-void print_summary(const SarOutcome& o) {
+void print_summary(const SarOutcome& o, SummaryStyle style, std::FILE* out) {
   std::array<char, 33> file;
   std::array<char, 33> modem;
-  std::array<char, 24> size;
-  if (o.size >= 0) {
-    std::snprintf(size.data(), size.size(), "%" PRId64, o.size);
-  } else {
-    std::snprintf(size.data(), size.size(), "-");
-  }
-  std::printf("result=%s item=%d size=%s file_md5=%s modem_md5=%s step=%s apply=%s\n", o.result,
-              static_cast<int>(o.item), size.data(),
-              o.have_file_md5 ? digest_text(o.file_md5, &file) : "-",
-              o.have_modem_md5 ? digest_text(o.modem_md5, &modem) : "-", or_dash(o.step),
-              or_dash(o.apply));
+  NumberText item;
+  NumberText size;
+  const SummaryField fields[] = {
+      {"result", o.result, false},
+      {"item", number_text(o.item, &item), true},
+      {"size", o.size >= 0 ? number_text(o.size, &size) : nullptr, true},
+      {"file_md5", o.have_file_md5 ? digest_text(o.file_md5, &file) : nullptr, false},
+      {"modem_md5", o.have_modem_md5 ? digest_text(o.modem_md5, &modem) : nullptr, false},
+      {"step", o.step, false},
+      {"apply", o.apply, false},
+  };
+  print_fields(fields, std::size(fields), style, out);
 }
 
-void print_summary(const AtOutcome& o) {
-  std::array<char, 24> code;
-  if (o.code >= 0) {
-    std::snprintf(code.data(), code.size(), "%ld", o.code);
-  } else {
-    std::snprintf(code.data(), code.size(), "-");
-  }
-  std::printf("result=%s final=%s code=%s step=%s\n", o.result, or_dash(o.final), code.data(),
-              or_dash(o.step));
+void print_summary(const AtOutcome& o, SummaryStyle style, std::FILE* out) {
+  NumberText code;
+  const SummaryField fields[] = {
+      {"result", o.result, false},
+      {"final", o.final, false},
+      {"code", o.code >= 0 ? number_text(o.code, &code) : nullptr, true},
+      {"step", o.step, false},
+  };
+  print_fields(fields, std::size(fields), style, out);
 }
 
-int strict_exit_status(int status) {
-  const bool lost = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+int strict_exit_status(int status, std::FILE* out) {
+  const bool lost = std::fflush(out) != 0 || std::ferror(out) != 0;
   return lost && status == kExitOk ? kExitOutputLost : status;
 }
 

@@ -13,12 +13,17 @@
 //               applies does, and the next run sends it again — failed,
 //               or '-' when none was sent)
 //   debug_tool: result=R final=K code=C step=P
+// With --json the same fields, in the same order, as one JSON object on one
+// line: {"result":"updated","item":48001,"size":3000,...,"step":null}, the
+// numbers bare, '-' as null. Both are written from one list of fields per
+// outcome (outcome.cpp), so a field added there appears in both.
 // The statuses and fields are a contract with scripts: add, never renumber.
 #ifndef TESSEL_MAIN_OUTCOME_H_
 #define TESSEL_MAIN_OUTCOME_H_
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace tessel {
 
@@ -72,16 +77,22 @@ struct AtOutcome {
 // The digest as 32 lower-case hexadecimal digits, in its stored order.
 const char* digest_text(const Digest& d, std::array<char, 33>* text);
 
-// Prints the summary line on standard output.
-void print_summary(const SarOutcome& o);
-void print_summary(const AtOutcome& o);
+// How the summary is written.
+enum class SummaryStyle { kKeyValue, kJson };
 
-// The exit status of a strict run that ended with `status`: standard output
-// is flushed, and when a write to it failed (a full device, a pipe nobody
-// reads, a descriptor that was closed) a run that otherwise succeeded ends
-// with kExitOutputLost, since its caller never saw the result. A failed
-// run keeps its own status, which says more.
-int strict_exit_status(int status);
+// Prints the summary line on `out` (standard output, or under --json the
+// stream run_output.h keeps for it).
+void print_summary(const SarOutcome& o, SummaryStyle style = SummaryStyle::kKeyValue,
+                   std::FILE* out = stdout);
+void print_summary(const AtOutcome& o, SummaryStyle style = SummaryStyle::kKeyValue,
+                   std::FILE* out = stdout);
+
+// The exit status of a strict run that ended with `status`: `out`, where
+// the summary went, is flushed, and when a write to it failed (a full
+// device, a pipe nobody reads, a descriptor that was closed) a run that
+// otherwise succeeded ends with kExitOutputLost, since its caller never saw
+// the result. A failed run keeps its own status, which says more.
+int strict_exit_status(int status, std::FILE* out = stdout);
 
 }  // namespace tessel
 

@@ -14,6 +14,7 @@
 
 #include "api/service_api.h"
 #include "diag_log/diag_log.h"
+#include "diag_log/operator_line.h"
 #include "main/outcome.h"
 #include "main/save_file.h"
 #include "main/sar_steps.h"
@@ -30,7 +31,8 @@ std::array<uint8_t, 65535> g_table;
 
 void save_failed(const char* path, int error, SarOutcome* o) {
   LOG_TXT(LOG_ERROR, "[tessel] cannot save %s: %s", path, std::strerror(error));
-  std::fprintf(stderr, "sar_tool: cannot write %s: %s\n", path, std::strerror(error));
+  operator_line(LinePriority::kError, "sar_tool: cannot write %s: %s\n", path,
+                std::strerror(error));
   o->fail("save", kExitSaveFailed);
 }
 

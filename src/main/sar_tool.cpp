@@ -5,12 +5,13 @@
 //   sar_tool -d <mbim device> --save <file> [-n <item>] [--debug] [--lock-wait <seconds>]
 //   sar_tool -d <mbim device> --query [-n <item>] [--debug] [--lock-wait <seconds>]
 //   sar_tool --version | --help | -h
+// and with any of them -q/--quiet, --json, --timeout <seconds> (run_output.h).
 //
 // Exit status without --strict: 0 once the checks pass, whatever the
 // update's outcome (scripts on the target rely on it); 255 for bad input
 // (no -d, an unreadable, irregular or empty table file, a bad -n, options
 // that cannot go together); 1 when the device cannot be read and written.
-// With --strict (implied by --check, --save and --query) the outcome's own
+// With --strict (implied by --check, --save, --query and --json) the outcome's own
 // status and one summary line (outcome.h); then what would print the usage
 // with 0 gives 255, and a device path too long for Init is refused first.
 #include <getopt.h>
@@ -21,8 +22,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "diag_log/operator_line.h"
 #include "main/arguments.h"
 #include "main/outcome.h"
+#include "main/progress_line.h"
+#include "main/run_output.h"
 #include "main/stop_signals.h"
 #include "main/sub_commands.h"
 #include "main/usage.h"
@@ -30,7 +34,7 @@
 namespace tessel {
 namespace {
 
-constexpr char kShortOptions[] = "d:f:v:n:h";
+constexpr char kShortOptions[] = "d:f:v:n:hq";
 constexpr option kLongOptions[] = {
     {"force", no_argument, nullptr, 'F'},
     kVersionOption,
@@ -41,18 +45,21 @@ constexpr option kLongOptions[] = {
     kLockWaitOption,
     {"query", no_argument, nullptr, 'Q'},
     kHelpOption,
+    kQuietOption,
+    kJsonOption,
+    kTimeoutOption,
     kEndOfOptions,
 };
 
 int refuse_together(const char* a, const char* b) {
-  std::fprintf(stderr, "sar_tool: %s cannot be used with %s\n", a, b);
+  operator_line(LinePriority::kError, "sar_tool: %s cannot be used with %s\n", a, b);
   return kExitBadInput;
 }
 
 }  // namespace
 
 bool sar_tool_strict_arguments(int argc, char** argv) {
-  return option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SCWQ");
+  return option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SCWQJ");
 }
 
 int sar_tool_main(int argc, char** argv) {
@@ -62,6 +69,11 @@ int sar_tool_main(int argc, char** argv) {
   const bool strict_args = sar_tool_strict_arguments(argc, argv);
   int c;
   while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
+    bool bad = false;
+    if (take_output_option(c, "sar_tool", optarg, &job.output, &bad)) {
+      if (bad) return kExitBadInput;
+      continue;
+    }
     switch (c) {
       case 'd':
         job.device = optarg;  // argv outlives the run; Init copies what it keeps
@@ -74,8 +86,9 @@ int sar_tool_main(int argc, char** argv) {
         // else would query one table and write another.
         uint32_t item = 0;
         if (!parse_whole_number(optarg, kMaxItem, &item)) {
-          std::fprintf(stderr, "sar_tool: -n wants a whole number from 0 to %u, not '%s'\n", kMaxItem,
-                       optarg);
+          operator_line(LinePriority::kError,
+                        "sar_tool: -n wants a whole number from 0 to %u, not '%s'\n", kMaxItem,
+                        optarg);
           return kExitBadInput;
         }
         job.item = static_cast<int32_t>(item);
@@ -131,7 +144,7 @@ int sar_tool_main(int argc, char** argv) {
     if (job.check) return refuse_together("--save", "--check");
     // An empty FILE would cost the whole read before failing to be written.
     if (*job.save == '\0') {
-      std::fprintf(stderr, "sar_tool: --save needs a FILE to write the table to\n");
+      operator_line(LinePriority::kError, "sar_tool: --save needs a FILE to write the table to\n");
       return kExitBadInput;
     }
   } else {
@@ -142,18 +155,20 @@ int sar_tool_main(int argc, char** argv) {
     struct stat st;
     if (stat(job.table, &st) == 0) job.table_size = st.st_size;
   }
+  const RunOutput output = begin_run_output(job.output);
   if (access(job.device, R_OK | W_OK) != 0) {
     const int e = errno;
     std::printf("fial to access %s, errno: %d (%s)\n", job.device, e, std::strerror(e));
     return kExitNoAccess;
   }
-  job.strict = job.strict || job.check || job.save != nullptr || job.query;
+  job.strict = job.strict || job.check || job.save != nullptr || job.query || job.output.json;
+  show_table_progress();
   const SarOutcome o = job.query             ? sar_query(job)
                        : job.save != nullptr ? sar_save(job)
                                              : sar_update(job);
-  if (job.strict) print_summary(o);
+  if (job.strict) print_summary(o, output.style, output.summary);
   end_if_stopped();
-  return job.strict ? strict_exit_status(o.status) : 0;
+  return job.strict ? strict_exit_status(o.status, output.summary) : 0;
 }
 
 }  // namespace tessel

@@ -1,11 +1,10 @@
 // session.cpp — see session.h.
 #include "main/session.h"
 
-#include <cstdio>
-
 #include "api/device_lock.h"
 #include "api/service_api.h"
 #include "diag_log/diag_log.h"
+#include "diag_log/operator_line.h"
 #include "main/outcome.h"
 
 TESSEL_LOG_MODULE("src/main");
@@ -24,8 +23,9 @@ bool open_session(const char* device, uint32_t lock_wait_s, bool debug, SessionF
     LOG_NUM(LOG_ERROR, "[tessel] LockDevice err=%d", r);
     // An unusable lock has said why already.
     if (r == kLockBusy && StopSignal() == 0) {
-      std::fprintf(stderr, "tessel: %s is in use by another tessel run (waited %u s)\n", device,
-                   static_cast<unsigned>(lock_wait_s));
+      operator_line(LinePriority::kError,
+                    "tessel: %s is in use by another tessel run (waited %u s)\n", device,
+                    static_cast<unsigned>(lock_wait_s));
     }
     *failure = {"lock", kExitBusy};
     return false;

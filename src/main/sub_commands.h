@@ -22,8 +22,9 @@ constexpr size_t kAtCommandSize = 128;  // 127 characters and the terminator
 int sar_tool_main(int argc, char** argv);
 int debug_tool_main(int argc, char** argv);
 
-// True when --strict, --check, --save or --query is among the arguments as
-// sar_tool's parser reads them; an unknown sub-command is judged the same way.
+// True when --strict, --check, --save, --query or --json is among the
+// arguments as sar_tool's parser reads them; an unknown sub-command is
+// judged the same way.
 bool sar_tool_strict_arguments(int argc, char** argv);
 
 // One sar_tool run, its options checked.
@@ -34,11 +35,12 @@ struct SarJob {
   const char* save = nullptr;   // --save FILE
   int32_t item = kDefaultItem;
   int force = 0;
-  bool strict = false;          // --strict; --check, --save and --query imply it
+  bool strict = false;          // --strict; --check, --save, --query and --json imply it
   bool check = false;
   bool query = false;
   bool debug = false;           // --debug
   uint32_t lock_wait_s = kDefaultLockWaitSeconds;
+  OutputOptions output;         // -q, --json, --timeout
 };
 
 // The SAR table update: compare digests, write, read back, apply (and with

@@ -40,7 +40,7 @@ int mbim_send_at(const char* command, const char** reply) {
     std::memcpy(info_buffer(request) + kAtTextOffset, command, length);
   }
   Answer answer;
-  const int err = run_built_command(std::move(request), kDefaultTimeoutSeconds, &answer);
+  const int err = run_built_command(std::move(request), answer_timeout(), &answer);
   if (err != 0) return err;
   if (answer.declared == 0) return 0;
 

@@ -15,6 +15,8 @@ namespace tessel {
 
 namespace {
 
+uint32_t g_answer_timeout_s = kDefaultTimeoutSeconds;
+
 // A response of `held` bytes that cannot be judged. A COMMAND_DONE cut
 // between its Status and its InformationBuffer would otherwise pass as a
 // success without data, whatever data its answer had.
@@ -34,6 +36,10 @@ bool function_error_without_code(const uint8_t* response, uint32_t held) {
 }
 
 }  // namespace
+
+void set_answer_timeout(uint32_t timeout_s) { g_answer_timeout_s = timeout_s; }
+
+uint32_t answer_timeout() { return g_answer_timeout_s; }
 
 uint32_t response_size(const uint8_t* response) {
   return get_le32(response + kMessageLengthOffset);

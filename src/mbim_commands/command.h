@@ -34,13 +34,20 @@
 
 namespace tessel {
 
+// How long a command waits for its answer unless it has a wait of its own
+// (the apply's 3 s): kDefaultTimeoutSeconds until set_answer_timeout
+// changes it (--timeout). Set it before the first command; read on the
+// thread that sends.
+void set_answer_timeout(uint32_t timeout_s);
+uint32_t answer_timeout();
+
 struct CommandSpec {
   Uuid service;                   // DeviceServiceId
   uint32_t cid;
   uint32_t command_type;          // kCommandQuery or kCommandSet
   const uint8_t* payload;         // null: payload_length zero bytes
   uint32_t payload_length;
-  uint32_t timeout_s = kDefaultTimeoutSeconds;
+  uint32_t timeout_s = answer_timeout();
   // The apply command counts a deadline that passes (110) as success: the
   // modem may reset while applying and never answer. Only a request written
   // whole can time out; one the channel never took is a failed write (-1).

@@ -24,7 +24,7 @@ int open_or_close(uint32_t type) {
   MessagePtr msg = build_open_or_close(type);
   if (!msg) return kApiFailure;
   MessagePtr response;
-  const int err = exchange(msg.get(), kDefaultTimeoutSeconds, &response);
+  const int err = exchange(msg.get(), answer_timeout(), &response);
   // The DONE's Status is not judged, but a function error refuses the open.
   uint32_t answer_type = 0;
   if (response &&
@@ -94,7 +94,7 @@ int mbim_proxy_config(const char* device_path) {
       put_le16(info + kProxyPathOffset + 2 * i, static_cast<uint8_t>(device_path[i]));
     }
   }
-  return run_built_command(std::move(request), kDefaultTimeoutSeconds, nullptr);
+  return run_built_command(std::move(request), answer_timeout(), nullptr);
 }
 
 int mbim_open() { return open_or_close(MBIM_OPEN_MSG); }
@@ -152,7 +152,7 @@ int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uin
     put_le32(info + kSubscribeCidCountField, count);
     for (uint32_t i = 0; i < count; ++i) put_le32(info + kSubscribeCidsOffset + 4 * i, cids[i]);
   }
-  return run_built_command(std::move(request), kDefaultTimeoutSeconds, nullptr);
+  return run_built_command(std::move(request), answer_timeout(), nullptr);
 }
 
 int mbim_ms_sar_config(uint32_t backoff_index) {

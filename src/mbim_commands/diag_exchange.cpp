@@ -44,7 +44,7 @@ int exchange_with_retries(const DiagPacket* packet, int* busy, Answer* answer) {
   for (;;) {
     MessagePtr request = framed_request(packet);
     MessagePtr response;
-    const int err = exchange(request.get(), kDefaultTimeoutSeconds, &response);
+    const int err = exchange(request.get(), answer_timeout(), &response);
     if (err == 0 && is_busy(response)) {
       ++*busy;
       LOG_MSG(LOG_NORMAL, "[tessel] mbim status busy,now delay 200mS resend");

@@ -32,6 +32,15 @@ namespace tessel {
 // (checked between chunks); else the transport's result or MBIM Status.
 int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5 = nullptr);
 
+// How far a table write has got: `sent` of `total` bytes, told before the
+// first chunk (0) and after the modem took each one, then once more with
+// `ended` set when the write ends, however it ends. It runs on the writing
+// thread between two exchanges, so whatever it costs, each chunk waits for.
+using TableProgress = void (*)(void* context, size_t sent, size_t total, bool ended);
+
+// The one receiver of every later write's progress; null: none (the start).
+void set_table_progress(TableProgress report, void* context);
+
 // Reads the table the modem holds into `data` (`capacity` bytes; null means
 // none) in as many replies as the modem sends. The first reply's
 // BytesReadLen + BytesRemainingLen is the table's size: it goes to

@@ -25,6 +25,32 @@ TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 namespace tessel {
 namespace {
 
+TableProgress g_progress = nullptr;
+void* g_progress_context = nullptr;
+
+// Tells the receiver, if any, how far the write got; the last word, "ended",
+// is said on every way out of the write once it has begun.
+class ProgressReport {
+ public:
+  explicit ProgressReport(size_t total) : total_(total) { tell(false); }
+  ~ProgressReport() { tell(true); }
+  ProgressReport(const ProgressReport&) = delete;
+  ProgressReport& operator=(const ProgressReport&) = delete;
+
+  void taken(size_t bytes) {
+    sent_ += bytes;
+    tell(false);
+  }
+
+ private:
+  void tell(bool ended) const {
+    if (g_progress != nullptr) g_progress(g_progress_context, sent_, total_, ended);
+  }
+
+  size_t sent_ = 0;
+  size_t total_;
+};
+
 // A write reply checked in full: its FCS, then its signature.
 int verify_write_reply(const Answer& answer) {
   if (diag_unframe(answer.info, answer.length, nullptr, 0, nullptr) != 0) return kErrBadReply;
@@ -56,6 +82,11 @@ bool digest_matches(Md5Context* sent, const uint8_t* expected) {
 
 }  // namespace
 
+void set_table_progress(TableProgress report, void* context) {
+  g_progress = report;
+  g_progress_context = context;
+}
+
 int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
   // A table that cannot be read whole must fail the update: reporting
   // success here would let it go on to apply a table never written.
@@ -82,6 +113,7 @@ int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
   Md5Context sent;
   md5_init(&sent);
   int busy = 0;
+  ProgressReport progress(size);
   for (size_t offset = 0; offset < size; offset += kDiagChunkSize) {
     const size_t n = chunk_length(offset);
     if (offset > 0) {
@@ -114,6 +146,7 @@ int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
       const int check = verify_write_reply(answer);
       if (check != 0) return check;
     }
+    progress.taken(n);
   }
   return 0;
 }

@@ -6,7 +6,8 @@
 // the lock to match, cannot deliver a response before the sender waits.
 // The wait ends when a response is delivered, when the reader has ended (no
 // response can come any more), or at the deadline; a wake-up that brings
-// none of these waits on.
+// none of these waits on. A wait that lasts tells the operator once
+// (wait_notice.h).
 #include "mbim_ctx/exchange.h"
 
 #include <poll.h>
@@ -22,6 +23,7 @@
 #include "mbim_ctx/context.h"
 #include "mbim_ctx/deadline.h"
 #include "mbim_ctx/modem_gone.h"
+#include "mbim_ctx/wait_notice.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/result_codes.h"
@@ -105,8 +107,16 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
     result = written < 0 ? static_cast<int>(written) : kErrWriteFailed;
   } else {
     int wait = 0;
+    const timespec notice_at = deadline_after(kWaitNoticeSeconds);
+    bool notice_due = earlier(notice_at, deadline);
     while (!c.delivered && !c.reader_ended) {
-      wait = pthread_cond_timedwait(&c.cond, &c.lock, &deadline);
+      wait = pthread_cond_timedwait(&c.cond, &c.lock, notice_due ? &notice_at : &deadline);
+      if (wait == ETIMEDOUT && notice_due) {
+        notice_due = false;
+        wait = 0;
+        if (!c.delivered && !c.reader_ended) say_still_waiting(request, length, deadline);
+        continue;
+      }
       if (wait != 0) break;
     }
     // Written whole but not answered: the modem may answer it late.

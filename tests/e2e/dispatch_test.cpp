@@ -53,6 +53,7 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
     return a;
   };
   const std::string bad_item = "sar_tool: -n wants a whole number from 0 to 65535, not '";
+  const std::string bad_timeout = "sar_tool: --timeout wants whole seconds from 1 to 300, not '";
   struct Case {
     Args args;
     std::string out;
@@ -129,6 +130,13 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
       {refused({"-n", ""}), "", bad_item + "'\n", 255},
       {refused({"--lock-wait", "1s"}), "",
        "sar_tool: --lock-wait wants whole seconds from 0 to 86400, not '1s'\n", 255},
+      // --timeout bounds each wait for an answer: 1 to 300 s.
+      {refused({"--timeout", "0"}), "", bad_timeout + "0'\n", 255},
+      {refused({"--timeout", "301"}), "", bad_timeout + "301'\n", 255},
+      {refused({"--timeout", "2s"}), "", bad_timeout + "2s'\n", 255},
+      {refused({"--timeout", ""}), "", bad_timeout + "'\n", 255},
+      {{"--command", "debug_tool", "-d", missing_device, "-a", "ATI", "--timeout", "-1"}, "",
+       "debug_tool: --timeout wants whole seconds from 1 to 300, not '-1'\n", 255},
       // Options that cannot go together.
       {refused({"--check", "--force"}), "", "sar_tool: --check cannot be used with --force\n", 255},
       {refused({"--save", "/tmp/backup.bin"}), "", "sar_tool: --save cannot be used with -f\n", 255},
@@ -143,10 +151,15 @@ TEST(CommandLine, EachFormPrintsItsTextsAndEndsWithItsStatus) {
        "sar_tool: --query cannot be used with --check\n", 255},
       {{"--command", "sar_tool", "-d", missing_device, "--query", "--save", "/tmp/b"}, "",
        "sar_tool: --query cannot be used with --save\n", 255},
-      // A device that cannot be read and written: "fial to access" and 1.
+      // A device that cannot be read and written: "fial to access" and 1;
+      // under --json on standard error, which keeps standard output for the
+      // JSON object alone.
       {refused({"-n", "+65535"}),
        std::string("fial to access ") + missing_device + ", errno: 2 (No such file or directory)\n",
        "", 1},
+      {refused({"--json"}), "",
+       std::string("fial to access ") + missing_device + ", errno: 2 (No such file or directory)\n",
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(joined(c.args));
@@ -186,6 +199,11 @@ TEST(CommandLine, StrictArgumentsTurnTheDefaultModesSuccessesIntoRefusals) {
        kDebugToolUsage, "debug_tool: ", 255},
       {{"--command", "sar_tol", "--strict", "-d", "/dev/null"}, top,
        "tessel: unknown sub-command 'sar_tol'\n", 255},
+      // --json implies --strict.
+      {{"--command", "sar_tol", "--json", "-d", "/dev/null"}, top,
+       "tessel: unknown sub-command 'sar_tol'\n", 255},
+      {{"--command", "debug_tool", "-d", "/dev/null", "-a", "ATI", "--json", "--bogus"},
+       kDebugToolUsage, "debug_tool: ", 255},
       {{"--command", "sar_tool", "--strict", "-d", long_device, "-f", table}, "", "sar_tool" + too_long,
        255},
       {{"--command", "debug_tool", "--strict", "-d", long_device, "-a", "ATI"}, "",
@@ -218,12 +236,13 @@ TEST(CommandLine, HelpListsEveryOptionAndPointsToTheManual) {
   const std::vector<Case> cases = {
       {{"--command", "sar_tool", "--help"},
        {"-d", "-f", "-n", "--force", "--strict", "--check", "--save", "--query", "--lock-wait",
-        "--debug", "--version", "-h", "-v", "--help"}},
+        "--timeout", "--json", "--quiet", "--debug", "--version", "-h", "-v", "--help"}},
       {{"--command", "sar_tool", "--strict", "-d", "/dev/null", "--help", "-x"},
        {"-d", "-f", "-n", "--force", "--strict", "--check", "--save", "--query", "--lock-wait",
-        "--debug", "--version", "-h", "-v", "--help"}},
+        "--timeout", "--json", "--quiet", "--debug", "--version", "-h", "-v", "--help"}},
       {{"--command", "debug_tool", "--help"},
-       {"-d", "-a", "--strict", "--lock-wait", "--debug", "--version", "-h", "-v", "--help"}},
+       {"-d", "-a", "--strict", "--lock-wait", "--timeout", "--json", "--quiet", "--debug",
+        "--version", "-h", "-v", "--help"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(joined(c.args));

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "capture_log.h"
 
 TESSEL_LOG_MODULE("src/api");
@@ -71,6 +74,28 @@ TEST(DiagLog, TextRecordsAreFormattedByTheCaller) {
   EXPECT_EQ(r[0].call, Call::kSprintf);
   EXPECT_TRUE(r[0].values.empty());
   EXPECT_EQ(r[0].text, "[tessel] fail to access /dev/wdm0");
+}
+
+// --quiet: the macros drop every record below the error level before the
+// library sees it, whatever the call, so the platform's own library gets
+// only the errors too.
+TEST(DiagLog, ErrorsOnlyLetsTheErrorRecordsAloneThrough) {
+  capture_log::clear();
+  tessel::log_errors_only(true);
+  LOG_MSG(LOG_NORMAL, "[tessel] mbim_read_thread is created");
+  LOG_MSG(LOG_ERROR, "[tessel] no need to update\n");
+  LOG_NUM(LOG_NORMAL, "[tessel] MessageLength:%d", 52);
+  LOG_NUM(LOG_ERROR, "[tessel] write ret = %d", -1);
+  LOG_NUM(LOG_NORMAL, "[tessel] %u %u %u %u", 1, 2, 3, 4);
+  LOG_TXT(LOG_NORMAL, "[tessel] --- md5: %s", "00");
+  LOG_TXT(LOG_ERROR, "[tessel] cannot read %s", "t.bin");
+  tessel::log_errors_only(false);
+  LOG_NUM(LOG_NORMAL, "[tessel] err=%d", 0);
+  std::vector<std::string> texts;
+  for (const auto& r : capture_log::records()) texts.push_back(r.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"[tessel] no need to update\n",
+                                             "[tessel] write ret = -1",
+                                             "[tessel] cannot read t.bin", "[tessel] err=0"}));
 }
 
 // LOG_NUM refuses at compile time the formats this finds a %s in.
