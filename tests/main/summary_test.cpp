@@ -70,6 +70,7 @@ TEST(Summary, JsonHoldsTheKeyValueLinesFieldsInOrder) {
   sar.size = 3000;
   sar.have_file_md5 = true;
   sar.file_md5.fill(0xab);
+  sar.apply = "unanswered";
   const std::string file = "abababababababababababababababab";  // 16 bytes of 0xab
   struct Case {
     std::string key_value;
@@ -88,14 +89,15 @@ TEST(Summary, JsonHoldsTheKeyValueLinesFieldsInOrder) {
   };
   const Case got[] = {both(sar), both(error), both(failed)};
   const Case want[] = {
-      {"result=updated item=48001 size=3000 file_md5=" + file + " modem_md5=- step=-\n",
+      {"result=updated item=48001 size=3000 file_md5=" + file +
+           " modem_md5=- step=- apply=unanswered\n",
        "{\"result\":\"updated\",\"item\":48001,\"size\":3000,\"file_md5\":\"" + file +
-           "\",\"modem_md5\":null,\"step\":null}\n"},
+           "\",\"modem_md5\":null,\"step\":null,\"apply\":\"unanswered\"}\n"},
       {"result=error final=CME_ERROR code=10 step=-\n",
        "{\"result\":\"error\",\"final\":\"CME_ERROR\",\"code\":10,\"step\":null}\n"},
-      {"result=failed item=0 size=- file_md5=- modem_md5=- step=connect\n",
+      {"result=failed item=0 size=- file_md5=- modem_md5=- step=connect apply=-\n",
        "{\"result\":\"failed\",\"item\":0,\"size\":null,\"file_md5\":null,\"modem_md5\":null,"
-       "\"step\":\"connect\"}\n"},
+       "\"step\":\"connect\",\"apply\":null}\n"},
   };
   for (size_t i = 0; i < std::size(want); ++i) {
     EXPECT_EQ(got[i].key_value, want[i].key_value);
