@@ -7,8 +7,10 @@
 #               UndefinedBehaviorSanitizer, the transport and end-to-end tests
 #               under ThreadSanitizer, the fuzz targets briefly, the tool
 #               under valgrind on every path, the armhf build under qemu, and
-#               the Debian packages, and the boot-time units under a real
-#               systemd in a container (root only); it ends with one line
+#               the Debian packages, the boot-time units under a real
+#               systemd in a container, and the tool on the kernel's own
+#               cdc_mbim and cdc-wdm drivers in virtual machines (amd64 and
+#               armhf; these two root only); it ends with one line
 #               counting the stages that passed, failed and were skipped
 #               (scripts/test-stages)
 # Each part is a target of its own (test-plain, test-asan, ...). Missing
@@ -30,13 +32,14 @@ CONFIGURE = cmake -S . -DTESSEL_WERROR=$(WERROR) $(CMAKE_FLAGS)
 PACKAGE_ARMHF_BUILD ?= $(BUILD)-armhf-pkg
 DEMO_BUILD ?= $(BUILD)-demo
 V ?= 0
-STAGES = test-plain test-asan test-tsan test-fuzz test-valgrind test-armhf test-package test-boot
+STAGES = test-plain test-asan test-tsan test-fuzz test-valgrind test-armhf test-package test-boot \
+         test-realdev
 
 # cmake --build runs make within make: no "Entering directory" lines.
 MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps deps-demo build demo test test-plain test-asan test-tsan test-fuzz test-valgrind \
-        test-armhf test-package test-boot package package-host package-armhf clean
+        test-armhf test-package test-boot test-realdev package package-host package-armhf clean
 
 all: build
 
@@ -90,6 +93,14 @@ test-package: package
 # by systemd as PID 1 against the simulator. Root only; skipped otherwise.
 test-boot:
 	WERROR=$(WERROR) scripts/boot-test $(BUILD)
+
+# Boots Debian's stock kernel under qemu, amd64 then armhf, with the built
+# packages: the simulator plugs in as a USB modem and the tool meets it
+# through the kernel's own drivers, udev, systemd, mbim-proxy and
+# ModemManager. Root only; skipped otherwise. The disk images are cached in
+# /var/cache/tessel-realdev.
+test-realdev:
+	WERROR=$(WERROR) scripts/realdev-test $(BUILD) $(PACKAGE_ARMHF_BUILD)
 
 package: package-host package-armhf
 	scripts/package-test $(BUILD)/packages $(PACKAGE_ARMHF_BUILD)/packages
