@@ -171,7 +171,7 @@ TEST_F(Backup, AModemThatLiesAboutItsTableLeavesTheBackupAsItWas) {
 
 TEST_F(Backup, ANewBackupIsReadableByAllAndAReplacedOneKeepsItsMode) {
   const process::TempFile held(pattern(700, 43));
-  for (mode_t before : {mode_t{0}, mode_t{0600}}) {
+  for (mode_t before : {mode_t{0}, mode_t{0600}, mode_t{0444}}) {
     SCOPED_TRACE(before);
     unlink(backup_path().c_str());
     if (before != 0) {
