@@ -1,13 +1,12 @@
 // The tool among neighbours on a real device: a second tessel run on the
-// same modem, a table file rewritten while it is sent, a stop signal in the
-// middle of a write, closed standard descriptors, paths of the wrong kind,
-// a node that yields nothing but garbage, and the lock against another
-// local user: what they can plant at its path, and a second name of a
-// node. Each case ends with the modem in a known state and the process
-// middle of a write (and one the caller ignored), closed standard
-// descriptors, paths of the wrong kind, and a node that yields nothing but
-// garbage. Each case ends with the modem in a known state and the process
-// ended within its deadlines.
+// same modem, and one that may not wait for it or is stopped while waiting;
+// the lock against another local user (what they can plant at its path)
+// and a second name of a node; a table file rewritten while it is sent; a
+// stop signal in the middle of a write, and a hang-up the caller ignored;
+// closed standard descriptors; a process list that cannot be read; paths
+// of the wrong kind; and a node that yields nothing but garbage. Each case
+// ends with the modem in a known state and the process ended within its
+// deadlines.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
