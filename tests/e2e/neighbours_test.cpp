@@ -65,6 +65,18 @@ class Neighbours : public ModemTest {
 
   Requests requests() const { return describe(modem_->rx()); }
 
+  // Both runs of `size`-byte tables ended well, the second after waiting for
+  // the first; the modem got one whole update after the other and holds
+  // `second`, never a mix of both.
+  void expect_one_after_the_other(const process::Result& ra, const process::Result& rb, size_t size,
+                                  const process::TempFile& second) {
+    EXPECT_EQ(ra.status, 0) << ra.err;
+    EXPECT_EQ(rb.status, 0) << rb.err;
+    EXPECT_THAT(records(rb.err), Contains(HasSubstr("is in use by another tessel run; waiting")));
+    EXPECT_THAT(requests(), ElementsAreArray(join(update_of(size), update_of(size))));
+    EXPECT_EQ(stored_.read(), second.read());
+  }
+
   process::TempFile stored_;
   std::unique_ptr<process::Simulator> modem_;
 };
@@ -81,11 +93,7 @@ TEST_F(Neighbours, TwoUpdatesOfOneModemRunOneAfterTheOther) {
   auto b = sar_tool(second);
   const process::Result ra = a->wait();
   const process::Result rb = b->wait();
-  EXPECT_EQ(ra.status, 0) << ra.err;
-  EXPECT_EQ(rb.status, 0) << rb.err;
-  EXPECT_THAT(records(rb.err), Contains(HasSubstr("is in use by another tessel run; waiting")));
-  EXPECT_THAT(requests(), ElementsAreArray(join(update_of(8000), update_of(8000))));
-  EXPECT_EQ(stored_.read(), second.read());
+  expect_one_after_the_other(ra, rb, 8000, second);
 }
 
 // A run that may not wait gives up at once, says so, and sends nothing.
@@ -262,11 +270,7 @@ TEST_F(Lock, TwoNamesOfOneNodeShareOneLock) {
       process::run_tool({"--command", "sar_tool", "-d", other_name.path(), "-f", second.path()});
   const process::Result ra = a->wait();
   umount2(other_name.path().c_str(), MNT_DETACH);
-  EXPECT_EQ(ra.status, 0) << ra.err;
-  EXPECT_EQ(rb.status, 0) << rb.err;
-  EXPECT_THAT(records(rb.err), Contains(HasSubstr("is in use by another tessel run; waiting")));
-  EXPECT_THAT(requests(), ElementsAreArray(join(update_of(3000), update_of(3000))));
-  EXPECT_EQ(stored_.read(), second.read());
+  expect_one_after_the_other(ra, rb, 3000, second);
 }
 
 // The bytes sent are hashed as they go; a file rewritten in place once the
