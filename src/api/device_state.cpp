@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "api/fd_guard.h"
+#include "api/file_replace.h"
 #include "diag_log/diag_log.h"
 
 TESSEL_LOG_MODULE("src/api");
@@ -24,27 +26,6 @@ constexpr size_t kMaxRecordSize = 1024;
 constexpr size_t kMaxPathSize = 256;
 // More unanswered applies than any run lets pile up; a bigger count is no record.
 constexpr uint32_t kMaxUnansweredCount = 255;
-
-// Closes the descriptor it holds on every path.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now, reporting whether the kernel took everything written.
-  bool close_now() {
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool make_path(char* out, const char* directory, const char* key, const char* suffix) {
   const int n = std::snprintf(out, kMaxPathSize, "%s/%s.state%s", directory, key, suffix);
@@ -196,7 +177,7 @@ int device_state_read(const char* directory, const char* key, DeviceState* state
     return -1;
   }
   // Non-blocking: a FIFO put in its place must not hang the run.
-  Fd fd(open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  const FdGuard fd(open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     if (errno == ENOENT) return 1;
     LOG_TXT(LOG_ERROR, "[tessel] state record %s cannot be read (%s); ignored", path, std::strerror(errno));
@@ -235,44 +216,43 @@ int device_state_write(const char* directory, const char* key, const DeviceState
     LOG_TXT(LOG_ERROR, "[tessel] state record of %s: path too long", key);
     return -1;
   }
-  // Logs why, keeping errno for the caller; a temporary file left is removed.
-  auto fail = [&temporary](const char* what, const char* name, bool drop_temporary = false) {
+  // Logs which step failed on which file, keeping errno for the caller.
+  auto fail = [](const char* what, const char* name) {
     const int e = errno != 0 ? errno : EIO;
-    if (drop_temporary) unlink(temporary);
     LOG_TXT(LOG_ERROR, "[tessel] state record %s: %s failed (%s)", name, what, std::strerror(e));
     errno = e;
     return -1;
   };
   if (state.empty()) {
     if (unlink(path) != 0 && errno != ENOENT) return fail("unlink", path);
-  } else {
-    char text[kMaxRecordSize];
-    const size_t length = device_state_format(state, text, sizeof text);
-    if (length == 0) {
-      errno = EOVERFLOW;
-      return fail("format", path);
-    }
-    // The directory is the user's own, so the temporary name is safe to
-    // reuse; one a killed run left behind is simply overwritten.
-    Fd fd(open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (fd.get() < 0) return fail("open", temporary);
-    size_t done = 0;
-    while (done < length) {
-      const ssize_t n = write(fd.get(), text + done, length - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        if (n == 0) errno = ENOSPC;
-        return fail("write", temporary, true);
-      }
-      done += static_cast<size_t>(n);
-    }
-    if (fsync(fd.get()) != 0 || !fd.close_now()) return fail("fsync", temporary, true);
-    if (rename(temporary, path) != 0) return fail("rename", path, true);
+    // The unlink lasts only once the directory itself is on disk.
+    if (sync_directory(directory) != 0) return fail("fsync", directory);
+    return 0;
   }
-  // The rename or unlink lasts only once the directory itself is on disk.
-  Fd dir(open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0 || fsync(dir.get()) != 0) return fail("fsync", directory);
-  return 0;
+  char text[kMaxRecordSize];
+  const size_t length = device_state_format(state, text, sizeof text);
+  if (length == 0) {
+    errno = EOVERFLOW;
+    return fail("format", path);
+  }
+  // The directory is the user's own, so the temporary name is safe to
+  // reuse; one a killed run left behind is simply overwritten. Only the
+  // user's own runs read the record: 0600.
+  switch (replace_file({path, directory, temporary, TemporaryName::kFixed, 0600}, text, length)) {
+    case ReplaceStep::kDone:
+      return 0;
+    case ReplaceStep::kOpen:
+      return fail("open", temporary);
+    case ReplaceStep::kWrite:
+      return fail("write", temporary);
+    case ReplaceStep::kFsync:
+      return fail("fsync", temporary);
+    case ReplaceStep::kRename:
+      return fail("rename", path);
+    case ReplaceStep::kSyncDirectory:
+      return fail("fsync", directory);
+  }
+  return fail("write", temporary);  // not reached: every step is named above
 }
 
 }  // namespace tessel

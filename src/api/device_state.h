@@ -13,9 +13,9 @@
 //     last-tid <id>       the highest TransactionId any run on the device
 //                         used, once one of them left a request unanswered
 // in a directory only the effective user can write. It is replaced whole
-// (temporary file, fsync, rename, fsync of the directory), so a run killed at
-// any moment leaves the old record or the new one, never half of one; a
-// record with nothing left to note is removed. A record that cannot be read
+// (file_replace.h: temporary file, fsync, rename, fsync of the directory),
+// so a run killed at any moment leaves the old record or the new one, never
+// half of one; a record with nothing left to note is removed. A record that cannot be read
 // or does not parse is reported and ignored, never trusted.
 #ifndef TESSEL_API_DEVICE_STATE_H_
 #define TESSEL_API_DEVICE_STATE_H_

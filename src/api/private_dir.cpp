@@ -9,31 +9,16 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "api/fd_guard.h"
+
 namespace tessel {
 namespace {
-
-// Closes a descriptor on every way out, errno kept.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    const int saved = errno;
-    if (fd_ >= 0) close(fd_);
-    errno = saved;
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // 0 when `path` is, itself and not through a link, a directory of the
 // effective user's that no one else can write. O_NONBLOCK: whatever sits
 // there, the open must not wait.
 int check_private(const char* path) {
-  const Descriptor dir(open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const FdGuard dir(open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (dir.get() < 0) return -1;
   struct stat st;
   if (fstat(dir.get(), &st) != 0) return -1;

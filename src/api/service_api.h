@@ -58,6 +58,10 @@ int StopSignal();
 // device to the proxy, which forwards nothing for an unconfigured client.
 int GetIsMbimReady(int* ready);
 
+// Switches DIAG-over-MBIM on (non-zero) or off. The entry points keep
+// their CamelCase names (SetSarEnable, SetSarValue, ...): the front end's
+// error records carry them ("[tessel] SetSarEnable err=%d"), and the
+// scripts on devices that read the log match those words.
 int SetSarEnable(int enable);
 int GetSarEnable(int* enable);
 int GetFileMd5(const char* path, uint8_t digest[16]);

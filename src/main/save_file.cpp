@@ -7,55 +7,17 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdlib>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
+#include "api/file_replace.h"
+
 namespace tessel {
 namespace {
 
 constexpr mode_t kNewFileMode = 0644;
-
-// Closes a descriptor and removes the temporary file unless released.
-class TempFile {
- public:
-  TempFile(int fd, const char* path) : fd_(fd), path_(path) {}
-  ~TempFile() {
-    const int saved = errno;
-    if (fd_ >= 0) close(fd_);
-    if (path_ != nullptr) unlink(path_);
-    errno = saved;
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  int fd() const { return fd_; }
-  int close_now() {
-    const int r = close(fd_);
-    fd_ = -1;
-    return r;
-  }
-  void keep() { path_ = nullptr; }
-
- private:
-  int fd_;
-  const char* path_;
-};
-
-bool write_all(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // The directory part of `path` into `dir`, "." when there is none.
 bool directory_of(const char* path, std::array<char, PATH_MAX>* dir) {
@@ -137,21 +99,12 @@ int save_file(const char* path, const uint8_t* data, size_t size) {
     errno = ENAMETOOLONG;
     return -1;
   }
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return -1;
-  TempFile file(fd, temp.data());
-  if (!write_all(file.fd(), data, size) || fchmod(file.fd(), mode) != 0 || fsync(file.fd()) != 0 ||
-      file.close_now() != 0 || rename(temp.data(), path) != 0) {
-    return -1;
-  }
-  file.keep();
-  // The rename itself reaches the disk with the directory.
-  const int dfd = open(dir.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
-  return 0;
+  // The directory may be anyone's, so the temporary name is a fresh one.
+  const ReplaceStep step =
+      replace_file({path, dir.data(), temp.data(), TemporaryName::kUnique, mode}, data, size);
+  // Once renamed, the whole backup is in place: a directory that could not
+  // be synced after it does not undo that.
+  return step == ReplaceStep::kDone || step == ReplaceStep::kSyncDirectory ? 0 : -1;
 }
 
 }  // namespace tessel

@@ -1,10 +1,10 @@
 // save_file.h — a file written whole or not at all.
 //
 // A backup that a crash or a full disk cut short, or that replaced a good
-// file with half of a new one, is worse than none. The bytes go to a
-// temporary file in the same directory, are flushed to the disk, and only
-// then renamed over the target, so the target always holds either its old
-// content or the whole new one.
+// file with half of a new one, is worse than none: it is replaced whole
+// (api/file_replace.h), so the target always holds either its old content
+// or the whole new one. What is --save's own is the mode it gets, what it
+// may replace, and the checks made before the modem is asked for anything.
 #ifndef TESSEL_MAIN_SAVE_FILE_H_
 #define TESSEL_MAIN_SAVE_FILE_H_
 
@@ -13,14 +13,15 @@
 
 namespace tessel {
 
-// Writes `size` bytes to `path`: a temporary file beside it, written in
-// full, synced, given its mode, then renamed over `path` and the directory
-// synced. The mode is 0644 less the umask, or the permission bits (never
-// set-uid, set-gid or sticky) of the file it replaces when lstat shows this
-// user's own regular file; a symbolic link at `path` is replaced, never
-// followed. SIGXFSZ is ignored from the first call on, so a file-size limit
-// fails the write. 0, or -1 with errno set and `path` as it was (the
-// temporary file removed).
+// Writes `size` bytes to `path`: a temporary file beside it under a fresh
+// name, given its mode, written in full, synced, then renamed over `path`
+// and the directory synced (a directory that cannot be synced after the
+// rename does not fail the save). The mode is 0644 less the umask, or the
+// permission bits (never set-uid, set-gid or sticky) of the file it
+// replaces when lstat shows this user's own regular file; a symbolic link
+// at `path` is replaced, never followed. SIGXFSZ is ignored from the first
+// call on, so a file-size limit fails the write. 0, or -1 with errno set
+// and `path` as it was (the temporary file removed).
 int save_file(const char* path, const uint8_t* data, size_t size);
 
 // What save_file can tell before there is anything to write: `path`'s

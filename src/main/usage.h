@@ -4,7 +4,9 @@
 
 namespace tessel {
 
-constexpr char kVersion[] = "v1.1.1";
+// The project's version in CMakeLists.txt, the only place it is written
+// (src/main/CMakeLists.txt passes it in), printed with a leading "v".
+constexpr char kVersion[] = "v" TESSEL_VERSION;
 
 // The top-level usage, nine lines on standard output.
 void print_usage(const char* invocation);

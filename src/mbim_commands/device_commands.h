@@ -1,7 +1,10 @@
-// device_commands.h — device commands of the protocol layer that no flow of
-// the tool runs today, kept ready for the flows and integrators that need
-// them: proxy configuration, open/close, radio state, device capabilities,
-// service subscriptions and the Microsoft SAR configuration. Their requests'
+// device_commands.h — device commands of the protocol layer beside the SAR
+// and AT commands. The proxy configuration runs whenever the tool reaches
+// the modem through mbim-proxy's abstract socket: the service API's
+// GetIsMbimReady names the device to the proxy with it. The others (open/
+// close, radio state, device capabilities, service subscriptions and the
+// Microsoft SAR configuration) no flow of the tool runs today; they are
+// kept ready for the flows and integrators that need them. Their requests'
 // and answers' layouts are in mbim_format/device_payloads.h.
 #ifndef TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
 #define TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
@@ -11,7 +14,8 @@
 
 namespace tessel {
 
-// Names the device the proxy should forward this client's commands to.
+// Names the device the proxy should forward this client's commands to; a
+// proxy forwards nothing for a client that has not named one.
 int mbim_proxy_config(const char* device_path);
 
 // MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. 0, or -1 when

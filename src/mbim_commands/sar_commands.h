@@ -20,7 +20,9 @@ constexpr uint32_t kCidSarApply = 23;
 constexpr uint32_t kCidDiagPacket = 25;
 constexpr uint32_t kApplyTimeoutSeconds = 3;
 
-// Switches DIAG-over-MBIM on (enable non-zero) or off.
+// Switches DIAG-over-MBIM on (enable non-zero) or off. The vendor SAR
+// commands keep the mixed case of the entry point each serves
+// (SetSarEnable, service_api.h), so a record names both alike.
 int mbim_SetSarEnable(int enable);
 
 // Reads the switch: `*enable` (when given) becomes 1 or 0 from the answer's

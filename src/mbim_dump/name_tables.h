@@ -55,6 +55,9 @@ inline constexpr std::array<ServiceName, 18> service_names = {{
     {"2d0c12c9-0e6a-495a-915c-8d174fe5d63c", "uuid_qmbe"},
     {"e9f7dea2-feaf-4009-93ce-90a3694103b6", "UUID_MSFWID"},
     {"5967bdcc-7fd2-49a2-9f5c-b2e70e527db3", "uuid_atds"},
+    // The AT tunnel's service (kUuidAtds in mbim_format/uuid.h): dumps have
+    // always named it uuid_qdu, while "uuid_atds" is 5967bdcc's row above.
+    // Debug logs taken on devices are read against these names, so both stay.
     {"6427015f-579d-48f5-8c54-f43ed1e76f83", "uuid_qdu"},
     {"c2f6588e-f037-4bc9-8665-f4d44bd09367", "UUID_MS_UICC_LOW_LEVEL"},
     {"68223D04-9F6C-4E0F-822D-28441FB72340", "UUID_MS_SARControl"},

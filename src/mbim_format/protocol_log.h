@@ -1,8 +1,11 @@
 // protocol_log.h — the source tag of the log records that the message formats
 // and the commands write.
 //
-// The two floors write under the one tag their records have always carried,
-// so log readers and scripts that filter on it see no change.
+// There is no folder src/mbim_protocol: the message formats and the
+// commands were once one subsystem of that name, and their records have
+// always carried it. The two floors keep writing under it, so whoever
+// selects the log's records by that tag (a journal filter, a script on a
+// device) sees no change.
 #ifndef TESSEL_MBIM_FORMAT_PROTOCOL_LOG_H_
 #define TESSEL_MBIM_FORMAT_PROTOCOL_LOG_H_
 

@@ -86,6 +86,7 @@ constexpr bool uuid_equals(const uint8_t* bytes, const Uuid& uuid) {
 // The services this tool sends to.
 constexpr Uuid kUuidBasicConnect = uuid_from_text("a289cc33-bcbb-8b4f-b6b0-133ec2aae6df");
 constexpr Uuid kUuidQmbe = uuid_from_text("2d0c12c9-0e6a-495a-915c-8d174fe5d63c");
+// The AT tunnel; the dump shows it as "uuid_qdu" (mbim_dump/name_tables.h).
 constexpr Uuid kUuidAtds = uuid_from_text("6427015f-579d-48f5-8c54-f43ed1e76f83");
 constexpr Uuid kUuidProxyControl = uuid_from_text("838cf7fb-8d0d-4d7f-871e-d71dbefbb39b");
 constexpr Uuid kUuidMsSarControl = uuid_from_text("68223D04-9F6C-4E0F-822D-28441FB72340");

@@ -1,13 +1,12 @@
 // The tool among neighbours on a real device: a second tessel run on the
-// same modem, a table file rewritten while it is sent, a stop signal in the
-// middle of a write, closed standard descriptors, paths of the wrong kind,
-// a node that yields nothing but garbage, and the lock against another
-// local user: what they can plant at its path, and a second name of a
-// node. Each case ends with the modem in a known state and the process
-// middle of a write (and one the caller ignored), closed standard
-// descriptors, paths of the wrong kind, and a node that yields nothing but
-// garbage. Each case ends with the modem in a known state and the process
-// ended within its deadlines.
+// same modem, and one that may not wait for it or is stopped while waiting;
+// the lock against another local user (what they can plant at its path)
+// and a second name of a node; a table file rewritten while it is sent; a
+// stop signal in the middle of a write, and a hang-up the caller ignored;
+// closed standard descriptors; a process list that cannot be read; paths
+// of the wrong kind; and a node that yields nothing but garbage. Each case
+// ends with the modem in a known state and the process ended within its
+// deadlines.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -66,6 +65,18 @@ class Neighbours : public ModemTest {
 
   Requests requests() const { return describe(modem_->rx()); }
 
+  // Both runs of `size`-byte tables ended well, the second after waiting for
+  // the first; the modem got one whole update after the other and holds
+  // `second`, never a mix of both.
+  void expect_one_after_the_other(const process::Result& ra, const process::Result& rb, size_t size,
+                                  const process::TempFile& second) {
+    EXPECT_EQ(ra.status, 0) << ra.err;
+    EXPECT_EQ(rb.status, 0) << rb.err;
+    EXPECT_THAT(records(rb.err), Contains(HasSubstr("is in use by another tessel run; waiting")));
+    EXPECT_THAT(requests(), ElementsAreArray(join(update_of(size), update_of(size))));
+    EXPECT_EQ(stored_.read(), second.read());
+  }
+
   process::TempFile stored_;
   std::unique_ptr<process::Simulator> modem_;
 };
@@ -82,11 +93,7 @@ TEST_F(Neighbours, TwoUpdatesOfOneModemRunOneAfterTheOther) {
   auto b = sar_tool(second);
   const process::Result ra = a->wait();
   const process::Result rb = b->wait();
-  EXPECT_EQ(ra.status, 0) << ra.err;
-  EXPECT_EQ(rb.status, 0) << rb.err;
-  EXPECT_THAT(records(rb.err), Contains(HasSubstr("is in use by another tessel run; waiting")));
-  EXPECT_THAT(requests(), ElementsAreArray(join(update_of(8000), update_of(8000))));
-  EXPECT_EQ(stored_.read(), second.read());
+  expect_one_after_the_other(ra, rb, 8000, second);
 }
 
 // A run that may not wait gives up at once, says so, and sends nothing.
@@ -263,11 +270,7 @@ TEST_F(Lock, TwoNamesOfOneNodeShareOneLock) {
       process::run_tool({"--command", "sar_tool", "-d", other_name.path(), "-f", second.path()});
   const process::Result ra = a->wait();
   umount2(other_name.path().c_str(), MNT_DETACH);
-  EXPECT_EQ(ra.status, 0) << ra.err;
-  EXPECT_EQ(rb.status, 0) << rb.err;
-  EXPECT_THAT(records(rb.err), Contains(HasSubstr("is in use by another tessel run; waiting")));
-  EXPECT_THAT(requests(), ElementsAreArray(join(update_of(3000), update_of(3000))));
-  EXPECT_EQ(stored_.read(), second.read());
+  expect_one_after_the_other(ra, rb, 3000, second);
 }
 
 // The bytes sent are hashed as they go; a file rewritten in place once the

@@ -67,7 +67,10 @@ bool write_all(int fd, const uint8_t* bytes, size_t length) {
 }
 
 // Rewrites --table-out through a temporary file and a rename, so a test that
-// looks at it never sees a half-written table.
+// looks at it never sees a half-written table. The tool's own replace
+// (api/file_replace.h) is not used: the simulator links only the floors a
+// modem needs (md5), not the tool's service layer and transport, and a
+// file read back within the same test needs no fsync.
 void store_table_file(const std::string& path, const std::vector<uint8_t>& table) {
   std::string temporary = path + ".tmp";
   FdGuard fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
