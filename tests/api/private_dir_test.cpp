@@ -26,6 +26,12 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
+// rm -rf of a scratch tree; what it leaves behind is no test's concern.
+void remove_tree(const std::string& path) {
+  const int status = std::system(("rm -rf '" + path + "'").c_str());
+  static_cast<void>(status);
+}
+
 // A scratch directory under /tmp, removed with what it holds.
 class Scratch {
  public:
@@ -34,7 +40,7 @@ class Scratch {
     if (mkdtemp(name.data()) != nullptr) path_ = name.data();
   }
   ~Scratch() {
-    if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+    if (!path_.empty()) remove_tree(path_);
   }
   std::string at(const std::string& name) const { return path_ + "/" + name; }
   const std::string& path() const { return path_; }
@@ -213,7 +219,7 @@ TEST(StateDirectory, ALinkIsFollowedOnlyWhenRootOwnsItAndEverythingAboveIt) {
       EXPECT_EQ(errno, EPERM);
     }
   }
-  std::system(("rm -rf '" + base + "'").c_str());
+  remove_tree(base);
 }
 
 std::string key_of(const std::string& device, size_t size = 128) {

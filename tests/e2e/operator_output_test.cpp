@@ -53,9 +53,13 @@ std::string journal_stream_of(const std::string& path) {
 // JOURNAL_STREAM set to `journal`: a run started by a systemd unit.
 process::Result tool_with_stderr_in(const std::string& err, const std::string& journal,
                                     const Args& args) {
-  Args argv = {"/bin/sh", "-c", "f=$1; shift; exec \"$@\" 2> \"$f\"", "sh", err, TESSEL_BIN};
-  argv.insert(argv.end(), args.begin(), args.end());
+  Args argv = {"/bin/sh", "-c", "f=$1; shift; exec \"$@\" 2> \"$f\"", "sh", err};
+  Args tool = {TESSEL_BIN};
+  tool.insert(tool.end(), args.begin(), args.end());
+  tool = process::with_emulator(tool);
+  argv.insert(argv.end(), tool.begin(), tool.end());
   process::Options options;
+  options.native = true;
   options.env = {"JOURNAL_STREAM=" + journal};
   options.unset = {"VERBOSE"};
   return process::run(argv, options);
@@ -92,10 +96,13 @@ TerminalRun tool_on_terminal(const Args& args) {
     dup2(slave, 2);
     unsetenv("VERBOSE");
     unsetenv("JOURNAL_STREAM");
-    std::vector<char*> argv = {const_cast<char*>(TESSEL_BIN)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    Args words = {TESSEL_BIN};
+    words.insert(words.end(), args.begin(), args.end());
+    words = process::with_emulator(words);
+    std::vector<char*> argv;
+    for (std::string& a : words) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    execv(TESSEL_BIN, argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   // Read until the child has ended and the terminal holds nothing more: the
@@ -298,7 +305,10 @@ TEST_F(OperatorOutput, JsonOfEveryResultKindIsTheSummaryAsJson) {
         lines[0] = out.back();
       }
     }
-    const process::Result parsed = process::run({"python3", "-c", kCompareSummaries, lines[0], lines[1]});
+    process::Options python;
+    python.native = true;
+    const process::Result parsed =
+        process::run({"python3", "-c", kCompareSummaries, lines[0], lines[1]}, python);
     EXPECT_EQ(parsed.status, 0) << parsed.out << parsed.err << "\n" << lines[0] << "\n" << lines[1];
     EXPECT_EQ(parsed.out, "");
   }

@@ -37,18 +37,6 @@ std::vector<std::string> environment(const Options& o) {
   return env;
 }
 
-// TESSEL_TEST_EMULATOR (e.g. "qemu-arm -L /usr/arm-linux-gnueabihf") runs
-// the target's binaries when the tests themselves run under emulation.
-std::vector<std::string> with_emulator(std::vector<std::string> argv) {
-  const char* emulator = std::getenv("TESSEL_TEST_EMULATOR");
-  if (emulator == nullptr || *emulator == '\0') return argv;
-  std::vector<std::string> words;
-  std::istringstream in(emulator);
-  for (std::string w; in >> w;) words.push_back(w);
-  words.insert(words.end(), argv.begin(), argv.end());
-  return words;
-}
-
 std::vector<char*> pointers(std::vector<std::string>& v) {
   std::vector<char*> p;
   for (auto& s : v) p.push_back(&s[0]);
@@ -97,6 +85,18 @@ void drain(int fd, std::string* into) {
 
 }  // namespace
 
+// TESSEL_TEST_EMULATOR (e.g. "qemu-arm -L /usr/arm-linux-gnueabihf") runs
+// the target's binaries when the tests themselves run under emulation.
+std::vector<std::string> with_emulator(std::vector<std::string> argv) {
+  const char* emulator = std::getenv("TESSEL_TEST_EMULATOR");
+  if (emulator == nullptr || *emulator == '\0') return argv;
+  std::vector<std::string> words;
+  std::istringstream in(emulator);
+  for (std::string w; in >> w;) words.push_back(w);
+  words.insert(words.end(), argv.begin(), argv.end());
+  return words;
+}
+
 Result run(const std::vector<std::string>& argv, const Options& options) {
   return Child(argv, options).wait();
 }
@@ -138,7 +138,7 @@ Child::Child(const std::vector<std::string>& argv, const Options& options) {
     copy_ = reachable_copy(args[0]);
     if (!copy_.empty()) args[0] = copy_;
   }
-  args = with_emulator(args);
+  if (!options.native) args = with_emulator(args);
   std::vector<std::string> env = environment(options);
   const pid_t pid = fork();
   if (pid == 0) {

@@ -27,7 +27,14 @@ struct Options {
   std::vector<std::string> unset;  // names removed from the environment
   int timeout_ms = 20000;
   uid_t uid = static_cast<uid_t>(-1);  // run as this user (needs root), when set
+  // A program of this machine (a shell, python3): never run through the
+  // emulator that runs the target's binaries (TESSEL_TEST_EMULATOR).
+  bool native = false;
 };
+
+// `argv` as this machine runs it when it names a target's binary: behind
+// TESSEL_TEST_EMULATOR's words when the tests run under emulation.
+std::vector<std::string> with_emulator(std::vector<std::string> argv);
 
 // Runs argv[0] with argv, waits for it (up to the time limit) and collects
 // its output.
