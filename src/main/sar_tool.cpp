@@ -24,6 +24,7 @@
 
 #include "diag_log/operator_line.h"
 #include "main/arguments.h"
+#include "main/command_options.h"
 #include "main/outcome.h"
 #include "main/progress_line.h"
 #include "main/run_output.h"
@@ -34,22 +35,11 @@
 namespace tessel {
 namespace {
 
-constexpr char kShortOptions[] = "d:f:v:n:hq";
-constexpr option kLongOptions[] = {
-    {"force", no_argument, nullptr, 'F'},
-    kVersionOption,
-    kDebugOption,
-    kStrictOption,
-    {"check", no_argument, nullptr, 'C'},
-    {"save", required_argument, nullptr, 'W'},
-    kLockWaitOption,
-    {"query", no_argument, nullptr, 'Q'},
-    kHelpOption,
-    kQuietOption,
-    kJsonOption,
-    kTimeoutOption,
-    kEndOfOptions,
-};
+constexpr auto kShortOptions = short_options<kSarToolOptions>();
+constexpr auto kLongOptions = long_options<kSarToolOptions>();
+// --check, --save, --query and --json imply --strict.
+constexpr SubCommandSyntax kSyntax = {"sar_tool", kShortOptions.data(), kLongOptions.data(),
+                                      "SCWQJ", print_sar_tool_usage, print_sar_tool_help};
 
 int refuse_together(const char* a, const char* b) {
   operator_line(LinePriority::kError, "sar_tool: %s cannot be used with %s\n", a, b);
@@ -59,7 +49,7 @@ int refuse_together(const char* a, const char* b) {
 }  // namespace
 
 bool sar_tool_strict_arguments(int argc, char** argv) {
-  return option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SCWQJ");
+  return strict_arguments(argc, argv, kSyntax);
 }
 
 int sar_tool_main(int argc, char** argv) {
@@ -68,12 +58,11 @@ int sar_tool_main(int argc, char** argv) {
   // option must not pass for success, as the default mode's usage does.
   const bool strict_args = sar_tool_strict_arguments(argc, argv);
   int c;
-  while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
-    bool bad = false;
-    if (take_output_option(c, "sar_tool", optarg, &job.output, &bad)) {
-      if (bad) return kExitBadInput;
-      continue;
-    }
+  while ((c = next_option(argc, argv, kSyntax)) != -1) {
+    int status = 0;
+    const OptionTaken taken = take_shared_option(c, optarg, kSyntax, &job, &status);
+    if (taken == OptionTaken::kEnd) return status;
+    if (taken == OptionTaken::kTaken) continue;
     switch (c) {
       case 'd':
         job.device = optarg;  // argv outlives the run; Init copies what it keeps
@@ -94,14 +83,8 @@ int sar_tool_main(int argc, char** argv) {
         job.item = static_cast<int32_t>(item);
         break;
       }
-      case 'L':
-        if (!parse_lock_wait("sar_tool", optarg, &job.lock_wait_s)) return kExitBadInput;
-        break;
       case 'F':
         job.force = 1;
-        break;
-      case 'S':
-        job.strict = true;
         break;
       case 'C':
         job.check = true;
@@ -112,18 +95,8 @@ int sar_tool_main(int argc, char** argv) {
       case 'Q':
         job.query = true;
         break;
-      case 'D':
-        job.debug = true;
-        break;
-      case 'V':
-        print_version();
-        return 0;
-      case 'H':
-        print_sar_tool_help();
-        return 0;
       default:  // -h, -v, an unknown option or a missing argument
-        print_sar_tool_usage();
-        return strict_args ? kExitBadInput : 0;
+        return usage_status(kSyntax, strict_args);
     }
   }
   if (job.device == nullptr) {
