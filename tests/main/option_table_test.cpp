@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <iterator>
 #include <string>
 
 #include "main/option_table.h"
@@ -29,25 +28,17 @@ TEST(OptionTable, ShortStringLongTableAndHelpAreBuiltFromTheRows) {
   EXPECT_STREQ(kShort.data(), "d:qh");
 
   constexpr auto kLong = tessel::long_options<kRows>();
-  struct Expected {
-    const char* name;
-    int has_arg;
-    int val;
-  };
-  const Expected expected[] = {{"force", no_argument, 'F'},
-                               {"quiet", no_argument, 'q'},
-                               {"hostile-end", no_argument, 'E'},
-                               {"too-wide", required_argument, 'L'}};
-  ASSERT_EQ(kLong.size(), std::size(expected) + 1);
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    SCOPED_TRACE(expected[i].name);
-    EXPECT_STREQ(kLong[i].name, expected[i].name);
-    EXPECT_EQ(kLong[i].has_arg, expected[i].has_arg);
+  ASSERT_EQ(kLong.size(), 5u);  // four long options and getopt_long's all-zero end
+  const char* const names[] = {"force", "quiet", "hostile-end", "too-wide"};
+  const int codes[] = {'F', 'q', 'E', 'L'};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_STREQ(kLong[i].name, names[i]);
+    EXPECT_EQ(kLong[i].has_arg, i == 3 ? required_argument : no_argument);
     EXPECT_EQ(kLong[i].flag, nullptr);
-    EXPECT_EQ(kLong[i].val, expected[i].val);
+    EXPECT_EQ(kLong[i].val, codes[i]);
   }
-  EXPECT_EQ(kLong.back().name, nullptr);  // getopt_long's end of the table
-  EXPECT_EQ(kLong.back().val, 0);
+  EXPECT_EQ(kLong[4].name, nullptr);
+  EXPECT_EQ(kLong[4].val, 0);
 
   // Help at column 16: "  --hostile-end" is 15 wide and keeps one blank;
   // "  --too-wide <n>", 16 wide, would leave none.

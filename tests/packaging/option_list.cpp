@@ -1,9 +1,6 @@
 // option_list.cpp — prints every option of the option tables, one line
-// each, for docs_list_the_options.sh, which holds the manual pages and the
-// README against them:
-//   sar_tool -d
-//   sar_tool --quiet        (a row spelt both ways gives two lines: -q too)
-//   tessel-modem-sim --pty
+// each ("sar_tool -d", "tessel-modem-sim --pty"; -q and --quiet apart), for
+// docs_list_the_options.sh, which holds the docs against them.
 #include <cstdio>
 
 #include "main/command_options.h"
