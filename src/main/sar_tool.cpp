@@ -46,6 +46,37 @@ int refuse_together(const char* a, const char* b) {
   return kExitBadInput;
 }
 
+// The options that cannot go together, and the table file, checked before
+// the device is touched. 0, or kExitBadInput after a message; an update's
+// job gets the table's size.
+int check_job(SarJob* job) {
+  if (job->query) {
+    // Nothing but the digest query reaches the modem: anything that would
+    // write, compare or read out a table is refused.
+    if (job->table != nullptr) return refuse_together("--query", "-f");
+    if (job->force != 0) return refuse_together("--query", "--force");
+    if (job->check) return refuse_together("--query", "--check");
+    if (job->save != nullptr) return refuse_together("--query", "--save");
+  } else if (job->save != nullptr) {
+    if (job->table != nullptr) return refuse_together("--save", "-f");
+    if (job->force != 0) return refuse_together("--save", "--force");
+    if (job->check) return refuse_together("--save", "--check");
+    // An empty FILE would cost the whole read before failing to be written.
+    if (*job->save == '\0') {
+      operator_line(LinePriority::kError, "sar_tool: --save needs a FILE to write the table to\n");
+      return kExitBadInput;
+    }
+  } else {
+    if (job->check && job->force != 0) return refuse_together("--check", "--force");
+    if (check_table_file("sar_tool", job->check ? "--check" : "an update", job->table) != 0) {
+      return kExitBadInput;
+    }
+    struct stat st;
+    if (stat(job->table, &st) == 0) job->table_size = st.st_size;
+  }
+  return 0;
+}
+
 }  // namespace
 
 bool sar_tool_strict_arguments(int argc, char** argv) {
@@ -104,30 +135,7 @@ int sar_tool_main(int argc, char** argv) {
     return kExitBadInput;
   }
   if (strict_args && !device_path_fits("sar_tool", job.device)) return kExitBadInput;
-  if (job.query) {
-    // Nothing but the digest query reaches the modem: anything that would
-    // write, compare or read out a table is refused.
-    if (job.table != nullptr) return refuse_together("--query", "-f");
-    if (job.force != 0) return refuse_together("--query", "--force");
-    if (job.check) return refuse_together("--query", "--check");
-    if (job.save != nullptr) return refuse_together("--query", "--save");
-  } else if (job.save != nullptr) {
-    if (job.table != nullptr) return refuse_together("--save", "-f");
-    if (job.force != 0) return refuse_together("--save", "--force");
-    if (job.check) return refuse_together("--save", "--check");
-    // An empty FILE would cost the whole read before failing to be written.
-    if (*job.save == '\0') {
-      operator_line(LinePriority::kError, "sar_tool: --save needs a FILE to write the table to\n");
-      return kExitBadInput;
-    }
-  } else {
-    if (job.check && job.force != 0) return refuse_together("--check", "--force");
-    if (check_table_file("sar_tool", job.check ? "--check" : "an update", job.table) != 0) {
-      return kExitBadInput;
-    }
-    struct stat st;
-    if (stat(job.table, &st) == 0) job.table_size = st.st_size;
-  }
+  if (const int refused = check_job(&job); refused != 0) return refused;
   const RunOutput output = begin_run_output(job.output);
   if (access(job.device, R_OK | W_OK) != 0) {
     const int e = errno;
