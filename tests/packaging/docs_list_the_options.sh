@@ -48,7 +48,7 @@ same() {
     return
   fi
   comm -23 "$2" "$3" | while read -r x; do echo "docs: $1: $x is missing"; done
-  comm -13 "$2" "$3" | while read -r x; do echo "docs: $1: $x is listed but is not in the code"; done
+  comm -13 "$2" "$3" | while read -r x; do echo "docs: $1: $x is listed, not in the code"; done
   cmp -s "$2" "$3" || fail=1
 }
 
@@ -70,7 +70,8 @@ same "doc/tessel-modem-sim.1, OPTIONS" "$work/sim" "$work/page-sim"
 # Exit statuses: the constants as a shell sees them (0 to 255).
 grep -hoE 'constexpr int kExit[A-Za-z]+ = -?[0-9]+;' "$src"/src/main/*.h |
   awk '{ n = $NF + 0; print (n % 256 + 256) % 256 }' | sort -u > "$work/statuses"
-tags "$src/doc/tessel.1" "EXIT STATUS" 'With \-\-strict, \-\-check, \-\-save, \-\-query or \-\-json' |
+strict='With \-\-strict, \-\-check, \-\-save, \-\-query or \-\-json'
+tags "$src/doc/tessel.1" "EXIT STATUS" "$strict" |
   grep -oE '[0-9]+' | sort -u > "$work/page-statuses"
 same "doc/tessel.1, EXIT STATUS with --strict" "$work/statuses" "$work/page-statuses"
 awk '/^\| status with `--strict`/ { t = 1; next } t && !/^\|/ { t = 0 } t' "$src/README.md" |
