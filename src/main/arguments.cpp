@@ -12,6 +12,8 @@
 
 #include "api/service_api.h"
 #include "diag_log/operator_line.h"
+#include "main/outcome.h"
+#include "main/usage.h"
 
 namespace tessel {
 
@@ -27,39 +29,6 @@ bool parse_whole_number(const char* text, uint32_t max, uint32_t* out) {
   }
   *out = value;
   return true;
-}
-
-bool parse_lock_wait(const char* program, const char* text, uint32_t* out) {
-  if (parse_whole_number(text, kMaxLockWaitSeconds, out)) return true;
-  operator_line(LinePriority::kError, "%s: --lock-wait wants whole seconds from 0 to %u, not '%s'\n",
-                program, kMaxLockWaitSeconds, text);
-  return false;
-}
-
-bool take_output_option(int code, const char* program, const char* text, OutputOptions* out,
-                        bool* bad) {
-  switch (code) {
-    case 'q':
-      out->quiet = true;
-      return true;
-    case 'J':
-      out->json = true;
-      return true;
-    case 'T': {
-      uint32_t seconds = 0;
-      if (parse_whole_number(text, kMaxTimeoutSeconds, &seconds) && seconds >= kMinTimeoutSeconds) {
-        out->timeout_s = seconds;
-      } else {
-        operator_line(LinePriority::kError,
-                      "%s: --timeout wants whole seconds from %u to %u, not '%s'\n", program,
-                      kMinTimeoutSeconds, kMaxTimeoutSeconds, text);
-        *bad = true;
-      }
-      return true;
-    }
-    default:
-      return false;
-  }
 }
 
 int check_table_file(const char* program, const char* mode, const char* path) {
@@ -87,25 +56,82 @@ int check_table_file(const char* program, const char* mode, const char* path) {
   return 0;
 }
 
-bool option_among_arguments(int argc, char** argv, const char* short_options,
-                            const option* long_options, const char* codes) {
+int next_option(int argc, char** argv, const SubCommandSyntax& syntax) {
+  return getopt_long(argc, argv, syntax.short_options, syntax.long_options, nullptr);
+}
+
+bool strict_arguments(int argc, char** argv, const SubCommandSyntax& syntax) {
   // A leading ':' makes a missing argument ':' (with optopt naming the
   // option, "--save" at the end counts) and keeps it apart from an unknown
   // option, '?'.
   std::array<char, 32> quiet{':'};
-  std::strncpy(quiet.data() + 1, short_options, quiet.size() - 2);
+  std::strncpy(quiet.data() + 1, syntax.short_options, quiet.size() - 2);
   const int saved_opterr = opterr;
   opterr = 0;
   optind = 0;  // 0, not 1: the parser also forgets where it was in a cluster
   bool found = false;
   int c;
-  while ((c = getopt_long(argc, argv, quiet.data(), long_options, nullptr)) != -1) {
+  while ((c = getopt_long(argc, argv, quiet.data(), syntax.long_options, nullptr)) != -1) {
     if (c == ':') c = optopt;
-    if (c != '?' && c != 0 && std::strchr(codes, c) != nullptr) found = true;
+    if (c != '?' && c != 0 && std::strchr(syntax.strict_codes, c) != nullptr) found = true;
   }
   opterr = saved_opterr;
   optind = 0;
   return found;
+}
+
+OptionTaken take_shared_option(int code, const char* text, const SubCommandSyntax& syntax,
+                               SharedOptions* out, int* status) {
+  switch (code) {
+    case 'D':
+      out->debug = true;
+      return OptionTaken::kTaken;
+    case 'S':
+      out->strict = true;
+      return OptionTaken::kTaken;
+    case 'q':
+      out->output.quiet = true;
+      return OptionTaken::kTaken;
+    case 'J':
+      out->output.json = true;
+      return OptionTaken::kTaken;
+    case 'L':
+      if (parse_whole_number(text, kMaxLockWaitSeconds, &out->lock_wait_s)) {
+        return OptionTaken::kTaken;
+      }
+      operator_line(LinePriority::kError,
+                    "%s: --lock-wait wants whole seconds from 0 to %u, not '%s'\n", syntax.name,
+                    kMaxLockWaitSeconds, text);
+      *status = kExitBadInput;
+      return OptionTaken::kEnd;
+    case 'T': {
+      uint32_t seconds = 0;
+      if (parse_whole_number(text, kMaxTimeoutSeconds, &seconds) && seconds >= kMinTimeoutSeconds) {
+        out->output.timeout_s = seconds;
+        return OptionTaken::kTaken;
+      }
+      operator_line(LinePriority::kError,
+                    "%s: --timeout wants whole seconds from %u to %u, not '%s'\n", syntax.name,
+                    kMinTimeoutSeconds, kMaxTimeoutSeconds, text);
+      *status = kExitBadInput;
+      return OptionTaken::kEnd;
+    }
+    case 'V':
+      print_version();
+      *status = 0;
+      return OptionTaken::kEnd;
+    case 'H':
+      syntax.print_help();
+      *status = 0;
+      return OptionTaken::kEnd;
+    default:
+      return OptionTaken::kOwn;
+  }
+}
+
+int usage_status(const SubCommandSyntax& syntax, bool strict_args) {
+  syntax.print_usage();
+  return strict_args ? kExitBadInput : 0;
 }
 
 bool device_path_fits(const char* program, const char* device) {

@@ -13,17 +13,6 @@
 
 namespace tessel {
 
-// The long options both sub-commands take, and the end of a table.
-constexpr option kVersionOption = {"version", no_argument, nullptr, 'V'};
-constexpr option kDebugOption = {"debug", no_argument, nullptr, 'D'};
-constexpr option kStrictOption = {"strict", no_argument, nullptr, 'S'};
-constexpr option kLockWaitOption = {"lock-wait", required_argument, nullptr, 'L'};
-constexpr option kHelpOption = {"help", no_argument, nullptr, 'H'};
-constexpr option kQuietOption = {"quiet", no_argument, nullptr, 'q'};
-constexpr option kJsonOption = {"json", no_argument, nullptr, 'J'};
-constexpr option kTimeoutOption = {"timeout", required_argument, nullptr, 'T'};
-constexpr option kEndOfOptions = {nullptr, 0, nullptr, 0};
-
 constexpr uint32_t kMaxItem = 65535;
 constexpr uint32_t kDefaultLockWaitSeconds = 300;
 constexpr uint32_t kMaxLockWaitSeconds = 86400;
@@ -43,28 +32,57 @@ struct OutputOptions {
 // True with `*out` set, false otherwise.
 bool parse_whole_number(const char* text, uint32_t max, uint32_t* out);
 
-// Reads --lock-wait's seconds (0 to kMaxLockWaitSeconds) into `*out`. False,
-// after a message headed by `program`, for anything else.
-bool parse_lock_wait(const char* program, const char* text, uint32_t* out);
+// What the options both sub-commands take set (command_options.h).
+struct SharedOptions {
+  bool debug = false;   // --debug
+  bool strict = false;  // --strict; what else implies it is the sub-command's
+  uint32_t lock_wait_s = kDefaultLockWaitSeconds;  // --lock-wait
+  OutputOptions output;                            // -q, --json, --timeout
+};
 
-// Takes -q ('q'), --json ('J') and --timeout ('T', its seconds from
-// kMinTimeoutSeconds to kMaxTimeoutSeconds) into `*out`: true when `code`
-// was one of them. `*bad` is set, after a message headed by `program`, for
-// a --timeout out of range.
-bool take_output_option(int code, const char* program, const char* text, OutputOptions* out,
-                        bool* bad);
+// A sub-command's parser, as the parts every sub-command shares see it.
+struct SubCommandSyntax {
+  const char* name;            // "sar_tool": heads the parser's and our messages
+  const char* short_options;   // built from its table (option_table.h)
+  const option* long_options;  // likewise
+  const char* strict_codes;    // the codes of the options that ask for a strict run
+  void (*print_usage)();       // the short usage, for -h, -v and a bad option
+  void (*print_help)();        // --help
+};
+
+// The next option of the command line, as getopt_long returns it.
+int next_option(int argc, char** argv, const SubCommandSyntax& syntax);
+
+// True when one of the options of `syntax.strict_codes` is among the
+// arguments as the parser itself reads them, abbreviations and options run
+// together included. Silent; the parser then starts over for the real pass.
+bool strict_arguments(int argc, char** argv, const SubCommandSyntax& syntax);
+
+enum class OptionTaken {
+  kOwn,    // not a shared option: the sub-command reads it
+  kTaken,  // read; go on with the next one
+  kEnd,    // the run ends here, with *status
+};
+
+// Reads option `code` (its argument `text`) when it is one of the shared
+// ones: --debug, --strict, --lock-wait, -q, --json, --timeout, --version
+// and --help. --version and --help print their text and end with 0; a
+// --lock-wait or --timeout out of range ends with kExitBadInput after a
+// message headed by the sub-command's name.
+OptionTaken take_shared_option(int code, const char* text, const SubCommandSyntax& syntax,
+                               SharedOptions* out, int* status);
+
+// -h, -v, an unknown option or a missing argument (after the parser's own
+// complaint): prints the short usage and returns the exit status, 0, or
+// kExitBadInput when the caller asked for a strict run (`strict_args`),
+// since a mistyped option must then not pass for success.
+int usage_status(const SubCommandSyntax& syntax, bool strict_args);
 
 // Checks the table file of sar_tool before the device is touched: given (a
 // message saying that `mode`, "an update" or "--check", needs -f otherwise),
 // readable (a perror line naming it otherwise, as always), a regular file
 // and not empty (a message naming it). `program` heads the messages. 0 or -1.
 int check_table_file(const char* program, const char* mode, const char* path);
-
-// True when getopt_long, given these options, returns one of `codes` for
-// the arguments: the parser's own reading, abbreviations included. Silent;
-// the parser then starts over for the real pass.
-bool option_among_arguments(int argc, char** argv, const char* short_options,
-                            const option* long_options, const char* codes);
 
 // Init keeps at most kMaxDevicePath characters of the device path. False,
 // after a message headed by `program` naming the limit, for a longer one.

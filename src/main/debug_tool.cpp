@@ -21,6 +21,7 @@
 #include "diag_log/operator_line.h"
 #include "main/arguments.h"
 #include "main/at_result.h"
+#include "main/command_options.h"
 #include "main/outcome.h"
 #include "main/run_output.h"
 #include "main/session.h"
@@ -31,10 +32,11 @@
 namespace tessel {
 namespace {
 
-constexpr char kShortOptions[] = "a:d:vhq";
-constexpr option kLongOptions[] = {kVersionOption, kDebugOption, kStrictOption, kLockWaitOption,
-                                   kHelpOption,    kQuietOption, kJsonOption,   kTimeoutOption,
-                                   kEndOfOptions};
+constexpr auto kShortOptions = short_options<kDebugToolOptions>();
+constexpr auto kLongOptions = long_options<kDebugToolOptions>();
+// --json implies --strict.
+constexpr SubCommandSyntax kSyntax = {"debug_tool", kShortOptions.data(), kLongOptions.data(),
+                                      "SJ", print_debug_tool_usage, print_debug_tool_help};
 
 std::array<char, kAtCommandSize> at_command{};
 
@@ -47,26 +49,22 @@ int debug_tool_main(int argc, char** argv) {
   }
   const char* device = nullptr;
   bool have_command = false;
-  bool strict = false;
-  bool debug = false;
+  SharedOptions shared;
   // With --strict (or --json) among the arguments a mistyped option is a
   // failure.
-  const bool strict_args = option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SJ");
-  uint32_t lock_wait_s = kDefaultLockWaitSeconds;
-  OutputOptions output_options;
+  const bool strict_args = strict_arguments(argc, argv, kSyntax);
   int c;
-  while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
-    bool bad = false;
-    if (take_output_option(c, argv[0], optarg, &output_options, &bad)) {
-      if (bad) return kExitBadInput;
-      continue;
-    }
+  while ((c = next_option(argc, argv, kSyntax)) != -1) {
+    int status = 0;
+    const OptionTaken taken = take_shared_option(c, optarg, kSyntax, &shared, &status);
+    if (taken == OptionTaken::kEnd) return status;
+    if (taken == OptionTaken::kTaken) continue;
     switch (c) {
       case 'a': {
         const size_t length = strnlen(optarg, kAtCommandSize);
         if (length >= kAtCommandSize) {
-          operator_line(LinePriority::kError, "%s: AT command longer than %zu characters\n",
-                        argv[0], kAtCommandSize - 1);
+          operator_line(LinePriority::kError, "debug_tool: AT command longer than %zu characters\n",
+                        kAtCommandSize - 1);
           return -1;
         }
         std::memcpy(at_command.data(), optarg, length + 1);
@@ -76,37 +74,21 @@ int debug_tool_main(int argc, char** argv) {
       case 'd':
         device = optarg;  // argv outlives the run; Init copies what it keeps
         break;
-      case 'D':
-        debug = true;
-        break;
-      case 'S':
-        strict = true;
-        break;
-      case 'L':
-        if (!parse_lock_wait(argv[0], optarg, &lock_wait_s)) return kExitBadInput;
-        break;
-      case 'V':
-        print_version();
-        return 0;
-      case 'H':
-        print_debug_tool_help();
-        return 0;
       default:  // -v, -h, an unknown option or a missing argument
-        print_debug_tool_usage();
-        return strict_args ? kExitBadInput : 0;
+        return usage_status(kSyntax, strict_args);
     }
   }
   if (device == nullptr || !have_command) {
     print_debug_tool_usage();
     return -1;
   }
-  if (strict_args && !device_path_fits(argv[0], device)) return kExitBadInput;
-  strict = strict || output_options.json;
-  const RunOutput output = begin_run_output(output_options);
+  if (strict_args && !device_path_fits("debug_tool", device)) return kExitBadInput;
+  const bool strict = shared.strict || shared.output.json;
+  const RunOutput output = begin_run_output(shared.output);
 
   AtOutcome o;
   SessionFailure opened;
-  if (!open_session(device, lock_wait_s, debug, &opened)) {
+  if (!open_session(device, shared.lock_wait_s, shared.debug, &opened)) {
     o.step = opened.step;
     o.status = opened.status;
   } else if (StopSignal() != 0) {

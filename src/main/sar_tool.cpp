@@ -24,6 +24,7 @@
 
 #include "diag_log/operator_line.h"
 #include "main/arguments.h"
+#include "main/command_options.h"
 #include "main/outcome.h"
 #include "main/progress_line.h"
 #include "main/run_output.h"
@@ -34,32 +35,52 @@
 namespace tessel {
 namespace {
 
-constexpr char kShortOptions[] = "d:f:v:n:hq";
-constexpr option kLongOptions[] = {
-    {"force", no_argument, nullptr, 'F'},
-    kVersionOption,
-    kDebugOption,
-    kStrictOption,
-    {"check", no_argument, nullptr, 'C'},
-    {"save", required_argument, nullptr, 'W'},
-    kLockWaitOption,
-    {"query", no_argument, nullptr, 'Q'},
-    kHelpOption,
-    kQuietOption,
-    kJsonOption,
-    kTimeoutOption,
-    kEndOfOptions,
-};
+constexpr auto kShortOptions = short_options<kSarToolOptions>();
+constexpr auto kLongOptions = long_options<kSarToolOptions>();
+// --check, --save, --query and --json imply --strict.
+constexpr SubCommandSyntax kSyntax = {"sar_tool", kShortOptions.data(), kLongOptions.data(),
+                                      "SCWQJ", print_sar_tool_usage, print_sar_tool_help};
 
 int refuse_together(const char* a, const char* b) {
   operator_line(LinePriority::kError, "sar_tool: %s cannot be used with %s\n", a, b);
   return kExitBadInput;
 }
 
+// The options that cannot go together, and the table file, checked before
+// the device is touched. 0, or kExitBadInput after a message; an update's
+// job gets the table's size.
+int check_job(SarJob* job) {
+  if (job->query) {
+    // Nothing but the digest query reaches the modem: anything that would
+    // write, compare or read out a table is refused.
+    if (job->table != nullptr) return refuse_together("--query", "-f");
+    if (job->force != 0) return refuse_together("--query", "--force");
+    if (job->check) return refuse_together("--query", "--check");
+    if (job->save != nullptr) return refuse_together("--query", "--save");
+  } else if (job->save != nullptr) {
+    if (job->table != nullptr) return refuse_together("--save", "-f");
+    if (job->force != 0) return refuse_together("--save", "--force");
+    if (job->check) return refuse_together("--save", "--check");
+    // An empty FILE would cost the whole read before failing to be written.
+    if (*job->save == '\0') {
+      operator_line(LinePriority::kError, "sar_tool: --save needs a FILE to write the table to\n");
+      return kExitBadInput;
+    }
+  } else {
+    if (job->check && job->force != 0) return refuse_together("--check", "--force");
+    if (check_table_file("sar_tool", job->check ? "--check" : "an update", job->table) != 0) {
+      return kExitBadInput;
+    }
+    struct stat st;
+    if (stat(job->table, &st) == 0) job->table_size = st.st_size;
+  }
+  return 0;
+}
+
 }  // namespace
 
 bool sar_tool_strict_arguments(int argc, char** argv) {
-  return option_among_arguments(argc, argv, kShortOptions, kLongOptions, "SCWQJ");
+  return strict_arguments(argc, argv, kSyntax);
 }
 
 int sar_tool_main(int argc, char** argv) {
@@ -68,12 +89,11 @@ int sar_tool_main(int argc, char** argv) {
   // option must not pass for success, as the default mode's usage does.
   const bool strict_args = sar_tool_strict_arguments(argc, argv);
   int c;
-  while ((c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr)) != -1) {
-    bool bad = false;
-    if (take_output_option(c, "sar_tool", optarg, &job.output, &bad)) {
-      if (bad) return kExitBadInput;
-      continue;
-    }
+  while ((c = next_option(argc, argv, kSyntax)) != -1) {
+    int status = 0;
+    const OptionTaken taken = take_shared_option(c, optarg, kSyntax, &job, &status);
+    if (taken == OptionTaken::kEnd) return status;
+    if (taken == OptionTaken::kTaken) continue;
     switch (c) {
       case 'd':
         job.device = optarg;  // argv outlives the run; Init copies what it keeps
@@ -94,14 +114,8 @@ int sar_tool_main(int argc, char** argv) {
         job.item = static_cast<int32_t>(item);
         break;
       }
-      case 'L':
-        if (!parse_lock_wait("sar_tool", optarg, &job.lock_wait_s)) return kExitBadInput;
-        break;
       case 'F':
         job.force = 1;
-        break;
-      case 'S':
-        job.strict = true;
         break;
       case 'C':
         job.check = true;
@@ -112,18 +126,8 @@ int sar_tool_main(int argc, char** argv) {
       case 'Q':
         job.query = true;
         break;
-      case 'D':
-        job.debug = true;
-        break;
-      case 'V':
-        print_version();
-        return 0;
-      case 'H':
-        print_sar_tool_help();
-        return 0;
       default:  // -h, -v, an unknown option or a missing argument
-        print_sar_tool_usage();
-        return strict_args ? kExitBadInput : 0;
+        return usage_status(kSyntax, strict_args);
     }
   }
   if (job.device == nullptr) {
@@ -131,30 +135,7 @@ int sar_tool_main(int argc, char** argv) {
     return kExitBadInput;
   }
   if (strict_args && !device_path_fits("sar_tool", job.device)) return kExitBadInput;
-  if (job.query) {
-    // Nothing but the digest query reaches the modem: anything that would
-    // write, compare or read out a table is refused.
-    if (job.table != nullptr) return refuse_together("--query", "-f");
-    if (job.force != 0) return refuse_together("--query", "--force");
-    if (job.check) return refuse_together("--query", "--check");
-    if (job.save != nullptr) return refuse_together("--query", "--save");
-  } else if (job.save != nullptr) {
-    if (job.table != nullptr) return refuse_together("--save", "-f");
-    if (job.force != 0) return refuse_together("--save", "--force");
-    if (job.check) return refuse_together("--save", "--check");
-    // An empty FILE would cost the whole read before failing to be written.
-    if (*job.save == '\0') {
-      operator_line(LinePriority::kError, "sar_tool: --save needs a FILE to write the table to\n");
-      return kExitBadInput;
-    }
-  } else {
-    if (job.check && job.force != 0) return refuse_together("--check", "--force");
-    if (check_table_file("sar_tool", job.check ? "--check" : "an update", job.table) != 0) {
-      return kExitBadInput;
-    }
-    struct stat st;
-    if (stat(job.table, &st) == 0) job.table_size = st.st_size;
-  }
+  if (const int refused = check_job(&job); refused != 0) return refused;
   const RunOutput output = begin_run_output(job.output);
   if (access(job.device, R_OK | W_OK) != 0) {
     const int e = errno;

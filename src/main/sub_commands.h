@@ -27,20 +27,17 @@ int debug_tool_main(int argc, char** argv);
 // judged the same way.
 bool sar_tool_strict_arguments(int argc, char** argv);
 
-// One sar_tool run, its options checked.
-struct SarJob {
+// One sar_tool run, its options checked. `strict` is also set by --check,
+// --save, --query and --json.
+struct SarJob : SharedOptions {
   const char* device = nullptr;
   const char* table = nullptr;  // -f
   int64_t table_size = -1;      // taken by the front end's checks
   const char* save = nullptr;   // --save FILE
   int32_t item = kDefaultItem;
   int force = 0;
-  bool strict = false;          // --strict; --check, --save, --query and --json imply it
   bool check = false;
   bool query = false;
-  bool debug = false;           // --debug
-  uint32_t lock_wait_s = kDefaultLockWaitSeconds;
-  OutputOptions output;         // -q, --json, --timeout
 };
 
 // The SAR table update: compare digests, write, read back, apply (and with

@@ -16,8 +16,8 @@ void print_usage(const char* invocation);
 void print_sar_tool_usage();
 void print_debug_tool_usage();
 
-// --help: every option of the sub-command, one line each, and where the
-// whole story is (tessel(1)).
+// --help: the sub-command's option table (command_options.h), one line per
+// option, and where the whole story is (tessel(1)).
 void print_sar_tool_help();
 void print_debug_tool_help();
 

@@ -8,7 +8,8 @@
 // from src/, so a fault on either side shows up as a refused frame or a
 // failed check instead of passing on both unnoticed. From the tool it takes
 // only the MBIM MessageType values and header offsets (mbim_format), the
-// little-endian readers (byte_order) and MD5.
+// little-endian readers (byte_order), MD5, and the builder of option tables
+// (main/option_table.h), which touches no wire.
 #include "modem_sim/options.h"
 #include "modem_sim/server.h"
 

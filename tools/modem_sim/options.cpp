@@ -11,93 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "modem_sim/option_rows.h"
+
 namespace tessel::sim {
 namespace {
 
-enum OptionId {
-  kOptPty = 1000,
-  kOptAbstract,
-  kOptSocket,
-  kOptLog,
-  kOptExitOnStdinEof,
-  kOptQuiet,
-  kOptItem,
-  kOptTableIn,
-  kOptTableOut,
-  kOptReadChunk,
-  kOptReadLie,
-  kOptFailWriteChunk,
-  kOptFailReads,
-  kOptAtReply,
-  kOptAtEmpty,
-  kOptBusy,
-  kOptStatus,
-  kOptFunctionError,
-  kOptDelayMs,
-  kOptDelay,
-  kOptNoReply,
-  kOptHangupAt,
-  kOptMuteAt,
-  kOptHangupOnMute,
-  kOptInject,
-  kOptInjectSameWrite,
-  kOptBadSignature,
-  kOptMd5Length,
-  kOptMd5AfterApply,
-  kOptMd5Frozen,
-  kOptHostile,
-  kOptHostileThenSilent,
-  kOptSeed,
-  kOptHelp,
-  kOptLate,
-  kOptClosed,
-  kOptUsbip,
-  kOptUnplugAfterChunk,
-  kOptReplugAfter,
-};
-
-constexpr option kLongOptions[] = {
-    {"pty", no_argument, nullptr, kOptPty},
-    {"abstract", no_argument, nullptr, kOptAbstract},
-    {"socket", required_argument, nullptr, kOptSocket},
-    {"log", required_argument, nullptr, kOptLog},
-    {"exit-on-stdin-eof", no_argument, nullptr, kOptExitOnStdinEof},
-    {"quiet", no_argument, nullptr, kOptQuiet},
-    {"item", required_argument, nullptr, kOptItem},
-    {"table-in", required_argument, nullptr, kOptTableIn},
-    {"table-out", required_argument, nullptr, kOptTableOut},
-    {"read-chunk", required_argument, nullptr, kOptReadChunk},
-    {"read-lie", required_argument, nullptr, kOptReadLie},
-    {"fail-write-chunk", required_argument, nullptr, kOptFailWriteChunk},
-    {"fail-reads", no_argument, nullptr, kOptFailReads},
-    {"at-reply", required_argument, nullptr, kOptAtReply},
-    {"at-empty", no_argument, nullptr, kOptAtEmpty},
-    {"busy", required_argument, nullptr, kOptBusy},
-    {"status", required_argument, nullptr, kOptStatus},
-    {"function-error", required_argument, nullptr, kOptFunctionError},
-    {"delay-ms", required_argument, nullptr, kOptDelayMs},
-    {"delay", required_argument, nullptr, kOptDelay},
-    {"no-reply", required_argument, nullptr, kOptNoReply},
-    {"hangup-at", required_argument, nullptr, kOptHangupAt},
-    {"mute-at", required_argument, nullptr, kOptMuteAt},
-    {"hangup-on-mute", no_argument, nullptr, kOptHangupOnMute},
-    {"inject", required_argument, nullptr, kOptInject},
-    {"inject-same-write", no_argument, nullptr, kOptInjectSameWrite},
-    {"bad-signature", no_argument, nullptr, kOptBadSignature},
-    {"md5-length", required_argument, nullptr, kOptMd5Length},
-    {"md5-after-apply", no_argument, nullptr, kOptMd5AfterApply},
-    {"md5-frozen", no_argument, nullptr, kOptMd5Frozen},
-    {"hostile", required_argument, nullptr, kOptHostile},
-    {"hostile-then-silent", no_argument, nullptr, kOptHostileThenSilent},
-    {"seed", required_argument, nullptr, kOptSeed},
-    {"help", no_argument, nullptr, kOptHelp},
-    {"late", required_argument, nullptr, kOptLate},
-    {"closed", no_argument, nullptr, kOptClosed},
-    {"usbip", no_argument, nullptr, kOptUsbip},
-    {"unplug-after-chunk", required_argument, nullptr, kOptUnplugAfterChunk},
-    {"replug-after", required_argument, nullptr, kOptReplugAfter},
-    {nullptr, 0, nullptr, 0},
-};
+constexpr auto kLongOptions = tessel::long_options<kSimOptions>();
 
 struct InjectName {
   const char* name;
@@ -200,10 +119,180 @@ int hex_digit(char c) {
   return -1;
 }
 
-int bad_value(const char* option, const char* value, const char* expected) {
-  std::fprintf(stderr, "tessel-modem-sim: --%s: bad value \"%s\" (expected %s)\n", option,
-               value, expected);
+// The long name of option `id`, from the rows.
+const char* option_name(int id) {
+  for (const OptionRow& row : kSimOptions) {
+    if (row.code == id && row.long_name != nullptr) return row.long_name;
+  }
+  return "?";
+}
+
+int bad_value(int id, const char* value, const char* expected) {
+  std::fprintf(stderr, "tessel-modem-sim: --%s: bad value \"%s\" (expected %s)\n",
+               option_name(id), value, expected);
   return kOptionsBad;
+}
+
+// The list a CID knob adds to.
+std::vector<CidValue>* cid_knob(int id, Options* out) {
+  switch (id) {
+    case kOptBusy: return &out->busy;
+    case kOptStatus: return &out->status;
+    case kOptFunctionError: return &out->function_error;
+    case kOptDelay: return &out->delay;
+    case kOptLate: return &out->late;
+    default: return nullptr;
+  }
+}
+
+// Reads option `id` and its `value` into `*out`, counting the serving modes
+// in `*modes`. kOptionsOk, kOptionsHelpShown, or kOptionsBad after a
+// diagnostic; an id of no row is left to the caller.
+int take_option(int id, const char* value, Options* out, int* modes) {
+  if (std::vector<CidValue>* list = cid_knob(id, out)) {
+    CidValue knob{};
+    if (!parse_cid_value(value, &knob)) return bad_value(id, value, "CID:NUMBER");
+    list->push_back(knob);
+    return kOptionsOk;
+  }
+  switch (id) {
+    case kOptPty: out->mode = ServeMode::kPty; ++*modes; break;
+    case kOptAbstract: out->mode = ServeMode::kAbstract; ++*modes; break;
+    case kOptSocket:
+      out->mode = ServeMode::kSocket;
+      out->socket_path = value;
+      ++*modes;
+      break;
+    case kOptUsbip: out->mode = ServeMode::kUsbip; ++*modes; break;
+    case kOptUnplugAfterChunk:
+    case kOptFailWriteChunk: {
+      uint32_t* chunk =
+          id == kOptUnplugAfterChunk ? &out->unplug_after_chunk : &out->fail_write_chunk;
+      if (!parse_u32_in(value, 1, UINT32_MAX, chunk))
+        return bad_value(id, value, "a chunk number from 1");
+      break;
+    }
+    case kOptReplugAfter:
+      if (!parse_u32_in(value, 0, kMaxReplugAfterMs, &out->replug_after_ms))
+        return bad_value(id, value, "0 to 600000 milliseconds");
+      out->replug = true;
+      break;
+    case kOptLog: out->log_path = value; break;
+    case kOptExitOnStdinEof: out->exit_on_stdin_eof = true; break;
+    case kOptQuiet: out->quiet = true; break;
+    case kOptItem:
+      if (!parse_i32(value, &out->item)) return bad_value(id, value, "a signed 32-bit number");
+      break;
+    case kOptTableIn: out->table_in = value; break;
+    case kOptTableOut: out->table_out = value; break;
+    case kOptReadChunk:
+      if (!parse_u32_in(value, 1, kMaxReadChunk, &out->read_chunk))
+        return bad_value(id, value,
+                         "1 to 2000: a reply must fit one 4096-byte read even when every byte is escaped");
+      break;
+    case kOptReadLie: {
+      bool known = false;
+      for (const ReadLieName& entry : kReadLieNames) {
+        if (std::strcmp(value, entry.name) == 0) {
+          out->read_lie = entry.lie;
+          known = true;
+        }
+      }
+      if (!known) return bad_value(id, value, "total-changes, overlong or empty");
+      break;
+    }
+    case kOptFailReads: out->fail_reads = true; break;
+    case kOptAtReply: {
+      size_t bad_at = 0;
+      if (unescape_text(value, &out->at_reply, &bad_at) != 0) {
+        std::fprintf(stderr,
+                     "tessel-modem-sim: --at-reply: bad escape at character %zu of \"%s\" "
+                     "(known: \\r \\n \\t \\0 \\\\ \\xHH)\n",
+                     bad_at + 1, value);
+        return kOptionsBad;
+      }
+      if (out->at_reply.size() > kMaxAtReply) return bad_value(id, value, "at most 8192 bytes");
+      break;
+    }
+    case kOptAtEmpty: out->at_empty = true; break;
+    case kOptDelayMs:
+      if (!parse_u32(value, &out->delay_ms)) return bad_value(id, value, "milliseconds");
+      break;
+    case kOptNoReply: {
+      uint32_t cid = 0;
+      if (!parse_u32(value, &cid)) return bad_value(id, value, "a CID number");
+      out->no_reply.push_back(cid);
+      break;
+    }
+    case kOptHangupAt:
+    case kOptMuteAt:
+      if (!parse_u32_in(value, 1, UINT32_MAX, id == kOptHangupAt ? &out->hangup_at : &out->mute_at))
+        return bad_value(id, value, "a request number from 1");
+      break;
+    case kOptHangupOnMute: out->hangup_on_mute = true; break;
+    case kOptInject:
+      if (!parse_inject_list(value, &out->inject))
+        return bad_value(id, value,
+                         "a comma list of indication, unrelated, len0, len5, len100000, garbage");
+      break;
+    case kOptClosed: out->closed = true; break;
+    case kOptInjectSameWrite: out->inject_same_write = true; break;
+    case kOptBadSignature: out->bad_signature = true; break;
+    case kOptMd5Length:
+      if (!parse_i32(value, &out->md5_length) || out->md5_length < 0 ||
+          out->md5_length > kMaxMd5Length)
+        return bad_value(id, value, "0 to 4096");
+      break;
+    case kOptMd5AfterApply: out->md5_after_apply = true; break;
+    case kOptMd5Frozen: out->md5_frozen = true; break;
+    case kOptHostile:
+      if (!parse_u32_in(value, 1, kMaxHostileMs, &out->hostile_ms))
+        return bad_value(id, value, "1 to 10000 milliseconds");
+      break;
+    case kOptHostileThenSilent: out->hostile_then_silent = true; break;
+    case kOptSeed:
+      if (!parse_u32(value, &out->seed)) return bad_value(id, value, "0 to 4294967295");
+      break;
+    case kOptHelp:
+      print_usage(stdout);
+      return kOptionsHelpShown;
+  }
+  return kOptionsOk;
+}
+
+// Refuses, with a diagnostic, options that cannot go together.
+int check_together(const Options& out, int modes) {
+  if (out.hostile_then_silent && out.hostile_ms == 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --hostile-then-silent needs --hostile MS\n");
+    return kOptionsBad;
+  }
+  if (modes != 1) {
+    std::fprintf(stderr,
+                 "tessel-modem-sim: give exactly one of --pty, --abstract, --socket PATH, --usbip\n"
+                 "Try 'tessel-modem-sim --help'.\n");
+    return kOptionsBad;
+  }
+  if (out.mode != ServeMode::kUsbip && (out.unplug_after_chunk != 0 || out.replug)) {
+    std::fprintf(stderr,
+                 "tessel-modem-sim: --unplug-after-chunk and --replug-after need --usbip\n");
+    return kOptionsBad;
+  }
+  // A burst is a run of byte-stream writes timed against the client's reads;
+  // a USB device hands out whole messages only when the host asks for them.
+  if (out.mode == ServeMode::kUsbip && out.hostile_ms != 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --hostile does not apply to --usbip\n");
+    return kOptionsBad;
+  }
+  // A USB device's unplug is its hang-up: --unplug-after-chunk serves there.
+  if (out.mode == ServeMode::kUsbip && out.mute_at != 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --mute-at does not apply to --usbip\n");
+    return kOptionsBad;
+  }
+  if (out.hangup_on_mute && out.mute_at == 0) {
+    std::fprintf(stderr, "tessel-modem-sim: --hangup-on-mute needs --mute-at N\n");
+    return kOptionsBad;
+  }
+  return kOptionsOk;
 }
 
 }  // namespace
@@ -244,179 +333,24 @@ int parse_options(int argc, char** argv, Options* out) {
   int modes = 0;
   opterr = 0;
   optind = 1;
-  for (;;) {
-    int id = getopt_long(argc, argv, "", kLongOptions, nullptr);
-    if (id == -1) break;
-    const char* value = optarg;
-    switch (id) {
-      case kOptPty: out->mode = ServeMode::kPty; ++modes; break;
-      case kOptAbstract: out->mode = ServeMode::kAbstract; ++modes; break;
-      case kOptSocket:
-        out->mode = ServeMode::kSocket;
-        out->socket_path = value;
-        ++modes;
-        break;
-      case kOptUsbip: out->mode = ServeMode::kUsbip; ++modes; break;
-      case kOptUnplugAfterChunk:
-        if (!parse_u32_in(value, 1, UINT32_MAX, &out->unplug_after_chunk))
-          return bad_value("unplug-after-chunk", value, "a chunk number from 1");
-        break;
-      case kOptReplugAfter:
-        if (!parse_u32_in(value, 0, kMaxReplugAfterMs, &out->replug_after_ms))
-          return bad_value("replug-after", value, "0 to 600000 milliseconds");
-        out->replug = true;
-        break;
-      case kOptLog: out->log_path = value; break;
-      case kOptExitOnStdinEof: out->exit_on_stdin_eof = true; break;
-      case kOptQuiet: out->quiet = true; break;
-      case kOptItem:
-        if (!parse_i32(value, &out->item)) return bad_value("item", value, "a signed 32-bit number");
-        break;
-      case kOptTableIn: out->table_in = value; break;
-      case kOptTableOut: out->table_out = value; break;
-      case kOptReadChunk:
-        if (!parse_u32_in(value, 1, kMaxReadChunk, &out->read_chunk))
-          return bad_value("read-chunk", value,
-                           "1 to 2000: a reply must fit one 4096-byte read even when every byte is escaped");
-        break;
-      case kOptReadLie: {
-        bool known = false;
-        for (const ReadLieName& entry : kReadLieNames) {
-          if (std::strcmp(value, entry.name) == 0) {
-            out->read_lie = entry.lie;
-            known = true;
-          }
-        }
-        if (!known) return bad_value("read-lie", value, "total-changes, overlong or empty");
-        break;
-      }
-      case kOptFailWriteChunk:
-        if (!parse_u32_in(value, 1, UINT32_MAX, &out->fail_write_chunk))
-          return bad_value("fail-write-chunk", value, "a chunk number from 1");
-        break;
-      case kOptFailReads: out->fail_reads = true; break;
-      case kOptAtReply: {
-        size_t bad_at = 0;
-        if (unescape_text(value, &out->at_reply, &bad_at) != 0) {
-          std::fprintf(stderr,
-                       "tessel-modem-sim: --at-reply: bad escape at character %zu of \"%s\" "
-                       "(known: \\r \\n \\t \\0 \\\\ \\xHH)\n",
-                       bad_at + 1, value);
-          return kOptionsBad;
-        }
-        if (out->at_reply.size() > kMaxAtReply)
-          return bad_value("at-reply", value, "at most 8192 bytes");
-        break;
-      }
-      case kOptAtEmpty: out->at_empty = true; break;
-      case kOptBusy:
-      case kOptStatus:
-      case kOptFunctionError:
-      case kOptDelay:
-      case kOptLate: {
-        CidValue knob{};
-        const char* name = id == kOptBusy     ? "busy"
-                           : id == kOptStatus ? "status"
-                           : id == kOptDelay  ? "delay"
-                           : id == kOptLate   ? "late"
-                                              : "function-error";
-        if (!parse_cid_value(value, &knob)) return bad_value(name, value, "CID:NUMBER");
-        std::vector<CidValue>* list = id == kOptBusy     ? &out->busy
-                                      : id == kOptStatus ? &out->status
-                                      : id == kOptDelay  ? &out->delay
-                                      : id == kOptLate   ? &out->late
-                                                         : &out->function_error;
-        list->push_back(knob);
-        break;
-      }
-      case kOptDelayMs:
-        if (!parse_u32(value, &out->delay_ms)) return bad_value("delay-ms", value, "milliseconds");
-        break;
-      case kOptNoReply: {
-        uint32_t cid = 0;
-        if (!parse_u32(value, &cid)) return bad_value("no-reply", value, "a CID number");
-        out->no_reply.push_back(cid);
-        break;
-      }
-      case kOptHangupAt:
-        if (!parse_u32_in(value, 1, UINT32_MAX, &out->hangup_at))
-          return bad_value("hangup-at", value, "a request number from 1");
-        break;
-      case kOptMuteAt:
-        if (!parse_u32_in(value, 1, UINT32_MAX, &out->mute_at))
-          return bad_value("mute-at", value, "a request number from 1");
-        break;
-      case kOptHangupOnMute: out->hangup_on_mute = true; break;
-      case kOptInject:
-        if (!parse_inject_list(value, &out->inject))
-          return bad_value("inject", value,
-                           "a comma list of indication, unrelated, len0, len5, len100000, garbage");
-        break;
-      case kOptClosed: out->closed = true; break;
-      case kOptInjectSameWrite: out->inject_same_write = true; break;
-      case kOptBadSignature: out->bad_signature = true; break;
-      case kOptMd5Length:
-        if (!parse_i32(value, &out->md5_length) || out->md5_length < 0 ||
-            out->md5_length > kMaxMd5Length)
-          return bad_value("md5-length", value, "0 to 4096");
-        break;
-      case kOptMd5AfterApply: out->md5_after_apply = true; break;
-      case kOptMd5Frozen: out->md5_frozen = true; break;
-      case kOptHostile:
-        if (!parse_u32_in(value, 1, kMaxHostileMs, &out->hostile_ms))
-          return bad_value("hostile", value, "1 to 10000 milliseconds");
-        break;
-      case kOptHostileThenSilent: out->hostile_then_silent = true; break;
-      case kOptSeed:
-        if (!parse_u32(value, &out->seed)) return bad_value("seed", value, "0 to 4294967295");
-        break;
-      case kOptHelp:
-        print_usage(stdout);
-        return kOptionsHelpShown;
-      default:
-        // getopt_long reports both an unknown option and a missing value as '?'.
-        std::fprintf(stderr,
-                     "tessel-modem-sim: unknown option or missing value: %s\n"
-                     "Try 'tessel-modem-sim --help'.\n",
-                     argv[optind - 1]);
-        return kOptionsBad;
+  int id;
+  while ((id = getopt_long(argc, argv, "", kLongOptions.data(), nullptr)) != -1) {
+    if (id == '?') {
+      // getopt_long reports both an unknown option and a missing value as '?'.
+      std::fprintf(stderr,
+                   "tessel-modem-sim: unknown option or missing value: %s\n"
+                   "Try 'tessel-modem-sim --help'.\n",
+                   argv[optind - 1]);
+      return kOptionsBad;
     }
+    const int taken = take_option(id, optarg, out, &modes);
+    if (taken != kOptionsOk) return taken;
   }
   if (optind < argc) {
     std::fprintf(stderr, "tessel-modem-sim: unexpected argument \"%s\"\n", argv[optind]);
     return kOptionsBad;
   }
-  if (out->hostile_then_silent && out->hostile_ms == 0) {
-    std::fprintf(stderr, "tessel-modem-sim: --hostile-then-silent needs --hostile MS\n");
-    return kOptionsBad;
-  }
-  if (modes != 1) {
-    std::fprintf(stderr,
-                 "tessel-modem-sim: give exactly one of --pty, --abstract, --socket PATH, --usbip\n"
-                 "Try 'tessel-modem-sim --help'.\n");
-    return kOptionsBad;
-  }
-  if (out->mode != ServeMode::kUsbip && (out->unplug_after_chunk != 0 || out->replug)) {
-    std::fprintf(stderr,
-                 "tessel-modem-sim: --unplug-after-chunk and --replug-after need --usbip\n");
-    return kOptionsBad;
-  }
-  // A burst is a run of byte-stream writes timed against the client's reads;
-  // a USB device hands out whole messages only when the host asks for them.
-  if (out->mode == ServeMode::kUsbip && out->hostile_ms != 0) {
-    std::fprintf(stderr, "tessel-modem-sim: --hostile does not apply to --usbip\n");
-    return kOptionsBad;
-  }
-  // A USB device's unplug is its hang-up: --unplug-after-chunk serves there.
-  if (out->mode == ServeMode::kUsbip && out->mute_at != 0) {
-    std::fprintf(stderr, "tessel-modem-sim: --mute-at does not apply to --usbip\n");
-    return kOptionsBad;
-  }
-  if (out->hangup_on_mute && out->mute_at == 0) {
-    std::fprintf(stderr, "tessel-modem-sim: --hangup-on-mute needs --mute-at N\n");
-    return kOptionsBad;
-  }
-  return kOptionsOk;
+  return check_together(*out, modes);
 }
 
 }  // namespace tessel::sim

@@ -101,7 +101,8 @@ int parse_options(int argc, char** argv, Options* out);
 // escape (the position goes to `*bad_at`).
 int unescape_text(const std::string& text, std::string* out, size_t* bad_at);
 
-// Writes the full usage text, with examples, to `stream`.
+// Writes the full usage text, with examples, to `stream`: the option rows
+// (option_rows.h) laid out.
 void print_usage(std::FILE* stream);
 
 }  // namespace tessel::sim
