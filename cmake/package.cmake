@@ -84,9 +84,10 @@ With mender-client, a fleet's SAR tables are deployed as Mender artifacts
 of type tessel-sar (mender-artifact write module-image -T tessel-sar). The
 update module backs the modem's table up before it writes the artifact's
 table with tessel, and writes the backup back when the deployment rolls
-back. The inventory script reports the item and the digest of the table the
-modem holds (sar_table_item, sar_table_md5). Both read the device's settings
-from /etc/default/tessel.")
+back; an item that holds no table yet is written without a backup. The
+inventory script reports the digest of the table the modem holds for each
+item of the device (sar_table_item, sar_table_md5, sar_table_md5_N). Both
+read the device's settings from /etc/default/tessel.")
 
 # Depends: from the libraries the executables need, by dpkg-shlibdeps.
 if(NOT CMAKE_CROSSCOMPILING)
