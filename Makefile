@@ -13,9 +13,10 @@
 #               armhf; these two root only); it ends with one line
 #               counting the stages that passed, failed and were skipped
 #               (scripts/test-stages)
-# Each part is a target of its own (test-plain, test-asan, ...). Missing
-# Debian packages are installed first when run as root (scripts/install-deps
-# and the scripts named below).
+# Each part is a target of its own (test-plain, test-asan, ...), and each
+# runs alone from a clean clone, building what it needs. Missing Debian
+# packages are installed first when run as root (scripts/install-deps and
+# the scripts named below).
 #   make package        the Debian packages: tessel, tessel-modem-sim and
 #                       tessel-mender for this machine, and tessel for armhf;
 #                       then their test
@@ -84,13 +85,14 @@ test-fuzz:
 test-valgrind: build
 	scripts/valgrind-check $(BUILD)
 
-test-armhf:
+test-armhf: deps
 	WERROR=$(WERROR) scripts/armhf-test $(BUILD)-armhf
 
 test-package: package
 
 # Boots a minimal Debian root with systemd-nspawn: the packages' units run
 # by systemd as PID 1 against the simulator. Root only; skipped otherwise.
+# It builds the packages it installs there itself.
 test-boot:
 	WERROR=$(WERROR) scripts/boot-test $(BUILD)
 
@@ -108,7 +110,7 @@ package: package-host package-armhf
 package-host: deps
 	WERROR=$(WERROR) scripts/package $(BUILD)
 
-package-armhf:
+package-armhf: deps
 	WERROR=$(WERROR) scripts/package --armhf $(PACKAGE_ARMHF_BUILD)
 
 clean:

@@ -3,9 +3,12 @@
 #   <prefix>/bin/tessel                                  component tessel
 #   <prefix>/share/man/man1/tessel.1
 #   <prefix>/share/doc/tessel/README.md
-#   <prefix>/share/doc/tessel/examples/tessel-sar-update.service, tessel.default,
-#                                      tessel-sar-update@.service, 70-tessel.rules
+#   <prefix>/share/doc/tessel/examples/tessel.default
 #   <prefix>/share/doc/tessel/copyright, changelog
+#   /lib/systemd/system/tessel-sar-update.service, tessel-sar-update@.service
+#   /lib/udev/rules.d/70-tessel.rules
+#     (for prefix /usr; under another prefix P: P/lib/systemd/system and
+#     P/lib/udev/rules.d, the units running P/bin/tessel: install-units.cmake)
 #   <prefix>/bin/tessel-modem-sim                        component modem-sim
 #   <prefix>/share/man/man1/tessel-modem-sim.1
 #   <prefix>/share/doc/tessel-modem-sim/copyright, changelog
@@ -18,8 +21,9 @@
 # `cmake --install <build> --component modem-sim` or the tessel-modem-sim
 # package. Likewise the Mender update module and inventory script belong only
 # on devices that run mender-client: `--component mender` or the
-# tessel-mender package. The boot-time units and the udev rule are examples
-# only: nothing installs them where systemd or udev would read them. Each
+# tessel-mender package. The boot-time units and the udev rule are installed
+# where systemd and udev read them, and are inert until /etc/default/tessel
+# exists (the example settings): nothing is enabled or started. Each
 # package's document directory holds the licence (Debian's copyright format)
 # and a Debian changelog whose entry is this version; the packages ship the
 # changelog compressed (package-compress-man.cmake).
@@ -34,11 +38,15 @@ install(TARGETS tessel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tes
 install(FILES ${PROJECT_SOURCE_DIR}/doc/tessel.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tessel)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tessel)
-install(FILES ${PROJECT_SOURCE_DIR}/doc/examples/tessel-sar-update.service
-              ${PROJECT_SOURCE_DIR}/doc/examples/tessel.default
-              ${PROJECT_SOURCE_DIR}/doc/examples/tessel-sar-update@.service
-              ${PROJECT_SOURCE_DIR}/doc/examples/70-tessel.rules
+install(FILES ${PROJECT_SOURCE_DIR}/doc/examples/tessel.default
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT tessel)
+# Where they go depends on the prefix installed to, known only then.
+install(CODE "set(TESSEL_UNIT_SOURCES \"${PROJECT_SOURCE_DIR}/systemd/tessel-sar-update.service;\
+${PROJECT_SOURCE_DIR}/systemd/tessel-sar-update@.service\")
+set(TESSEL_RULE_SOURCE \"${PROJECT_SOURCE_DIR}/udev/70-tessel.rules\")
+set(TESSEL_UNIT_STAGING \"${CMAKE_BINARY_DIR}/units\")
+set(TESSEL_BINDIR \"${CMAKE_INSTALL_BINDIR}\")" COMPONENT tessel)
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/install-units.cmake COMPONENT tessel)
 
 install(TARGETS tessel-modem-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT modem-sim EXCLUDE_FROM_ALL)

@@ -2,7 +2,9 @@
 # (cmake/install.cmake): run `cpack` in a build directory (scripts/package,
 # `make package`).
 #
-#   tessel            the tool, its man page, README and the boot-time example
+#   tessel            the tool, its man page, README, the boot-time units and
+#                     the udev rule (installed, enabled by nothing), the
+#                     example settings
 #   tessel-modem-sim  the modem simulator, for tests and trying without hardware
 #   tessel-mender     the Mender update module and inventory script (shell
 #                     scripts: Architecture all)
@@ -44,6 +46,11 @@ set(CPACK_DEBIAN_TESSEL_PACKAGE_SUGGESTS libmbim-proxy)
 # (procps' ps): without it every run would fail at connect. The libraries'
 # Depends are added to this one (dpkg-shlibdeps, package-cross-depends.cmake).
 set(CPACK_DEBIAN_TESSEL_PACKAGE_DEPENDS procps)
+# The units are Debian's kind: installed, enabled by nothing; the
+# maintainer scripts do what dh_installsystemd does for those (systemd
+# reloaded, the links of an enabled unit removed on purge).
+set(CPACK_DEBIAN_TESSEL_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/doc/debian/tessel/postinst ${PROJECT_SOURCE_DIR}/doc/debian/tessel/postrm)
 set(CPACK_COMPONENT_TESSEL_DESCRIPTION
 "keeps a cellular modem's SAR table up to date over MBIM
 tessel talks to a cellular modem through MBIM control messages, directly on
@@ -53,8 +60,10 @@ writes and applies the file when they differ, and with --strict says by its
 exit status and one summary line whether the modem now holds it; --check
 only compares, --save reads the modem's table into a verified backup file.
 Its debug_tool sends one AT command through the modem's MBIM AT tunnel.
-An example systemd unit for the update at boot is in
-/usr/share/doc/tessel/examples/.")
+The package installs systemd units and a udev rule that update the table at
+boot or whenever an MBIM modem's node appears; they enable nothing and do
+nothing until /etc/default/tessel is written (example settings in
+/usr/share/doc/tessel/examples/).")
 
 set(CPACK_DEBIAN_MODEM-SIM_PACKAGE_NAME tessel-modem-sim)
 set(CPACK_DEBIAN_MODEM-SIM_PACKAGE_SECTION devel)
@@ -78,9 +87,10 @@ With mender-client, a fleet's SAR tables are deployed as Mender artifacts
 of type tessel-sar (mender-artifact write module-image -T tessel-sar). The
 update module backs the modem's table up before it writes the artifact's
 table with tessel, and writes the backup back when the deployment rolls
-back. The inventory script reports the item and the digest of the table the
-modem holds (sar_table_item, sar_table_md5). Both read the device's settings
-from /etc/default/tessel.")
+back; an item that holds no table yet is written without a backup. The
+inventory script reports the digest of the table the modem holds for each
+item of the device (sar_table_item, sar_table_md5, sar_table_md5_N). Both
+read the device's settings from /etc/default/tessel.")
 
 # Depends: from the libraries the executables need, by dpkg-shlibdeps.
 if(NOT CMAKE_CROSSCOMPILING)

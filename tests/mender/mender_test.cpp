@@ -116,8 +116,9 @@ class Mender : public ModemTest {
     return own_tmpfs("/var/lib/mender");
   }
 
-  // The simulated modem with `knobs`, holding `old_table` for item 48001,
-  // and the device's settings pointing at it (TESSEL_ITEM `item`).
+  // The simulated modem with `knobs`, holding `old_table` for item 48001
+  // (or the item of its --item knob; an empty table is none), and the
+  // device's settings pointing at it (TESSEL_ITEM `item`).
   void start(std::vector<std::string> knobs, const Bytes& old_table, const char* item = "48001") {
     old_ = std::make_unique<process::TempFile>(old_table);
     knobs.insert(knobs.end(), {"--table-in", old_->path(), "--table-out", stored()});
@@ -139,11 +140,12 @@ class Mender : public ModemTest {
   }
 
   // A tessel-sar artifact named `name` with these tables (as files named
-  // `file_names`, else table<i>.bin) and meta-data JSON when not empty; its
-  // path.
+  // `file_names`, else table<i>.bin), meta-data JSON and a --software-name
+  // when not empty; its path.
   std::string artifact(const std::string& name, const std::vector<Bytes>& tables,
                        const std::string& meta = "",
-                       const std::vector<std::string>& file_names = {}) {
+                       const std::vector<std::string>& file_names = {},
+                       const std::string& software = "") {
     const std::string out = scratch_ + "/" + name + ".mender";
     std::vector<std::string> argv = {"mender-artifact", "write", "module-image", "-T", "tessel-sar",
                                      "-t", kDeviceType, "-n", name, "-o", out};
@@ -158,6 +160,7 @@ class Mender : public ModemTest {
       EXPECT_TRUE(write_file(scratch_ + "/meta.json", meta));
       argv.insert(argv.end(), {"--meta-data", scratch_ + "/meta.json"});
     }
+    if (!software.empty()) argv.insert(argv.end(), {"--software-name", software});
     const process::Result made = process::run(argv);
     EXPECT_EQ(made.status, 0) << made.out << made.err;
     return out;
@@ -249,26 +252,143 @@ TEST_F(Mender, TableThatCannotBeReadOutFailsTheInstallBeforeAnyWrite) {
   EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
 }
 
-TEST_F(Mender, MetaDataItemNamesTheItemAndABadOneSendsNothing) {
+// A modem that holds no table for the item (it reads out no bytes and
+// reports the digest of none) has nothing to back up: the first deployment
+// to it installs without a backup and says so, and a rollback, which has no
+// earlier table to put back, fails with a line saying why and sends
+// nothing; Mender then marks the device's artifact inconsistent.
+TEST_F(Mender, EmptyItemInstallsWithoutABackupAndItsRollbackFailsSayingWhy) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> knobs;
+    const char* then;  // the mender command after a successful install
+    const Bytes& held;  // the modem's table for the item at the end
+    std::string artifact;  // what show-artifact names at the end
+  };
+  const Bytes none;
+  // The first chunk lands before the second is refused.
+  const Bytes first_chunk(kNew.begin(), kNew.begin() + 1024);
+  const Case cases[] = {
+      {"committed", {}, "commit", kNew, "table-v2"},
+      {"rolled back", {}, "rollback", kNew, "table-v2_INCONSISTENT"},
+      // Mender rolls the failed install back by itself.
+      {"write fails", {"--fail-write-chunk", "2"}, nullptr, first_chunk,
+       "table-v2_INCONSISTENT"},
+  };
+  const std::string says_so =
+      "tessel-sar: item 48001 holds no table: installing without a backup; this deployment "
+      "cannot be rolled back";
+  const std::string cannot =
+      "tessel-sar: cannot roll back: item 48001 held no table before this deployment, so there "
+      "is none to put back; nothing was sent";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    start(c.knobs, none);
+    const process::Result installed = mender({"install", artifact("table-v2", {kNew})});
+    EXPECT_THAT(installed.err, HasSubstr(says_so));
+    std::string rollback_said = installed.err;
+    if (c.then != nullptr) {
+      ASSERT_EQ(installed.status, 0) << installed.err;
+      EXPECT_EQ(check(kNew), 0);
+      const size_t sent = modem_->rx().size();
+      const process::Result then = mender({c.then});
+      EXPECT_EQ(then.status == 0, std::string(c.then) == "commit") << then.err;
+      rollback_said = then.err;
+      EXPECT_EQ(modem_->rx().size(), sent) << "the modem was sent something after the install";
+    } else {
+      EXPECT_NE(installed.status, 0);
+    }
+    EXPECT_EQ(rollback_said.find(cannot) != std::string::npos, c.artifact != "table-v2")
+        << rollback_said;
+    EXPECT_EQ(read_file(stored()), c.held);
+    EXPECT_EQ(show_artifact(), c.artifact + "\n");
+  }
+}
+
+// Reading out no bytes is not enough to call an item empty: when the modem
+// reports the digest of a table for it, the table is one that cannot be
+// read, and the install fails before anything is written.
+TEST_F(Mender, ReadOfNothingForAnItemWithADigestFailsTheInstallBeforeAnyWrite) {
+  // Reads return item 48002's table, which is empty; item 48001, the
+  // settings' item, holds kOld, written as any table is.
+  start({"--item", "48002"}, Bytes());
+  process::TempFile old(kOld);
+  ASSERT_EQ(tessel({"--command", "sar_tool", "-d", modem_->path(), "-n", "48001", "-f",
+                    old.path(), "--strict"})
+                .result.status,
+            0);
+  const size_t sent = modem_->rx().size();
+  const process::Result installed = mender({"install", artifact("table-v2", {kNew})});
+  EXPECT_NE(installed.status, 0);
+  EXPECT_THAT(installed.err, HasSubstr("the modem holds no table to save"));
+  EXPECT_THAT(installed.err, HasSubstr("modem_md5=" + md5_hex(kOld)));
+  EXPECT_THAT(installed.err, HasSubstr("tessel-sar: no verified backup of item 48001"));
+  EXPECT_THAT(installed.err, Not(HasSubstr("holds no table: installing")));
+  // The backup's read switches DIAG-over-MBIM on and off; nothing is
+  // written or applied.
+  std::vector<std::vector<unsigned char>> rx = modem_->rx();
+  rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(sent));
+  EXPECT_THAT(changes(describe(rx)), ElementsAre("21 0012", "21 0022"));
+  EXPECT_EQ(show_artifact(), std::string(kFactoryArtifact) + "\n");
+}
+
+// A device with two tables: each deployment names its item in its Provides
+// (--software-name tessel-sar.N), and neither clears the other's.
+TEST_F(Mender, TwoItemsAreDeployedAndTrackedApart) {
+  start({}, kOld);
+  const process::Result first =
+      mender({"install", artifact("sar-48001", {kNew}, "", {}, "tessel-sar.48001")});
+  ASSERT_EQ(first.status, 0) << first.err;
+  ASSERT_EQ(mender({"commit"}).status, 0);
+  // The simulated modem reads out the table of its --item alone: the modem
+  // the second deployment meets reads item 48002, which holds none yet.
+  const Bytes second_table = pattern(2000, 3);
+  start({"--item", "48002"}, Bytes());
+  const process::Result second = mender(
+      {"install", artifact("sar-48002", {second_table}, "{\"item\": 48002}", {}, "tessel-sar.48002")});
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_THAT(second.err, HasSubstr("tessel-sar: item 48002 holds no table: installing"));
+  ASSERT_EQ(mender({"commit"}).status, 0);
+  EXPECT_EQ(read_file(stored()), second_table);
+  const std::string provides = mender({"show-provides"}).out;
+  EXPECT_THAT(provides, HasSubstr("rootfs-image.tessel-sar.48001.version=sar-48001\n"));
+  EXPECT_THAT(provides, HasSubstr("rootfs-image.tessel-sar.48002.version=sar-48002\n"));
+}
+
+// The item comes from the meta-data, else the settings; Provides that
+// name an item (--software-name tessel-sar.N) must name that one, or the
+// device would record another item's table.
+TEST_F(Mender, MetaDataItemNamesTheItemAndABadOneOrOtherProvidesSendNothing) {
   struct Case {
     const char* meta;
-    bool installs;
+    const char* software;  // --software-name
+    const char* refusal;  // the module's line, when it refuses the artifact
   };
   const Case cases[] = {
-      {"{\"item\": 48002}", true},
-      {"{\"item\": 65536}", false},
-      {"{\"item\": \"48002\"}", false},
+      {"{\"item\": 48002}", "", nullptr},
+      {"{\"item\": 48002}", "tessel-sar.48002", nullptr},
+      {"{\"item\": 65536}", "", "tessel-sar: bad meta-data"},
+      {"{\"item\": \"48002\"}", "", "tessel-sar: bad meta-data"},
+      {"", "tessel-sar.48002",
+       "tessel-sar: the artifact provides the version of item 48002, but its table goes to "
+       "item 48001"},
+      {"{\"item\": 48002}", "tessel-sar.48001",
+       "tessel-sar: the artifact provides the version of item 48001, but its table goes to "
+       "item 48002"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.meta);
+    SCOPED_TRACE(std::string(c.meta) + " " + c.software);
     TearDown();
     SetUp();
     // The simulator reads and keeps item 48002's table; the settings name 48001.
     start({"--item", "48002"}, kOld, "48001");
-    const process::Result installed = mender({"install", artifact("table-v2", {kNew}, c.meta)});
-    if (!c.installs) {
+    const process::Result installed =
+        mender({"install", artifact("table-v2", {kNew}, c.meta, {}, c.software)});
+    if (c.refusal != nullptr) {
       EXPECT_NE(installed.status, 0);
-      EXPECT_THAT(installed.err, HasSubstr("tessel-sar: bad meta-data"));
+      EXPECT_THAT(installed.err, HasSubstr(c.refusal));
       EXPECT_TRUE(modem_->rx().empty());
       continue;
     }
@@ -315,53 +435,67 @@ TEST_F(Mender, ArtifactWithTwoFilesOrMissingSettingsFailWithOneLineAndNothingSen
   }
 }
 
-TEST_F(Mender, InventoryNamesTheModemsDigestOrUnknownAndWritesNothing) {
-  start({}, kOld);
+// Without TESSEL_ITEMS the two lines of one item, as always; with it, the
+// first item's two lines and one line per item.
+TEST_F(Mender, InventoryNamesTheModemsDigestsOrUnknownAndWritesNothing) {
+  start({}, kOld);  // item 48001 holds kOld, 48002 nothing
   const std::string reachable = modem_->path();
+  const std::string old_md5 = md5_hex(kOld);
+  const std::string no_table = md5_hex(Bytes());
   struct Case {
     std::string device;
     std::string options;  // TESSEL_OPTIONS
-    std::string md5;
+    std::string items;  // TESSEL_ITEMS
+    std::string out;
   };
   const Case cases[] = {
-      {reachable, "--lock-wait 60", md5_hex(kOld)},
-      {"/dev/tessel-no-such-modem", "", "unknown"},
+      {reachable, "--lock-wait 60", "", "sar_table_item=48001\nsar_table_md5=" + old_md5 + "\n"},
+      {"/dev/tessel-no-such-modem", "", "", "sar_table_item=48001\nsar_table_md5=unknown\n"},
       // Options that choose the item are refused as the module refuses
       // them, even when they name the settings' own.
-      {reachable, "-n 48001", "unknown"},
+      {reachable, "-n 48001", "", "sar_table_item=48001\nsar_table_md5=unknown\n"},
+      {reachable, "", "48002, 48001 48002",
+       "sar_table_item=48002\nsar_table_md5=" + no_table + "\nsar_table_md5_48002=" + no_table +
+           "\nsar_table_md5_48001=" + old_md5 + "\n"},
+      // A word that is no item: nothing asked, and no line that would name it.
+      {reachable, "", "48002 48001=x", "sar_table_item=48001\nsar_table_md5=unknown\n"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.device + " " + c.options);
+    SCOPED_TRACE(c.device + " " + c.options + " " + c.items);
     ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + c.device +
                                            "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=" + c.options +
-                                           "\n"));
+                                           "\nTESSEL_ITEMS=" + c.items + "\n"));
     const process::Result listed = process::run({TESSEL_MENDER_INVENTORY}, env());
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=" + c.md5 + "\n") << listed.err;
+    EXPECT_EQ(listed.out, c.out) << listed.err;
   }
   EXPECT_THAT(changes(describe(modem_->rx())), ::testing::IsEmpty());
 }
 
 // Mender waits for its inventory scripts: a silent modem, or one that
 // another run holds, gives "unknown" within the script's bound of 6 s, even
-// with settings that let runs wait a minute for the modem.
+// with settings that let runs wait a minute for the modem, and with two
+// items (the second is not asked once the first got no answer).
 TEST_F(Mender, InventoryGivesUpWithinItsBoundOnASilentOrBusyModem) {
   struct Case {
     bool held;  // by a run started before, waiting for its own answer
+    const char* items;  // TESSEL_ITEMS
     const char* says;  // on standard error, when not empty
   };
   const Case cases[] = {
-      {false, ""},
+      {false, "", ""},
+      {false, "48001 48002", ""},
       // Its own short lock wait ended it, not the time limit.
-      {true, "is in use by another tessel run (waited 2 s)"},
+      {true, "", "is in use by another tessel run (waited 2 s)"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.held ? "held" : "silent");
+    SCOPED_TRACE(std::string(c.held ? "held " : "silent ") + c.items);
     TearDown();
     SetUp();
     start({"--no-reply", "22"}, kOld);  // the digest query is never answered
     ASSERT_TRUE(write_file(settings(), "TESSEL_DEVICE=" + modem_->path() +
-                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=--lock-wait 60\n"));
+                                           "\nTESSEL_ITEM=48001\nTESSEL_OPTIONS=--lock-wait 60\n"
+                                           "TESSEL_ITEMS=" + c.items + "\n"));
     std::unique_ptr<process::Child> holder;
     if (c.held) {
       holder = process::start_tool({"--command", "sar_tool", "-d", modem_->path(), "--query"});
@@ -374,7 +508,10 @@ TEST_F(Mender, InventoryGivesUpWithinItsBoundOnASilentOrBusyModem) {
     const auto elapsed = std::chrono::steady_clock::now() - begin;
     EXPECT_LT(elapsed, std::chrono::milliseconds(6500));
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=unknown\n") << listed.err;
+    const std::string each = *c.items != '\0'
+                                 ? "sar_table_md5_48001=unknown\nsar_table_md5_48002=unknown\n"
+                                 : "";
+    EXPECT_EQ(listed.out, "sar_table_item=48001\nsar_table_md5=unknown\n" + each) << listed.err;
     EXPECT_THAT(listed.err, HasSubstr(c.says));
   }
 }
