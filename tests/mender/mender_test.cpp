@@ -606,7 +606,7 @@ TEST_F(Mender, OtherOptionsPassAndTheCommandLineIsLoggedWhole) {
   EXPECT_EQ(read_file(stored()), kNew);
   EXPECT_THAT(said, Contains("tessel-sar: " + std::string(TESSEL_BIN) + " --command sar_tool -d " +
                              modem_->path() + " -n 48001 --strict -f " + payload +
-                             "/files/sar\\cv2.bin --lock-wait=5 --deb --st"));
+                             "/files/sar\\cv2.bin --quiet --lock-wait=5 --deb --st"));
 }
 
 }  // namespace
