@@ -6,7 +6,7 @@
 #include "mbim_format/build_command.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
-#include "mbim_format/status.h"
+#include "mbim_format/mbim_status.h"
 #include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
@@ -66,7 +66,7 @@ int finish_command(int err, MessagePtr response, Answer* answer) {
       LOG_TXT(LOG_NORMAL, "[tessel] MBIM_FUNCTION_ERROR_MSG status: (%s)", error_status_names[0]);
       err = kErrFunctionError;
     } else {
-      status = decode_status(response.get(), held);
+      status = decode_status(response.get(), held).mbim_status;
     }
   }
   if (err != 0 || status != 0) {

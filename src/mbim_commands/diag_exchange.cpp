@@ -10,7 +10,7 @@
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/result_codes.h"
-#include "mbim_format/status.h"
+#include "mbim_format/mbim_status.h"
 #include "mbim_format/uuid.h"
 #include "byte_order/byte_order.h"
 
