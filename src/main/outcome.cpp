@@ -50,7 +50,69 @@ void print_fields(const SummaryField* fields, size_t count, SummaryStyle style, 
   std::fputc('\n', out);
 }
 
+// A failure's exit status at `step` in `job`: the same step may cost a
+// write, a read or a digest, depending on what the job was after.
+int failure_status(Job job, Step step) {
+  const bool save = job == Job::kSave;
+  switch (step) {
+    case Step::kConnect: return kExitNoChannel;
+    case Step::kLock: return kExitBusy;
+    case Step::kFile: return kExitBadInput;
+    case Step::kQuery:
+    case Step::kReadback: return kExitNoDigest;
+    case Step::kState:
+    case Step::kEnable:
+    case Step::kWrite:
+    case Step::kDisable: return save ? kExitReadFailed : kExitWriteFailed;
+    case Step::kApply: return kExitApplyFailed;
+    case Step::kVerify: return save ? kExitReadFailed : kExitNotVerified;
+    case Step::kRead: return kExitReadFailed;
+    case Step::kSave: return kExitSaveFailed;
+    case Step::kAnswer: return kExitNoAnswer;
+    case Step::kInterrupted:
+      // debug_tool's stop is only seen on the summary line: the signal then
+      // ends the process.
+      return job == Job::kUpdate ? kExitWriteFailed
+             : save              ? kExitReadFailed
+             : job == Job::kQuery ? kExitNoDigest
+                                  : kExitOk;
+    case Step::kNone: break;
+  }
+  return kExitBadInput;  // a failure no step claims is never a success
+}
+
 }  // namespace
+
+const char* step_name(const Status& s) {
+  static constexpr const char* kNames[] = {
+      nullptr,   "connect", "lock",  "file",     "query", "state", "enable", "write",
+      "disable", "readback", "apply", "verify", "read",  "save",  "answer", "interrupted",
+  };
+  static_assert(std::size(kNames) == static_cast<size_t>(Step::kInterrupted) + 1,
+                "a name per step");
+  return s.ok() ? nullptr : kNames[static_cast<size_t>(s.step)];
+}
+
+const char* result_name(const SarOutcome& o) {
+  static constexpr const char* kNames[] = {"failed", "updated", "up-to-date",
+                                           "differs", "saved",   "queried"};
+  return o.failed() ? kNames[0] : kNames[static_cast<size_t>(o.result)];
+}
+
+const char* result_name(const AtOutcome& o) {
+  static constexpr const char* kNames[] = {"failed", "ok", "error"};
+  return o.status.ok() ? kNames[static_cast<size_t>(o.result)] : kNames[0];
+}
+
+int exit_status(const SarOutcome& o) {
+  if (o.failed()) return failure_status(o.job, o.status.step);
+  return o.result == SarResult::kDiffers ? kExitDiffers : kExitOk;
+}
+
+int exit_status(const AtOutcome& o) {
+  if (!o.status.ok()) return failure_status(Job::kAt, o.status.step);
+  return o.result == AtResult::kError ? kExitAtError : kExitOk;
+}
 
 const char* digest_text(const Digest& d, std::array<char, 33>* text) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -68,12 +130,12 @@ void print_summary(const SarOutcome& o, SummaryStyle style, std::FILE* out) {
   NumberText item;
   NumberText size;
   const SummaryField fields[] = {
-      {"result", o.result, false},
+      {"result", result_name(o), false},
       {"item", number_text(o.item, &item), true},
       {"size", o.size >= 0 ? number_text(o.size, &size) : nullptr, true},
       {"file_md5", o.have_file_md5 ? digest_text(o.file_md5, &file) : nullptr, false},
       {"modem_md5", o.have_modem_md5 ? digest_text(o.modem_md5, &modem) : nullptr, false},
-      {"step", o.step, false},
+      {"step", step_name(o.status), false},
       {"apply", o.apply, false},
   };
   print_fields(fields, std::size(fields), style, out);
@@ -82,10 +144,10 @@ void print_summary(const SarOutcome& o, SummaryStyle style, std::FILE* out) {
 void print_summary(const AtOutcome& o, SummaryStyle style, std::FILE* out) {
   NumberText code;
   const SummaryField fields[] = {
-      {"result", o.result, false},
+      {"result", result_name(o), false},
       {"final", o.final, false},
       {"code", o.code >= 0 ? number_text(o.code, &code) : nullptr, true},
-      {"step", o.step, false},
+      {"step", step_name(o.status), false},
   };
   print_fields(fields, std::size(fields), style, out);
 }

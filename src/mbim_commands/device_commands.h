@@ -9,17 +9,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mbim_format/status.h"
+
 namespace tessel {
 
-// Names the device the proxy should forward this client's commands to.
-int mbim_proxy_config(const char* device_path);
+// Names the device the proxy should forward this client's commands to;
+// kBadArgument for a path too long to send.
+Status mbim_proxy_config(const char* device_path);
 
-// MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. 0, or -1 when
-// the message cannot be built, the exchange fails outright or the modem
-// answers with an MBIM_FUNCTION_ERROR_MSG; an answer that does not come
-// (110) and the DONE's Status do not count.
-int mbim_open();
-int mbim_close();
+// MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. Ok; the
+// exchange's failure (kNoChannel also when the message cannot be built); or
+// kFunctionError when the modem answers with an MBIM_FUNCTION_ERROR_MSG. An
+// answer that does not come (kTimedOut) and the DONE's Status do not count.
+Status mbim_open();
+Status mbim_close();
 
 struct RadioState {
   int32_t hw;
@@ -29,18 +32,19 @@ struct RadioState {
 // Basic connect CID 3, or with `alternative` non-zero the fixed service
 // 11223344-5566-7788-99aa-bbccddeeff11, CID 1. `*out` is written only from
 // an answer that carries both words.
-int mbim_radio_state_query(RadioState* out, int alternative);
-int mbim_radio_state_set(int state, int alternative);
+Status mbim_radio_state_query(RadioState* out, int alternative);
+Status mbim_radio_state_set(int state, int alternative);
 
 // Logs DeviceId, FirmwareInfo and HardwareInfo (at most 31 characters each,
 // the low byte of each UTF-16 unit) and copies HardwareInfo into `buffer` of
 // `capacity` bytes, always terminated. A string that does not lie inside the
 // answer is skipped.
-int mbim_device_caps_query(char* buffer, size_t capacity);
+Status mbim_device_caps_query(char* buffer, size_t capacity);
 
-int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count);
+// kBadArgument for more CIDs than one request can carry.
+Status mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count);
 
-int mbim_ms_sar_config(uint32_t backoff_index);
+Status mbim_ms_sar_config(uint32_t backoff_index);
 
 }  // namespace tessel
 
