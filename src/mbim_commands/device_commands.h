@@ -1,8 +1,9 @@
 // device_commands.h — device commands of the protocol layer that no flow of
 // the tool runs today, kept ready for the flows and integrators that need
-// them: proxy configuration, open/close, radio state, device capabilities,
-// service subscriptions and the Microsoft SAR configuration. Their requests'
-// and answers' layouts are in mbim_format/device_payloads.h.
+// them: open/close, radio state, device capabilities, service subscriptions
+// and the Microsoft SAR configuration. Their requests' and answers' layouts
+// are in mbim_format/device_payloads.h. The proxy configuration, which the
+// service API does send, is proxy_config.h.
 #ifndef TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
 #define TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
 
@@ -12,10 +13,6 @@
 #include "mbim_format/status.h"
 
 namespace tessel {
-
-// Names the device the proxy should forward this client's commands to;
-// kBadArgument for a path too long to send.
-Status mbim_proxy_config(const char* device_path);
 
 // MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. Ok; the
 // exchange's failure (kNoChannel also when the message cannot be built); or
