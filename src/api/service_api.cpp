@@ -45,9 +45,9 @@ int verbose_from_environment() {
 }
 
 // The shape of every entry point that reaches the modem: `call` under
-// api_lock, then `log` with the number the call's Status has always shown
-// (legacy_result) once the lock is released: a record never holds up the
-// next caller.
+// api_lock, then `log` with the call's Status once the lock is released (a
+// record never holds up the next caller). The records show the number the
+// Status has always shown (legacy_result).
 template <typename Call, typename Log>
 Status serve(Call call, Log log) {
   Status result;
@@ -55,13 +55,13 @@ Status serve(Call call, Log log) {
     ApiLock lock;
     result = call();
   }
-  log(legacy_result(result));
+  log(result);
   return result;
 }
 
-void no_record(int) {}
+void no_record(const Status&) {}
 
-void log_result(int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d", err); }
+void log_result(const Status& s) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d", legacy_result(s)); }
 
 }  // namespace
 
@@ -111,7 +111,9 @@ Status GetIsMbimReady() {
 
 Status SetSarEnable(int enable) {
   return serve([enable] { return mbim_SetSarEnable(enable); },
-               [enable](int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable); });
+               [enable](const Status& s) {
+                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", legacy_result(s), enable);
+               });
 }
 
 Status GetSarEnable(int* enable) {
@@ -122,8 +124,9 @@ Status GetSarEnable(int* enable) {
         if (s.ok() && enable != nullptr) *enable = value != 0 ? 1 : 0;
         return s;
       },
-      [enable](int err) {
-        LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable != nullptr ? *enable : 0);
+      [enable](const Status& s) {
+        LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", legacy_result(s),
+                enable != nullptr ? *enable : 0);
       });
 }
 
@@ -133,13 +136,15 @@ Status GetSarMd5(int item, uint8_t digest[16], bool* read) {
 
 Status SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
   return serve([=] { return mbim_SetSarValue(path, item, expected_md5); },
-               [=](int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, path, item); });
+               [=](const Status& s) {
+                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", legacy_result(s), path, item);
+               });
 }
 
 Status GetSarValue(uint8_t* data, size_t capacity, uint16_t* length) {
   return serve([=] { return mbim_GetSarValue(data, capacity, length); },
-               [=](int err) {
-                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, data,
+               [=](const Status& s) {
+                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", legacy_result(s), data,
                          length != nullptr ? *length : 0);
                });
 }

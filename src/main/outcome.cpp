@@ -50,67 +50,65 @@ void print_fields(const SummaryField* fields, size_t count, SummaryStyle style, 
   std::fputc('\n', out);
 }
 
-// A failure's exit status at `step` in `job`: the same step may cost a
-// write, a read or a digest, depending on what the job was after.
-int failure_status(Job job, Step step) {
-  const bool save = job == Job::kSave;
-  switch (step) {
-    case Step::kConnect: return kExitNoChannel;
-    case Step::kLock: return kExitBusy;
-    case Step::kFile: return kExitBadInput;
-    case Step::kQuery:
-    case Step::kReadback: return kExitNoDigest;
-    case Step::kState:
-    case Step::kEnable:
-    case Step::kWrite:
-    case Step::kDisable: return save ? kExitReadFailed : kExitWriteFailed;
-    case Step::kApply: return kExitApplyFailed;
-    case Step::kVerify: return save ? kExitReadFailed : kExitNotVerified;
-    case Step::kRead: return kExitReadFailed;
-    case Step::kSave: return kExitSaveFailed;
-    case Step::kAnswer: return kExitNoAnswer;
-    case Step::kInterrupted:
-      // debug_tool's stop is only seen on the summary line: the signal then
-      // ends the process.
-      return job == Job::kUpdate ? kExitWriteFailed
-             : save              ? kExitReadFailed
-             : job == Job::kQuery ? kExitNoDigest
-                                  : kExitOk;
-    case Step::kNone: break;
-  }
-  return kExitBadInput;  // a failure no step claims is never a success
+// Each step: its name on the summary line, and the exit status a failure
+// there gives in each job. The same step may cost a write, a read or a
+// digest, depending on what the job was after. Names are held in place, not
+// pointed to, so the table needs no relocation.
+struct StepRow {
+  char name[12];
+  std::array<int8_t, 4> status;  // by Job: update (and --check), --save, --query, debug_tool
+};
+constexpr StepRow kSteps[] = {
+    // A failure no step claims is never a success.
+    {"", {kExitBadInput, kExitBadInput, kExitBadInput, kExitBadInput}},
+    {"connect", {kExitNoChannel, kExitNoChannel, kExitNoChannel, kExitNoChannel}},
+    {"lock", {kExitBusy, kExitBusy, kExitBusy, kExitBusy}},
+    {"file", {kExitBadInput, kExitBadInput, kExitBadInput, kExitBadInput}},
+    {"query", {kExitNoDigest, kExitNoDigest, kExitNoDigest, kExitNoDigest}},
+    {"state", {kExitWriteFailed, kExitReadFailed, kExitWriteFailed, kExitWriteFailed}},
+    {"enable", {kExitWriteFailed, kExitReadFailed, kExitWriteFailed, kExitWriteFailed}},
+    {"write", {kExitWriteFailed, kExitReadFailed, kExitWriteFailed, kExitWriteFailed}},
+    {"disable", {kExitWriteFailed, kExitReadFailed, kExitWriteFailed, kExitWriteFailed}},
+    {"readback", {kExitNoDigest, kExitNoDigest, kExitNoDigest, kExitNoDigest}},
+    {"apply", {kExitApplyFailed, kExitApplyFailed, kExitApplyFailed, kExitApplyFailed}},
+    {"verify", {kExitNotVerified, kExitReadFailed, kExitNotVerified, kExitNotVerified}},
+    {"read", {kExitReadFailed, kExitReadFailed, kExitReadFailed, kExitReadFailed}},
+    {"save", {kExitSaveFailed, kExitSaveFailed, kExitSaveFailed, kExitSaveFailed}},
+    {"answer", {kExitNoAnswer, kExitNoAnswer, kExitNoAnswer, kExitNoAnswer}},
+    // debug_tool's stop is only seen on the summary line: the signal then
+    // ends the process.
+    {"interrupted", {kExitWriteFailed, kExitReadFailed, kExitNoDigest, kExitOk}},
+};
+static_assert(std::size(kSteps) == static_cast<size_t>(Step::kInterrupted) + 1, "a row per step");
+
+int failure_status(Job job, const Status& s) {
+  return kSteps[static_cast<size_t>(s.step)].status[static_cast<size_t>(job)];
 }
 
 }  // namespace
 
 const char* step_name(const Status& s) {
-  static constexpr const char* kNames[] = {
-      nullptr,   "connect", "lock",  "file",     "query", "state", "enable", "write",
-      "disable", "readback", "apply", "verify", "read",  "save",  "answer", "interrupted",
-  };
-  static_assert(std::size(kNames) == static_cast<size_t>(Step::kInterrupted) + 1,
-                "a name per step");
-  return s.ok() ? nullptr : kNames[static_cast<size_t>(s.step)];
+  return s.ok() || s.step == Step::kNone ? nullptr : kSteps[static_cast<size_t>(s.step)].name;
 }
 
 const char* result_name(const SarOutcome& o) {
-  static constexpr const char* kNames[] = {"failed", "updated", "up-to-date",
-                                           "differs", "saved",   "queried"};
+  static constexpr char kNames[][11] = {"failed", "updated", "up-to-date",
+                                        "differs", "saved", "queried"};
   return o.failed() ? kNames[0] : kNames[static_cast<size_t>(o.result)];
 }
 
 const char* result_name(const AtOutcome& o) {
-  static constexpr const char* kNames[] = {"failed", "ok", "error"};
+  static constexpr char kNames[][7] = {"failed", "ok", "error"};
   return o.status.ok() ? kNames[static_cast<size_t>(o.result)] : kNames[0];
 }
 
 int exit_status(const SarOutcome& o) {
-  if (o.failed()) return failure_status(o.job, o.status.step);
+  if (o.failed()) return failure_status(o.job, o.status);
   return o.result == SarResult::kDiffers ? kExitDiffers : kExitOk;
 }
 
 int exit_status(const AtOutcome& o) {
-  if (!o.status.ok()) return failure_status(Job::kAt, o.status.step);
+  if (!o.status.ok()) return failure_status(Job::kAt, o.status);
   return o.result == AtResult::kError ? kExitAtError : kExitOk;
 }
 

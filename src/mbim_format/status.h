@@ -54,7 +54,8 @@
 //   kDigestMismatch       -1    a digest is not the one it must be
 //   kFileUnwritable       -1    a local file cannot be written (sys_errno)
 //
-// Cheap to copy (12 bytes, no heap); ok() is the question most callers ask.
+// Cheap to copy (8 bytes, no heap: one register on a 64-bit host); ok() is
+// the question most callers ask.
 #ifndef TESSEL_MBIM_FORMAT_STATUS_H_
 #define TESSEL_MBIM_FORMAT_STATUS_H_
 
@@ -111,8 +112,8 @@ enum class Step : uint8_t {
 struct Status {
   Code code = Code::kOk;
   Step step = Step::kNone;
+  int16_t sys_errno = 0;     // errno, when the kernel gave one (every errno fits)
   uint32_t mbim_status = 0;  // the modem's Status or ErrorStatusCode, when it gave one
-  int sys_errno = 0;         // errno, when the kernel gave one
 
   constexpr Status() = default;
   // Implicit, so that a failure without details reads `return Code::kStopped;`.
@@ -140,8 +141,9 @@ struct Status {
 
  private:
   constexpr Status(Code c, uint32_t status, int error)
-      : code(c), mbim_status(status), sys_errno(error) {}
+      : code(c), sys_errno(static_cast<int16_t>(error)), mbim_status(status) {}
 };
+static_assert(sizeof(Status) == 8, "a Status fits in one 64-bit register");
 
 // The number the log records have always shown for `s` (the table above).
 int legacy_result(const Status& s);
