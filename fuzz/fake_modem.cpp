@@ -43,7 +43,8 @@ fake_transport::Reply decode(const uint8_t* bytes, size_t size) {
       break;
     }
     case 2: {
-      static constexpr int kFailures[] = {-19, -1, 110};
+      using tessel::Code;
+      static constexpr Code kFailures[] = {Code::kNoChannel, Code::kWriteFailed, Code::kTimedOut};
       reply.err = kFailures[(rest_size > 0 ? rest[0] : 0) % 3];
       break;
     }

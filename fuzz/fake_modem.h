@@ -20,11 +20,11 @@
 //        bytes 2..5   a signed le32 added to the true size of what follows
 //                     to give InformationBufferLength (0: the true size)
 //        bytes 6..    the InformationBuffer;
-//   2  fails the exchange: byte 1 picks -19, -1 or 110, the transport's
-//      own failures;
+//   2  fails the exchange: byte 1 picks kNoChannel, kWriteFailed or
+//      kTimedOut, the transport's own failures;
 //   3  hands over an MBIM_COMMAND_DONE with Status 0 and the rest as its
 //      InformationBuffer, InformationBufferLength true.
-// When the script runs out, nobody answers (110).
+// When the script runs out, nobody answers (kTimedOut).
 #ifndef TESSEL_FUZZ_FAKE_MODEM_H_
 #define TESSEL_FUZZ_FAKE_MODEM_H_
 

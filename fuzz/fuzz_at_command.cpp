@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fake_modem::load(data, size);
   const char* reply = "unset";
-  const int err = tessel::mbim_send_at("AT+CGMR", &reply);
-  if (err != 0 && reply != nullptr) __builtin_trap();
+  const tessel::Status s = tessel::mbim_send_at("AT+CGMR", &reply);
+  if (!s.ok() && reply != nullptr) __builtin_trap();
   if (reply != nullptr && strnlen(reply, tessel::kAtReplySize) >= tessel::kAtReplySize) __builtin_trap();
   return 0;
 }

@@ -12,8 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fake_modem::load(data, size);
   int enable = 7;
-  const int err = tessel::mbim_GetSarEnable(&enable);
+  const tessel::Status s = tessel::mbim_GetSarEnable(&enable);
   if (enable != -1 && enable != 0 && enable != 1) __builtin_trap();
-  if (err != 0 && enable != -1) __builtin_trap();
+  if (!s.ok() && enable != -1) __builtin_trap();
   return 0;
 }

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memset(digest, 0xA5, sizeof digest);
   uint8_t untouched[16];
   std::memcpy(untouched, digest, sizeof digest);
-  const int err = tessel::mbim_GetSarMd5(48001, digest);
-  if (err != 0 && std::memcmp(digest, untouched, sizeof digest) != 0) __builtin_trap();
+  const tessel::Status s = tessel::mbim_GetSarMd5(48001, digest);
+  if (!s.ok() && std::memcmp(digest, untouched, sizeof digest) != 0) __builtin_trap();
   return 0;
 }

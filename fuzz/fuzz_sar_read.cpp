@@ -28,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr uint8_t kUntouched = 0xA5;
   if (capacity > 0) std::memset(buffer.get(), kUntouched, capacity);
   uint16_t total = 0xBEEF;
-  const int err = tessel::mbim_GetSarValue(buffer.get(), capacity, want_total ? &total : nullptr);
-  if (err == 0 && want_total) {
+  const tessel::Status s =
+      tessel::mbim_GetSarValue(buffer.get(), capacity, want_total ? &total : nullptr);
+  if (s.ok() && want_total) {
     if (total > capacity) __builtin_trap();
     for (size_t i = total; i < capacity; ++i)
       if (buffer[i] != kUntouched) __builtin_trap();

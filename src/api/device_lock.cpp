@@ -78,10 +78,10 @@ bool lock_path(const char* device, char* out, size_t size, const char** why) {
   return true;
 }
 
-int unusable(const char* path, const char* why) {
+Status unusable(const char* path, const char* why, int error = 0) {
   LOG_TXT(LOG_ERROR, "[tessel] cannot use the lock %s (%s); not going on without it", path, why);
   operator_line(LinePriority::kError, "tessel: cannot use the lock %s: %s\n", path, why);
-  return kLockUnusable;
+  return Status::system(Code::kLockUnusable, error);
 }
 
 double seconds_since(const timespec& start) {
@@ -117,7 +117,7 @@ bool device_lock_key(const char* device, char* out, size_t size) {
   return true;
 }
 
-int device_lock_take(const char* device, uint32_t wait_s) {
+Status device_lock_take(const char* device, uint32_t wait_s) {
   device_lock_release();
   if (device == nullptr) device = "";
   std::array<char, PATH_MAX> path;
@@ -132,12 +132,12 @@ int device_lock_take(const char* device, uint32_t wait_s) {
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
       if (waiting) LOG_TXT(LOG_NORMAL, "[tessel] %s is free; going on", device);
       g_lock_fd = fd;
-      return kLockTaken;
+      return Code::kOk;
     }
     if (errno != EWOULDBLOCK && errno != EINTR) {
       const int e = errno;
       close(fd);
-      return unusable(path.data(), std::strerror(e));
+      return unusable(path.data(), std::strerror(e), e);
     }
     if (stop_requested() != 0 || seconds_since(start) >= wait_s) break;
     if (!waiting) {
@@ -154,7 +154,7 @@ int device_lock_take(const char* device, uint32_t wait_s) {
   }
   close(fd);
   LOG_TXT(LOG_ERROR, "[tessel] %s still in use by another tessel run; giving up", device);
-  return kLockBusy;
+  return Code::kLockBusy;
 }
 
 void device_lock_release() {

@@ -25,12 +25,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tessel {
+#include "mbim_format/status.h"
 
-// device_lock_take's results.
-constexpr int kLockTaken = 0;
-constexpr int kLockBusy = -1;      // another run held it for the whole wait, or a stop signal came
-constexpr int kLockUnusable = -2;  // the lock file could not be opened, checked or locked
+namespace tessel {
 
 // Writes the key that names `device`'s lock file (and whatever else is kept
 // per device) into `out` (`size` bytes, always terminated when `size` > 0):
@@ -42,11 +39,13 @@ constexpr int kLockUnusable = -2;  // the lock file could not be opened, checked
 // does not fit.
 bool device_lock_key(const char* device, char* out, size_t size);
 
-// Takes the lock of `device`, waiting up to `wait_s` seconds. kLockTaken
-// with the lock held; kLockBusy; or kLockUnusable, after a record and a
-// line on standard error that name the lock's path and say what is wrong.
-// Nothing at the lock path makes it wait longer than `wait_s`.
-int device_lock_take(const char* device, uint32_t wait_s);
+// Takes the lock of `device`, waiting up to `wait_s` seconds. Ok with the
+// lock held; kLockBusy when another run held it for the whole wait, or a
+// stop signal came; or kLockUnusable when the lock file could not be
+// opened, checked or locked, after a record and a line on standard error
+// that name the lock's path and say what is wrong (sys_errno, when the
+// kernel said it). Nothing at the lock path makes it wait longer than `wait_s`.
+Status device_lock_take(const char* device, uint32_t wait_s);
 
 // Releases the lock, if held.
 void device_lock_release();

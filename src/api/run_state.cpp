@@ -24,7 +24,6 @@ namespace {
 bool g_loaded = false;
 bool g_dirty = false;     // the file on disk differs from g_state
 bool g_volatile = false;  // the record is in the run directory: a reboot empties it
-int g_write_error = 0;    // errno of the last write that failed, 0 after one that succeeded
 DeviceState g_state;
 std::array<char, 128> g_directory{};
 std::array<char, 128> g_key{};
@@ -43,17 +42,15 @@ bool choose_directory() {
   return true;
 }
 
-// Writes the record when it changed; false, with g_write_error, when that failed.
-bool save() {
-  if (!g_loaded) return false;
-  if (!g_dirty) return true;
+// Writes the record when it changed; kStateNotKept, with the write's errno,
+// when that failed.
+Status save() {
+  if (!g_dirty) return Code::kOk;
   if (device_state_write(g_directory.data(), g_key.data(), g_state) != 0) {
-    g_write_error = errno;
-    return false;
+    return Status::system(Code::kStateNotKept, errno);
   }
-  g_write_error = 0;
   g_dirty = false;
-  return true;
+  return Code::kOk;
 }
 
 }  // namespace
@@ -61,7 +58,6 @@ bool save() {
 void run_state_load(const char* device) {
   g_loaded = false;
   g_dirty = false;
-  g_write_error = 0;
   g_state = DeviceState();
   g_path[0] = '\0';
   if (!device_lock_key(device, g_key.data(), g_key.size()) || !choose_directory()) {
@@ -102,19 +98,17 @@ bool PendingApply(int item, const uint8_t digest[16], bool* diag_may_be_on) {
   return true;
 }
 
-NoteKept NoteTableWritten(int item, const uint8_t digest[16], bool diag_may_be_on) {
-  if (!g_loaded) {
-    g_write_error = ENOENT;
-    return NoteKept::kLost;
-  }
+Status NoteTableWritten(int item, const uint8_t digest[16], bool diag_may_be_on) {
+  if (!g_loaded) return Status::system(Code::kStateNotKept, ENOENT);
   PendingTable t;
   t.item = item;
   std::memcpy(t.digest.data(), digest, t.digest.size());
   t.diag_may_be_on = diag_may_be_on;
   g_state.note(t);
   g_dirty = true;
-  if (!save()) return NoteKept::kLost;
-  return g_volatile ? NoteKept::kVolatile : NoteKept::kDurable;
+  const Status saved = save();
+  if (!saved.ok()) return saved;
+  return g_volatile ? Code::kStateVolatile : Code::kOk;
 }
 
 void NoteApplied(int item) {
@@ -144,7 +138,5 @@ bool NoteApplyUnanswered(int item) {
 }
 
 const char* StateRecordPath() { return g_path.data(); }
-
-int StateRecordError() { return g_write_error; }
 
 }  // namespace tessel

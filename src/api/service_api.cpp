@@ -13,12 +13,11 @@
 #include "diag_log/diag_log.h"
 #include "mbim_commands/at_command.h"
 #include "mbim_commands/command.h"
-#include "mbim_commands/device_commands.h"
 #include "mbim_commands/diag_transfer.h"
+#include "mbim_commands/proxy_config.h"
 #include "mbim_commands/sar_commands.h"
 #include "mbim_commands/stop_request.h"
 #include "mbim_ctx/transport.h"
-#include "mbim_format/result_codes.h"
 
 TESSEL_LOG_MODULE("src/api");
 
@@ -45,47 +44,120 @@ int verbose_from_environment() {
   return v[0] == '0' ? 0 : 1;
 }
 
-int fold(int result) { return result == 0 ? kResultOk : kApiFailure; }
-
 // The shape of every entry point that reaches the modem: `call` under
-// api_lock, then `log` with the call's own result once the lock is
-// released (a record never holds up the next caller), then the result
-// folded into 0 or -1.
+// api_lock, then `log` with the call's Status once the lock is released (a
+// record never holds up the next caller). The records show the number the
+// Status has always shown (legacy_result).
 template <typename Call, typename Log>
-int serve(Call call, Log log) {
-  int result;
+Status serve(Call call, Log log) {
+  Status result;
   {
     ApiLock lock;
     result = call();
   }
   log(result);
-  return fold(result);
+  return result;
 }
 
-void no_record(int) {}
+void no_record(const Status&) {}
 
-void log_result(int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d", err); }
+void log_result(const Status& s) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d", legacy_result(s)); }
 
 }  // namespace
 
-int Init(const char* device, bool debug) {
+namespace api {
+
+Status Init(const char* device, bool debug) {
   const int verbose = debug ? 1 : verbose_from_environment();
   if (Diag_LSM_Init(nullptr) == 0) {
     std::printf("Couldn't initialize Diag!");
   }
   if (device == nullptr) {
     LOG_MSG(LOG_ERROR, "[tessel] Init: no device path");
-    return kApiFailure;
+    return Code::kBadArgument;
   }
   const size_t length = strnlen(device, kMaxDevicePath + 1);
   if (length > kMaxDevicePath) {
     LOG_NUM(LOG_ERROR, "[tessel] Init: device path longer than %d characters", kMaxDevicePath);
-    return kApiFailure;
+    return Code::kBadArgument;
   }
   device_path.fill('\0');
   std::memcpy(device_path.data(), device, length);
   return serve([verbose] { return ctx_init(verbose); }, no_record);
 }
+
+Status LockDevice(uint32_t wait_s) {
+  const Status s = device_lock_take(device_path.data(), wait_s);
+  if (s.ok()) run_state_load(device_path.data());
+  return s;
+}
+
+Status GetIsMbimReady() {
+  return serve(
+      [] {
+        const Status connected = ctx_connect(device_path.data());
+        if (!connected.ok() || ctx_road() != Road::kAbstractSocket || proxy_configured) {
+          return connected;
+        }
+        // A proxy that does not know the command refuses it with a status but
+        // still serves: only a failed exchange stops here.
+        const Status configured = mbim_proxy_config(device_path.data());
+        if (!configured.ok() && !configured.refused()) return configured;
+        proxy_configured = true;
+        return Status();
+      },
+      no_record);
+}
+
+Status SetSarEnable(int enable) {
+  return serve([enable] { return mbim_SetSarEnable(enable); },
+               [enable](const Status& s) {
+                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", legacy_result(s), enable);
+               });
+}
+
+Status GetSarEnable(int* enable) {
+  return serve(
+      [enable] {
+        int value = 0;
+        const Status s = mbim_GetSarEnable(&value);
+        if (s.ok() && enable != nullptr) *enable = value != 0 ? 1 : 0;
+        return s;
+      },
+      [enable](const Status& s) {
+        LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", legacy_result(s),
+                enable != nullptr ? *enable : 0);
+      });
+}
+
+Status GetSarMd5(int item, uint8_t digest[16], bool* read) {
+  return serve([=] { return mbim_GetSarMd5(item, digest, read); }, no_record);
+}
+
+Status SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
+  return serve([=] { return mbim_SetSarValue(path, item, expected_md5); },
+               [=](const Status& s) {
+                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", legacy_result(s), path, item);
+               });
+}
+
+Status GetSarValue(uint8_t* data, size_t capacity, uint16_t* length) {
+  return serve([=] { return mbim_GetSarValue(data, capacity, length); },
+               [=](const Status& s) {
+                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", legacy_result(s), data,
+                         length != nullptr ? *length : 0);
+               });
+}
+
+Status ApplySarValue(int item, bool* answered) {
+  return serve([=] { return mbim_SarApply(item, answered); }, log_result);
+}
+
+Status SendAtCommand(const char* command, const char** reply) {
+  return serve([=] { return mbim_send_at(command, reply); }, log_result);
+}
+
+}  // namespace api
 
 void UnInit() {
   {
@@ -109,74 +181,8 @@ void SetTableProgress(TableProgress report, void* context) {
   set_table_progress(report, context);
 }
 
-int LockDevice(uint32_t wait_s) {
-  // Not folded: the caller tells a busy modem from a lock it cannot use.
-  const int r = device_lock_take(device_path.data(), wait_s);
-  if (r == kLockTaken) run_state_load(device_path.data());
-  return r;
-}
-
 void RequestStop(int signal) { request_stop(signal); }
 
 int StopSignal() { return stop_requested(); }
-
-int GetIsMbimReady(int* ready) {
-  const int result = serve(
-      [] {
-        const int connected = ctx_connect(device_path.data());
-        if (connected != 0 || ctx_road() != Road::kAbstractSocket || proxy_configured) return connected;
-        // A proxy that does not know the command refuses it with a status but
-        // still serves: only a failed exchange stops here.
-        if (is_transport_failure(mbim_proxy_config(device_path.data()))) return kApiFailure;
-        proxy_configured = true;
-        return 0;
-      },
-      no_record);
-  if (result == 0 && ready != nullptr) *ready = 1;
-  return result;
-}
-
-int SetSarEnable(int enable) {
-  return serve([enable] { return mbim_SetSarEnable(enable); },
-               [enable](int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable); });
-}
-
-int GetSarEnable(int* enable) {
-  return serve(
-      [enable] {
-        int value = 0;
-        const int err = mbim_GetSarEnable(&value);
-        if (err == 0 && enable != nullptr) *enable = value != 0 ? 1 : 0;
-        return err;
-      },
-      [enable](int err) {
-        LOG_NUM(LOG_NORMAL, "[tessel] err=%d, bEnable=%d", err, enable != nullptr ? *enable : 0);
-      });
-}
-
-int GetSarMd5(int item, uint8_t digest[16], bool* read) {
-  return serve([=] { return mbim_GetSarMd5(item, digest, read); }, no_record);
-}
-
-int SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
-  return serve([=] { return mbim_SetSarValue(path, item, expected_md5); },
-               [=](int err) { LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, path, item); });
-}
-
-int GetSarValue(uint8_t* data, size_t capacity, uint16_t* length) {
-  return serve([=] { return mbim_GetSarValue(data, capacity, length); },
-               [=](int err) {
-                 LOG_NUM(LOG_NORMAL, "[tessel] err=%d, data=%p, len=%d", err, data,
-                         length != nullptr ? *length : 0);
-               });
-}
-
-int ApplySarValue(int item, bool* answered) {
-  return serve([=] { return mbim_SarApply(item, answered); }, log_result);
-}
-
-int SendAtCommand(const char* command, const char** reply) {
-  return serve([=] { return mbim_send_at(command, reply); }, log_result);
-}
 
 }  // namespace tessel

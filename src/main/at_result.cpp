@@ -36,11 +36,9 @@ bool line_starts(const char* begin, const char* end, const char* prefix) {
 }  // namespace
 
 void classify_at_reply(const char* reply, AtOutcome* o) {
-  o->result = "error";
+  o->result = AtResult::kError;
   o->final = nullptr;
   o->code = -1;
-  o->step = nullptr;
-  o->status = kExitAtError;
   if (reply == nullptr) return;
   // The last non-empty line, trailing blanks dropped.
   const char* end = reply + std::strlen(reply);
@@ -49,9 +47,8 @@ void classify_at_reply(const char* reply, AtOutcome* o) {
   while (begin > reply && !is_line_end(begin[-1])) --begin;
   while (begin < end && is_blank(*begin)) ++begin;
   if (line_is(begin, end, "OK")) {
-    o->result = "ok";
+    o->result = AtResult::kOk;
     o->final = "OK";
-    o->status = kExitOk;
   } else if (line_is(begin, end, "ERROR")) {
     o->final = "ERROR";
   } else if (line_starts(begin, end, "+CME ERROR:")) {

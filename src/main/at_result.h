@@ -12,8 +12,8 @@
 namespace tessel {
 
 // Fills the result, final and code of `*o` from `reply` (null: the answer
-// carried no text): ok for OK; error for ERROR, +CME ERROR, +CMS ERROR, or
-// a reply without a final result; the status to match.
+// carried no text): kOk for OK; kError for ERROR, +CME ERROR, +CMS ERROR,
+// or a reply without a final result.
 void classify_at_reply(const char* reply, AtOutcome* o);
 
 }  // namespace tessel

@@ -17,14 +17,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/service_api.h"
 #include "diag_log/operator_line.h"
 #include "main/arguments.h"
-#include "main/at_result.h"
 #include "main/command_options.h"
 #include "main/outcome.h"
 #include "main/run_output.h"
-#include "main/session.h"
 #include "main/stop_signals.h"
 #include "main/sub_commands.h"
 #include "main/usage.h"
@@ -86,26 +83,15 @@ int debug_tool_main(int argc, char** argv) {
   const bool strict = shared.strict || shared.output.json;
   const RunOutput output = begin_run_output(shared.output);
 
-  AtOutcome o;
-  SessionFailure opened;
-  if (!open_session(device, shared.lock_wait_s, shared.debug, &opened)) {
-    o.step = opened.step;
-    o.status = opened.status;
-  } else if (StopSignal() != 0) {
-    o.step = "interrupted";
-  } else {
-    const char* reply = nullptr;
-    if (SendAtCommand(at_command.data(), &reply) != 0) {
-      o.step = "answer";
-      o.status = kExitNoAnswer;
-    } else {
-      classify_at_reply(reply, &o);
-    }
-  }
-  UnInit();
+  AtJob job;
+  job.device = device;
+  job.command = at_command.data();
+  job.debug = shared.debug;
+  job.lock_wait_s = shared.lock_wait_s;
+  const AtOutcome o = at_send(job);
   if (strict) print_summary(o, output.style, output.summary);
   end_if_stopped();
-  return strict ? strict_exit_status(o.status, output.summary) : 0;
+  return strict ? strict_exit_status(exit_status(o), output.summary) : 0;
 }
 
 }  // namespace tessel

@@ -18,12 +18,18 @@
 // numbers bare, '-' as null. Both are written from one list of fields per
 // outcome (outcome.cpp), so a field added there appears in both.
 // The statuses and fields are a contract with scripts: add, never renumber.
+//
+// A failed run carries the Status of its failure (mbim_format/status.h),
+// with the step the flow gave it; which exit status that step gives
+// depends on the job (exit_status), and the summary names it (step_name).
 #ifndef TESSEL_MAIN_OUTCOME_H_
 #define TESSEL_MAIN_OUTCOME_H_
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+
+#include "mbim_format/status.h"
 
 namespace tessel {
 
@@ -46,10 +52,19 @@ constexpr int kExitBadInput = -1;       // usage or bad input: 255
 
 using Digest = std::array<uint8_t, 16>;
 
+// The jobs a run does: each gives a failed step its own exit status. The
+// update's (and --check's), --save's, --query's and debug_tool's.
+enum class Job : uint8_t { kUpdate, kSave, kQuery, kAt };
+
+// What a SAR job achieved; kFailed until it says.
+enum class SarResult : uint8_t { kFailed, kUpdated, kUpToDate, kDiffers, kSaved, kQueried };
+
 struct SarOutcome {
-  const char* result = "failed";  // updated, up-to-date, differs, saved, queried, failed
-  const char* step = nullptr;     // the step that failed; null on success
-  int status = kExitOk;
+  explicit SarOutcome(Job j, int32_t i = 0) : job(j), item(i) {}
+
+  Job job;
+  SarResult result = SarResult::kFailed;
+  Status status;                  // the failure, with its step; ok: none
   int32_t item = 0;
   int64_t size = -1;              // -1: unknown
   bool have_file_md5 = false;
@@ -58,21 +73,34 @@ struct SarOutcome {
   Digest modem_md5{};
   const char* apply = nullptr;    // confirmed, unanswered, failed; null: no apply sent
 
-  // Marks the run failed at `failed_step` with `exit_status`.
-  void fail(const char* failed_step, int exit_status) {
-    result = "failed";
-    step = failed_step;
-    status = exit_status;
-  }
+  bool failed() const { return !status.ok(); }
+  // Marks the run failed with `s` (its step set).
+  void fail(const Status& s) { status = s; }
 };
 
+// The final result of an AT reply; kFailed until one is read.
+enum class AtResult : uint8_t { kFailed, kOk, kError };
+
 struct AtOutcome {
-  const char* result = "failed";  // ok, error, failed
+  AtResult result = AtResult::kFailed;
   const char* final = nullptr;    // OK, ERROR, CME_ERROR, CMS_ERROR; null: none
   long code = -1;                 // the +CME / +CMS error number; -1: none
-  const char* step = nullptr;
-  int status = kExitOk;
+  Status status;                  // the failure, with its step; ok: none
 };
+
+// The summary's result and step fields: "failed" and the step of a failure,
+// else the result's name ("failed" for kFailed) and null ('-').
+const char* result_name(const SarOutcome& o);
+const char* result_name(const AtOutcome& o);
+const char* step_name(const Status& s);
+
+// The exit status under --strict of a run of `job` that ended with `o`:
+// kExitOk; kExitDiffers when --check found the digests differ; kExitAtError
+// for an AT reply whose final result is not OK; and for a failure, its
+// step's (a stop in debug_tool gives kExitOk, as the signal ends the
+// process anyway).
+int exit_status(const SarOutcome& o);
+int exit_status(const AtOutcome& o);
 
 // The digest as 32 lower-case hexadecimal digits, in its stored order.
 const char* digest_text(const Digest& d, std::array<char, 33>* text);

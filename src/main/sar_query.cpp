@@ -16,17 +16,16 @@ namespace {
 void query(const SarJob& job, SarOutcome* o) {
   if (!open_job_session(job, o)) return;
   if (StopSignal() != 0) {
-    o->fail("interrupted", kExitNoDigest);
+    o->fail(Status(Code::kStopped).at(Step::kInterrupted));
     return;
   }
-  if (query_modem_digest(job.item, o)) o->result = "queried";
+  if (query_modem_digest(job.item, o)) o->result = SarResult::kQueried;
 }
 
 }  // namespace
 
 SarOutcome sar_query(const SarJob& job) {
-  SarOutcome o;
-  o.item = job.item;
+  SarOutcome o(Job::kQuery, job.item);
   query(job, &o);
   UnInit();
   return o;

@@ -29,43 +29,50 @@ namespace {
 // The largest table the read can carry: its length travels in 16 bits.
 std::array<uint8_t, 65535> g_table;
 
+// The FILE that cannot be written, with errno `error`.
 void save_failed(const char* path, int error, SarOutcome* o) {
   LOG_TXT(LOG_ERROR, "[tessel] cannot save %s: %s", path, std::strerror(error));
   operator_line(LinePriority::kError, "sar_tool: cannot write %s: %s\n", path,
                 std::strerror(error));
-  o->fail("save", kExitSaveFailed);
+  o->fail(Status::system(Code::kFileUnwritable, error).at(Step::kSave));
 }
+
+constexpr Status kInterrupted = Status(Code::kStopped).at(Step::kInterrupted);
 
 void save(const SarJob& job, SarOutcome* o) {
   if (!open_job_session(job, o)) return;
-  int r;
   if (StopSignal() != 0) {
-    o->fail("interrupted", kExitReadFailed);
+    o->fail(kInterrupted);
     return;
   }
-  if ((r = SetSarEnable(1)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
-    o->fail("enable", kExitReadFailed);
+  Status s = api::SetSarEnable(1);
+  if (!s.ok()) {
+    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", folded_result(s));
+    o->fail(s.at(Step::kEnable));
     return;
   }
   uint16_t length = 0;
   if (StopSignal() != 0) {
-    o->fail("interrupted", kExitReadFailed);
-  } else if ((r = GetSarValue(g_table.data(), g_table.size(), &length)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetSarValue err=%d", r);
-    o->fail(StopSignal() != 0 ? "interrupted" : "read", kExitReadFailed);
-  } else if (length == 0) {
-    LOG_MSG(LOG_ERROR, "[tessel] the modem holds no table to save");
-    o->fail("read", kExitReadFailed);
+    o->fail(kInterrupted);
+  } else {
+    s = api::GetSarValue(g_table.data(), g_table.size(), &length);
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] GetSarValue err=%d", folded_result(s));
+      o->fail(s.at(StopSignal() != 0 ? Step::kInterrupted : Step::kRead));
+    } else if (length == 0) {
+      LOG_MSG(LOG_ERROR, "[tessel] the modem holds no table to save");
+      o->fail(Status(Code::kEmptyTable).at(Step::kRead));
+    }
   }
   // Off again whatever the read did.
-  if ((r = SetSarEnable(0)) != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
-    if (o->step == nullptr) o->fail("disable", kExitReadFailed);
+  s = api::SetSarEnable(0);
+  if (!s.ok()) {
+    LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", folded_result(s));
+    if (!o->failed()) o->fail(s.at(Step::kDisable));
   }
-  if (o->step != nullptr) return;
+  if (o->failed()) return;
   if (StopSignal() != 0) {
-    o->fail("interrupted", kExitReadFailed);
+    o->fail(kInterrupted);
     return;
   }
 
@@ -77,7 +84,7 @@ void save(const SarJob& job, SarOutcome* o) {
   if (!query_modem_digest(job.item, o)) return;
   if (o->modem_md5 != o->file_md5) {
     LOG_MSG(LOG_ERROR, "[tessel] the table read does not match the modem's digest; not saved");
-    o->fail("verify", kExitReadFailed);
+    o->fail(Status(Code::kDigestMismatch).at(Step::kVerify));
     return;
   }
   if (save_file(job.save, g_table.data(), length) != 0) {
@@ -85,14 +92,13 @@ void save(const SarJob& job, SarOutcome* o) {
     return;
   }
   LOG_TXT(LOG_NORMAL, "[tessel] saved the table to %s", job.save);
-  o->result = "saved";
+  o->result = SarResult::kSaved;
 }
 
 }  // namespace
 
 SarOutcome sar_save(const SarJob& job) {
-  SarOutcome o;
-  o.item = job.item;
+  SarOutcome o(Job::kSave, job.item);
   // A FILE that cannot be written is refused before the channel opens, as
   // an unreadable table file is: nothing opened, so no UnInit either.
   if (save_file_check(job.save) != 0) {

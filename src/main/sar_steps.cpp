@@ -12,23 +12,23 @@ TESSEL_LOG_MODULE("src/main");
 namespace tessel {
 
 bool open_job_session(const SarJob& job, SarOutcome* o) {
-  SessionFailure opened;
-  if (open_session(job.device, job.lock_wait_s, job.debug, &opened)) return true;
-  o->fail(opened.step, opened.status);
+  const Status s = open_session(job.device, job.lock_wait_s, job.debug);
+  if (s.ok()) return true;
+  o->fail(s);
   return false;
 }
 
 bool query_modem_digest(int32_t item, SarOutcome* o) {
   bool read = false;
-  const int r = GetSarMd5(item, o->modem_md5.data(), &read);
-  if (r != 0) {
-    LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", r);
-    o->fail("query", kExitNoDigest);
+  const Status s = api::GetSarMd5(item, o->modem_md5.data(), &read);
+  if (!s.ok()) {
+    LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", folded_result(s));
+    o->fail(s.at(Step::kQuery));
     return false;
   }
   if (!read) {
     LOG_MSG(LOG_ERROR, "[tessel] the modem's answer carried no 16-byte digest");
-    o->fail("query", kExitNoDigest);
+    o->fail(Status(Code::kNoDigest).at(Step::kQuery));
     return false;
   }
   o->have_modem_md5 = true;

@@ -149,7 +149,7 @@ int sar_tool_main(int argc, char** argv) {
                                              : sar_update(job);
   if (job.strict) print_summary(o, output.style, output.summary);
   end_if_stopped();
-  return job.strict ? strict_exit_status(o.status, output.summary) : 0;
+  return job.strict ? strict_exit_status(exit_status(o), output.summary) : 0;
 }
 
 }  // namespace tessel

@@ -39,7 +39,7 @@ namespace {
 
 class Update {
  public:
-  Update(const SarJob& job, SarOutcome* o) : job_(job), o_(*o) { o_.item = job.item; }
+  Update(const SarJob& job, SarOutcome* o) : job_(job), o_(*o) {}
 
   void run() {
     if (!open_job_session(job_, &o_)) return;
@@ -55,7 +55,7 @@ class Update {
         return;
       }
       LOG_MSG(LOG_ERROR, "[tessel] no need to update\n");
-      o_.result = "up-to-date";
+      o_.result = SarResult::kUpToDate;
       return;
     }
     write_and_apply();
@@ -65,17 +65,18 @@ class Update {
   // The modem's digest and the file's, logged as "---" and "+++".
   bool compare() {
     bool read = false;
-    int r;
-    if ((r = GetSarMd5(job_.item, stored_.data(), &read)) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", r);
-      o_.fail("query", kExitNoDigest);
+    Status s = api::GetSarMd5(job_.item, stored_.data(), &read);
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 err=%d", folded_result(s));
+      o_.fail(s.at(Step::kQuery));
       return false;
     }
     LOG_TXT(LOG_NORMAL, "[tessel] --- md5: %s", digest_text(stored_, &text_));
     note_modem_digest(read);
-    if ((r = GetFileMd5(job_.table, file_.data())) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] GetFileMd5 err=%d", r);
-      o_.fail("file", kExitBadInput);
+    s = api::GetFileMd5(job_.table, file_.data());
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] GetFileMd5 err=%d", folded_result(s));
+      o_.fail(s.at(Step::kFile));
       return false;
     }
     LOG_TXT(LOG_NORMAL, "[tessel] +++ md5: %s", digest_text(file_, &text_));
@@ -88,17 +89,16 @@ class Update {
   void conclude_check() {
     if (!o_.have_modem_md5) {
       LOG_MSG(LOG_ERROR, "[tessel] the modem's answer carried no 16-byte digest");
-      o_.fail("query", kExitNoDigest);
+      o_.fail(Status(Code::kNoDigest).at(Step::kQuery));
     } else if (stored_ == file_) {
       // The modem holds the table, which is what --check answers; whether
       // it is in force only an update can settle.
       if (PendingApply(job_.item, file_.data(), nullptr)) {
         LOG_MSG(LOG_ERROR, "[tessel] the modem holds this table, but no run has seen it applied");
       }
-      o_.result = "up-to-date";
+      o_.result = SarResult::kUpToDate;
     } else {
-      o_.result = "differs";
-      o_.status = kExitDiffers;
+      o_.result = SarResult::kDiffers;
     }
   }
 
@@ -106,11 +106,13 @@ class Update {
   // switching DIAG-over-MBIM off when that run may have left it on.
   void apply_pending(bool diag_may_be_on) {
     LOG_MSG(LOG_ERROR, "[tessel] the modem holds this table, but the run that wrote it did not see it applied; applying it now");
-    int r;
-    if (diag_may_be_on && (r = SetSarEnable(0)) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
-      o_.fail("disable", kExitWriteFailed);
-      return;
+    if (diag_may_be_on) {
+      const Status s = api::SetSarEnable(0);
+      if (!s.ok()) {
+        LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", folded_result(s));
+        o_.fail(s.at(Step::kDisable));
+        return;
+      }
     }
     apply(diag_may_be_on);
   }
@@ -122,54 +124,58 @@ class Update {
   // warning; under --strict, as when no note can be kept at all, the modem
   // is left untouched.
   bool note_before_write() {
-    const NoteKept kept = NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/true);
-    if (kept == NoteKept::kDurable) return true;
+    const Status kept = NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/true);
+    if (kept.ok()) return true;
     const char* path = StateRecordPath();
     if (*path == '\0') path = kStateDirectory;
-    if (kept == NoteKept::kVolatile && !job_.strict) {
+    const bool volatile_note = kept.code == Code::kStateVolatile;
+    if (volatile_note && !job_.strict) {
       LOG_TXT(LOG_ERROR, "[tessel] the note of this update is kept in %s, which a reboot empties: make %s persistent (see tessel(1))",
               path, kStateDirectory);
       return true;
     }
-    const int e = StateRecordError();
-    const char* why = kept == NoteKept::kVolatile ? "a reboot would lose it" : std::strerror(e != 0 ? e : EIO);
+    const int e = kept.sys_errno;
+    const char* why = volatile_note ? "a reboot would lose it" : std::strerror(e != 0 ? e : EIO);
     LOG_TXT(LOG_ERROR, "[tessel] cannot keep the note of this update in %s (%s); nothing written to the modem",
             path, why);
     std::fprintf(stderr,
                  "tessel: cannot keep the note of this update in %s (%s): nothing was written to the modem; "
                  "%s must be a writable directory on a persistent file system (see tessel(1))\n",
                  path, why, kStateDirectory);
-    o_.fail("state", kExitWriteFailed);
+    o_.fail(kept.at(Step::kState));
     return false;
   }
 
   void write_and_apply() {
-    int r;
     if (!note_before_write()) return;
-    if ((r = SetSarEnable(1)) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
-      o_.fail("enable", kExitWriteFailed);
+    Status s = api::SetSarEnable(1);
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", folded_result(s));
+      o_.fail(s.at(Step::kEnable));
       return;
     }
     diag_on_ = true;
     if (stopped()) return;
-    if ((r = SetSarValue(job_.table, job_.item, file_.data())) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] SetSarValue err=%d", r);
-      if (!stopped()) o_.fail("write", kExitWriteFailed);
+    s = api::SetSarValue(job_.table, job_.item, file_.data());
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] SetSarValue err=%d", folded_result(s));
+      if (!stopped()) o_.fail(s.at(Step::kWrite));
       switch_off();
       return;
     }
-    if ((r = SetSarEnable(0)) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
-      o_.fail("disable", kExitWriteFailed);
+    s = api::SetSarEnable(0);
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", folded_result(s));
+      o_.fail(s.at(Step::kDisable));
       return;
     }
     diag_on_ = false;
     // From here on a stop signal waits for the apply (see the top).
     bool read = false;
-    if ((r = GetSarMd5(job_.item, stored_.data(), &read)) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 after update err=%d", r);
-      o_.fail("readback", kExitNoDigest);
+    s = api::GetSarMd5(job_.item, stored_.data(), &read);
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] GetSarMd5 after update err=%d", folded_result(s));
+      o_.fail(s.at(Step::kReadback));
       return;
     }
     if (read) {
@@ -191,11 +197,11 @@ class Update {
   // When DIAG-over-MBIM was just switched off and the apply fails, the
   // record says so: the run that retries need not switch it off again.
   void apply(bool diag_switched_off) {
-    int r;
     bool answered = true;
-    if ((r = ApplySarValue(job_.item, &answered)) != 0) {
-      LOG_NUM(LOG_ERROR, "[tessel] ApplySarValue err=%d", r);
-      o_.fail("apply", kExitApplyFailed);
+    const Status s = api::ApplySarValue(job_.item, &answered);
+    if (!s.ok()) {
+      LOG_NUM(LOG_ERROR, "[tessel] ApplySarValue err=%d", folded_result(s));
+      o_.fail(s.at(Step::kApply));
       o_.apply = "failed";
       if (diag_switched_off) NoteTableWritten(job_.item, file_.data(), /*diag_may_be_on=*/false);
       return;
@@ -212,8 +218,8 @@ class Update {
         LOG_MSG(LOG_NORMAL, "[tessel] the modem did not answer the apply; the next run sends it again");
       }
     }
-    o_.result = "updated";
-    if (job_.strict && !verified()) o_.fail("verify", kExitNotVerified);
+    o_.result = SarResult::kUpdated;
+    if (job_.strict && !verified()) o_.fail(Status(Code::kDigestMismatch).at(Step::kVerify));
   }
 
   // True when the modem reports the file's digest, asking once more after
@@ -221,7 +227,7 @@ class Update {
   bool verified() {
     if (o_.have_modem_md5 && stored_ == file_) return true;
     bool read = false;
-    if (GetSarMd5(job_.item, stored_.data(), &read) == 0 && read) {
+    if (api::GetSarMd5(job_.item, stored_.data(), &read).ok() && read) {
       LOG_TXT(LOG_NORMAL, "[tessel] md5 after apply: %s", digest_text(stored_, &text_));
       note_modem_digest(read);
       if (stored_ == file_) return true;
@@ -238,11 +244,11 @@ class Update {
   // Once a stop signal was noted: the remaining steps are skipped, apart
   // from switching DIAG-over-MBIM off when it was switched on.
   bool stopped() {
-    const int s = StopSignal();
-    if (s == 0) return false;
-    if (o_.step == nullptr || o_.status == kExitOk) {
-      LOG_NUM(LOG_ERROR, "[tessel] stopped by signal %d; skipping the remaining steps", s);
-      o_.fail("interrupted", kExitWriteFailed);
+    const int signal = StopSignal();
+    if (signal == 0) return false;
+    if (!o_.failed()) {
+      LOG_NUM(LOG_ERROR, "[tessel] stopped by signal %d; skipping the remaining steps", signal);
+      o_.fail(Status(Code::kStopped).at(Step::kInterrupted));
     }
     switch_off();
     return true;
@@ -251,8 +257,8 @@ class Update {
   void switch_off() {
     if (!diag_on_) return;
     diag_on_ = false;
-    const int r = SetSarEnable(0);
-    if (r != 0) LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", r);
+    const Status s = api::SetSarEnable(0);
+    if (!s.ok()) LOG_NUM(LOG_ERROR, "[tessel] SetSarEnable err=%d", folded_result(s));
   }
 
   const SarJob& job_;
@@ -266,7 +272,7 @@ class Update {
 }  // namespace
 
 SarOutcome sar_update(const SarJob& job) {
-  SarOutcome o;
+  SarOutcome o(Job::kUpdate, job.item);
   Update(job, &o).run();
   UnInit();
   return o;

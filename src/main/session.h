@@ -6,20 +6,18 @@
 
 #include <cstdint>
 
+#include "mbim_format/status.h"
+
 namespace tessel {
 
-struct SessionFailure {
-  const char* step = nullptr;  // "lock" or "connect"
-  int status = 0;              // kExitBusy or kExitNoChannel
-};
-
-// True when the channel is open, verbose when `debug` (--debug) is set or
-// VERBOSE asks for it (Init). Otherwise `*failure` says which step failed;
-// each failure has its record ("[tessel] Init err=%d", ...), and a device
-// that stayed locked is also reported on standard error, since the caller
-// may never read the log. A lock that cannot be used at all (device_lock.h)
-// ends the run the same way: step "lock", kExitBusy, nothing opened.
-bool open_session(const char* device, uint32_t lock_wait_s, bool debug, SessionFailure* failure);
+// Ok when the channel is open, verbose when `debug` (--debug) is set or
+// VERBOSE asks for it (Init). Otherwise the failure, at Step::kConnect
+// (Init, GetIsMbimReady) or Step::kLock (kLockBusy, kLockUnusable); each
+// has its record ("[tessel] Init err=%d", ...), and a device that stayed
+// locked is also reported on standard error, since the caller may never
+// read the log. A lock that cannot be used at all (device_lock.h) has said
+// why already, and nothing was opened.
+Status open_session(const char* device, uint32_t lock_wait_s, bool debug);
 
 }  // namespace tessel
 

@@ -1,5 +1,5 @@
-// sub_commands.h — the two sub-commands behind "--command", and the four
-// jobs of sar_tool.
+// sub_commands.h — the two sub-commands behind "--command", the jobs of
+// sar_tool and debug_tool's.
 //
 // Each sub-command receives the process's arguments without the first two
 // (the program name and "--command"), so element 0 is the sub-command's own
@@ -51,6 +51,18 @@ SarOutcome sar_save(const SarJob& job);
 // --query: the digest the modem reports for job.item, and nothing else sent.
 // Ends with UnInit.
 SarOutcome sar_query(const SarJob& job);
+
+// One debug_tool run, its options checked.
+struct AtJob {
+  const char* device = nullptr;
+  const char* command = nullptr;  // at most kAtCommandSize - 1 characters
+  bool debug = false;             // --debug
+  uint32_t lock_wait_s = kDefaultLockWaitSeconds;
+};
+
+// debug_tool's exchange: the AT command sent, its reply's final result read
+// (at_result.h). Ends with UnInit.
+AtOutcome at_send(const AtJob& job);
 
 }  // namespace tessel
 

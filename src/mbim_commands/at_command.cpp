@@ -22,7 +22,7 @@ std::array<char, kAtReplySize> at_reply{};
 
 }  // namespace
 
-int mbim_send_at(const char* command, const char** reply) {
+Status mbim_send_at(const char* command, const char** reply) {
   if (reply != nullptr) *reply = nullptr;
   if (command == nullptr) command = "";
   const size_t length = std::strlen(command);
@@ -40,9 +40,8 @@ int mbim_send_at(const char* command, const char** reply) {
     std::memcpy(info_buffer(request) + kAtTextOffset, command, length);
   }
   Answer answer;
-  const int err = run_built_command(std::move(request), answer_timeout(), &answer);
-  if (err != 0) return err;
-  if (answer.declared == 0) return 0;
+  const Status s = run_built_command(std::move(request), answer_timeout(), &answer);
+  if (!s.ok() || answer.declared == 0) return s;
 
   // An answer shorter than its leading word carries an empty reply.
   size_t text = answer.length > kAtTextOffset ? answer.length - kAtTextOffset : 0;
@@ -58,7 +57,7 @@ int mbim_send_at(const char* command, const char** reply) {
   LOG_TXT(LOG_NORMAL, "[tessel] Recv < %s\n", at_reply.data());
   std::printf("Recv < %s\n", at_reply.data());
   if (reply != nullptr) *reply = at_reply.data();
-  return 0;
+  return s;
 }
 
 }  // namespace tessel

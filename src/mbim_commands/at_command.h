@@ -12,16 +12,18 @@
 #ifndef TESSEL_MBIM_COMMANDS_AT_COMMAND_H_
 #define TESSEL_MBIM_COMMANDS_AT_COMMAND_H_
 
+#include "mbim_format/status.h"
+
 namespace tessel {
 
 constexpr unsigned kAtCid = 8;
 constexpr unsigned kAtReplySize = 8192;
 
-// Sends `command`. On 0, `*reply` (when given) points at the reply text in a
-// process-wide buffer that the next call overwrites, or is null when the
-// answer carried no data. On failure `*reply` is null. Returns 0, the
-// transport's result, or the MBIM Status.
-int mbim_send_at(const char* command, const char** reply);
+// Sends `command`. On success `*reply` (when given) points at the reply text
+// in a process-wide buffer that the next call overwrites, or is null when the
+// answer carried no data. On failure `*reply` is null. Returns ok, the
+// exchange's failure, or the modem's refusal.
+Status mbim_send_at(const char* command, const char** reply);
 
 }  // namespace tessel
 

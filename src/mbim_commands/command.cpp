@@ -4,9 +4,8 @@
 #include "diag_log/diag_log.h"
 #include "mbim_commands/function_open.h"
 #include "mbim_format/build_command.h"
+#include "mbim_format/mbim_status.h"
 #include "mbim_format/protocol_log.h"
-#include "mbim_format/result_codes.h"
-#include "mbim_format/status.h"
 #include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
@@ -45,35 +44,38 @@ uint32_t response_size(const uint8_t* response) {
   return get_le32(response + kMessageLengthOffset);
 }
 
-int exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {
+Status exchange(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {
   uint8_t* raw = nullptr;
-  const int err = send_and_wait(request, &raw, timeout_s);
+  const Status sent = send_and_wait(request, &raw, timeout_s);
   response->reset(raw);
   // A modem just plugged in refuses everything until its function is opened.
-  if (err == 0 && needs_function_open(request, *response)) {
+  if (sent.ok() && needs_function_open(request, *response)) {
     return open_function_and_resend(request, timeout_s, response);
   }
-  return err;
+  return sent;
 }
 
-int finish_command(int err, MessagePtr response, Answer* answer) {
-  uint32_t status = 0;
-  if (response) {
+Status finish_command(Status sent, MessagePtr response, Answer* answer) {
+  Status s = sent;
+  if (s.ok() && response) {
     const uint32_t held = response_size(response.get());
     if (cannot_be_judged(response.get(), held)) {
-      err = kErrMalformedAnswer;
+      s = Code::kMalformedAnswer;
     } else if (function_error_without_code(response.get(), held)) {
       LOG_TXT(LOG_NORMAL, "[tessel] MBIM_FUNCTION_ERROR_MSG status: (%s)", error_status_names[0]);
-      err = kErrFunctionError;
+      s = Status::function_error(0);
     } else {
-      status = decode_status(response.get(), held);
+      s = decode_status(response.get(), held);
     }
   }
-  if (err != 0 || status != 0) {
-    LOG_NUM(LOG_NORMAL, "[tessel] err=%d, Status=%d", err, status);
-    return err != 0 ? err : static_cast<int>(status);
+  if (!s.ok()) {
+    // A refusal shows as err=0 and its Status; any other failure (a
+    // function error without a code too) as its number and Status=0.
+    const uint32_t status = s.mbim_status;
+    LOG_NUM(LOG_NORMAL, "[tessel] err=%d, Status=%d", status != 0 ? 0 : legacy_result(s), status);
+    return s;
   }
-  if (answer == nullptr) return 0;
+  if (answer == nullptr) return s;
   answer->info = nullptr;
   answer->length = 0;
   answer->declared = 0;
@@ -89,23 +91,24 @@ int finish_command(int err, MessagePtr response, Answer* answer) {
     }
   }
   answer->response = std::move(response);
-  return 0;
+  return s;
 }
 
-int run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer) {
+Status run_built_command(MessagePtr request, uint32_t timeout_s, Answer* answer) {
   MessagePtr response;
-  const int err = exchange(request.get(), timeout_s, &response);
-  return finish_command(err, std::move(response), answer);
+  const Status sent = exchange(request.get(), timeout_s, &response);
+  return finish_command(sent, std::move(response), answer);
 }
 
-int run_command(const CommandSpec& cmd, Answer* answer) {
+Status run_command(const CommandSpec& cmd, Answer* answer) {
   MessagePtr request =
       build_command(cmd.service, cmd.cid, cmd.command_type, cmd.payload, cmd.payload_length);
   MessagePtr response;
-  const int err = exchange(request.get(), cmd.timeout_s, &response);
-  if (cmd.timed_out != nullptr) *cmd.timed_out = err == kErrTimedOut;
-  if (err == kErrTimedOut && cmd.timeout_is_success) return kResultOk;
-  return finish_command(err, std::move(response), answer);
+  const Status sent = exchange(request.get(), cmd.timeout_s, &response);
+  const bool timed_out = sent.code == Code::kTimedOut;
+  if (cmd.timed_out != nullptr) *cmd.timed_out = timed_out;
+  if (timed_out && cmd.timeout_is_success) return Code::kOk;
+  return finish_command(sent, std::move(response), answer);
 }
 
 }  // namespace tessel

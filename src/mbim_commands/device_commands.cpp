@@ -11,7 +11,6 @@
 #include "mbim_format/device_payloads.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/protocol_log.h"
-#include "mbim_format/result_codes.h"
 #include "mbim_format/uuid.h"
 #include "byte_order/byte_order.h"
 
@@ -20,19 +19,22 @@ TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 namespace tessel {
 namespace {
 
-int open_or_close(uint32_t type) {
+Status open_or_close(uint32_t type) {
+  // A message that cannot be built is refused by the transport.
   MessagePtr msg = build_open_or_close(type);
-  if (!msg) return kApiFailure;
   MessagePtr response;
-  const int err = exchange(msg.get(), answer_timeout(), &response);
+  const Status sent = exchange(msg.get(), answer_timeout(), &response);
   // The DONE's Status is not judged, but a function error refuses the open.
-  uint32_t answer_type = 0;
-  if (response &&
-      read_le32(response.get(), response_size(response.get()), kMessageTypeOffset, &answer_type) &&
-      answer_type == MBIM_FUNCTION_ERROR_MSG) {
-    return kApiFailure;
+  uint32_t answer_type = 0, code = 0;
+  if (response) {
+    const uint32_t held = response_size(response.get());
+    if (read_le32(response.get(), held, kMessageTypeOffset, &answer_type) &&
+        answer_type == MBIM_FUNCTION_ERROR_MSG) {
+      read_le32(response.get(), held, kErrorStatusCodeOffset, &code);
+      return Status::function_error(code);
+    }
   }
-  return err < 0 ? kApiFailure : kResultOk;
+  return sent.code == Code::kTimedOut ? Code::kOk : sent;
 }
 
 // Logs the two radio-state words when the answer carries both.
@@ -49,16 +51,15 @@ bool log_radio_state(const Answer& answer, RadioState* out) {
 // The radio-state query or set (`type`), on the basic connect service or,
 // with `alternative` non-zero, on the fixed alternative one; the answer's two
 // words are logged and, for a query, handed to `*out`.
-int radio_state_command(int alternative, uint32_t type, const uint8_t* payload, uint32_t length,
-                        RadioState* out) {
+Status radio_state_command(int alternative, uint32_t type, const uint8_t* payload, uint32_t length,
+                           RadioState* out) {
   const CommandSpec cmd = alternative != 0
                                ? CommandSpec{kUuidRadioStateAlt, kCidRadioStateAlt, type, payload, length}
                                : CommandSpec{kUuidBasicConnect, kCidRadioState, type, payload, length};
   Answer answer;
-  const int err = run_command(cmd, &answer);
-  if (err != 0) return err;
-  log_radio_state(answer, out);
-  return 0;
+  const Status s = run_command(cmd, &answer);
+  if (s.ok()) log_radio_state(answer, out);
+  return s;
 }
 
 // One capability string as text: the low byte of each UTF-16 unit, at most
@@ -78,47 +79,29 @@ bool caps_string(const Answer& answer, size_t offset_at, std::array<char, 32>* t
 
 }  // namespace
 
-int mbim_proxy_config(const char* device_path) {
-  if (device_path == nullptr) device_path = "";
-  const size_t length = std::strlen(device_path);
-  if (length > (UINT32_MAX - kCommandHeaderSize - kProxyPathOffset) / 2) return kApiFailure;
-  const uint32_t size = static_cast<uint32_t>(2 * length);
-  MessagePtr request = build_command(kUuidProxyControl, kCidProxyConfiguration, kCommandSet,
-                                     nullptr, static_cast<uint32_t>(kProxyPathOffset) + size);
-  if (request) {
-    uint8_t* info = info_buffer(request);
-    put_le32(info + kProxyPathOffsetField, static_cast<uint32_t>(kProxyPathOffset));
-    put_le32(info + kProxyPathSizeField, size);
-    put_le32(info + kProxyTimeoutField, kProxyTimeoutSeconds);
-    for (size_t i = 0; i < length; ++i) {
-      put_le16(info + kProxyPathOffset + 2 * i, static_cast<uint8_t>(device_path[i]));
-    }
-  }
-  return run_built_command(std::move(request), answer_timeout(), nullptr);
-}
+Status mbim_open() { return open_or_close(MBIM_OPEN_MSG); }
 
-int mbim_open() { return open_or_close(MBIM_OPEN_MSG); }
+Status mbim_close() { return open_or_close(MBIM_CLOSE_MSG); }
 
-int mbim_close() { return open_or_close(MBIM_CLOSE_MSG); }
-
-int mbim_radio_state_query(RadioState* out, int alternative) {
+Status mbim_radio_state_query(RadioState* out, int alternative) {
   LOG_MSG(LOG_NORMAL, "[tessel] mbim_radio_state_query()");
   return radio_state_command(alternative, kCommandQuery, nullptr, 0, out);
 }
 
-int mbim_radio_state_set(int state, int alternative) {
+Status mbim_radio_state_set(int state, int alternative) {
   LOG_NUM(LOG_NORMAL, "[tessel] mbim_radio_state_set ( %d )", state);
   uint8_t payload[4];
   put_le32(payload + kRadioStateField, static_cast<uint32_t>(state));
   return radio_state_command(alternative, kCommandSet, payload, sizeof payload, nullptr);
 }
 
-int mbim_device_caps_query(char* buffer, size_t capacity) {
+Status mbim_device_caps_query(char* buffer, size_t capacity) {
   if (buffer != nullptr && capacity > 0) buffer[0] = '\0';
   LOG_MSG(LOG_NORMAL, "[tessel] mbim_device_caps_query()");
   Answer answer;
-  const int err = run_command({kUuidBasicConnect, kCidDeviceCaps, kCommandQuery, nullptr, 0}, &answer);
-  if (err != 0 || answer.length == 0) return err;
+  const Status s =
+      run_command({kUuidBasicConnect, kCidDeviceCaps, kCommandQuery, nullptr, 0}, &answer);
+  if (!s.ok() || answer.length == 0) return s;
   std::array<char, 32> text;
   if (caps_string(answer, kCapsDeviceIdField, &text)) {
     LOG_TXT(LOG_NORMAL, "[tessel] DeviceId:     %s", text.data());
@@ -135,12 +118,14 @@ int mbim_device_caps_query(char* buffer, size_t capacity) {
       buffer[capacity - 1] = '\0';
     }
   }
-  return 0;
+  return s;
 }
 
-int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count) {
+Status mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count) {
   LOG_TXT(LOG_NORMAL, "[tessel] (uuid=%s)", service != nullptr ? service : "");
-  if (count > (UINT32_MAX - kCommandHeaderSize - kSubscribeCidsOffset) / 4) return kApiFailure;
+  if (count > (UINT32_MAX - kCommandHeaderSize - kSubscribeCidsOffset) / 4) {
+    return Code::kBadArgument;
+  }
   MessagePtr request = build_command(kUuidBasicConnect, kCidSubscribeList, kCommandSet, nullptr,
                                      static_cast<uint32_t>(kSubscribeCidsOffset) + 4 * count);
   if (request) {
@@ -155,7 +140,7 @@ int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uin
   return run_built_command(std::move(request), answer_timeout(), nullptr);
 }
 
-int mbim_ms_sar_config(uint32_t backoff_index) {
+Status mbim_ms_sar_config(uint32_t backoff_index) {
   LOG_NUM(LOG_NORMAL, "[tessel] (Value=%u)", backoff_index);
   uint8_t payload[kMsSarConfigSize];
   put_le32(payload + kMsSarModeField, 1);

@@ -1,29 +1,25 @@
-// device_commands.h — device commands of the protocol layer beside the SAR
-// and AT commands. The proxy configuration runs whenever the tool reaches
-// the modem through mbim-proxy's abstract socket: the service API's
-// GetIsMbimReady names the device to the proxy with it. The others (open/
-// close, radio state, device capabilities, service subscriptions and the
-// Microsoft SAR configuration) no flow of the tool runs today; they are
-// kept ready for the flows and integrators that need them. Their requests'
-// and answers' layouts are in mbim_format/device_payloads.h.
+// device_commands.h — device commands of the protocol layer that no flow of
+// the tool runs today, kept ready for the flows and integrators that need
+// them: open/close, radio state, device capabilities, service subscriptions
+// and the Microsoft SAR configuration. Their requests' and answers' layouts
+// are in mbim_format/device_payloads.h. The proxy configuration, which the
+// service API does send, is proxy_config.h.
 #ifndef TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
 #define TESSEL_MBIM_COMMANDS_DEVICE_COMMANDS_H_
 
 #include <cstddef>
 #include <cstdint>
 
+#include "mbim_format/status.h"
+
 namespace tessel {
 
-// Names the device the proxy should forward this client's commands to; a
-// proxy forwards nothing for a client that has not named one.
-int mbim_proxy_config(const char* device_path);
-
-// MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. 0, or -1 when
-// the message cannot be built, the exchange fails outright or the modem
-// answers with an MBIM_FUNCTION_ERROR_MSG; an answer that does not come
-// (110) and the DONE's Status do not count.
-int mbim_open();
-int mbim_close();
+// MBIM_OPEN_MSG (MaxControlTransfer 4096) and MBIM_CLOSE_MSG. Ok; the
+// exchange's failure (kNoChannel also when the message cannot be built); or
+// kFunctionError when the modem answers with an MBIM_FUNCTION_ERROR_MSG. An
+// answer that does not come (kTimedOut) and the DONE's Status do not count.
+Status mbim_open();
+Status mbim_close();
 
 struct RadioState {
   int32_t hw;
@@ -33,18 +29,19 @@ struct RadioState {
 // Basic connect CID 3, or with `alternative` non-zero the fixed service
 // 11223344-5566-7788-99aa-bbccddeeff11, CID 1. `*out` is written only from
 // an answer that carries both words.
-int mbim_radio_state_query(RadioState* out, int alternative);
-int mbim_radio_state_set(int state, int alternative);
+Status mbim_radio_state_query(RadioState* out, int alternative);
+Status mbim_radio_state_set(int state, int alternative);
 
 // Logs DeviceId, FirmwareInfo and HardwareInfo (at most 31 characters each,
 // the low byte of each UTF-16 unit) and copies HardwareInfo into `buffer` of
 // `capacity` bytes, always terminated. A string that does not lie inside the
 // answer is skipped.
-int mbim_device_caps_query(char* buffer, size_t capacity);
+Status mbim_device_caps_query(char* buffer, size_t capacity);
 
-int mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count);
+// kBadArgument for more CIDs than one request can carry.
+Status mbim_device_service_subscribe(const char* service, const uint32_t* cids, uint32_t count);
 
-int mbim_ms_sar_config(uint32_t backoff_index);
+Status mbim_ms_sar_config(uint32_t backoff_index);
 
 }  // namespace tessel
 

@@ -8,9 +8,8 @@
 #include "mbim_format/build_command.h"
 #include "mbim_format/diag_frame.h"
 #include "mbim_format/mbim_message.h"
+#include "mbim_format/mbim_status.h"
 #include "mbim_format/protocol_log.h"
-#include "mbim_format/result_codes.h"
-#include "mbim_format/status.h"
 #include "mbim_format/uuid.h"
 #include "byte_order/byte_order.h"
 
@@ -40,12 +39,12 @@ bool is_busy(const MessagePtr& response) {
 
 }  // namespace
 
-int exchange_with_retries(const DiagPacket* packet, int* busy, Answer* answer) {
+Status exchange_with_retries(const DiagPacket* packet, int* busy, Answer* answer) {
   for (;;) {
     MessagePtr request = framed_request(packet);
     MessagePtr response;
-    const int err = exchange(request.get(), answer_timeout(), &response);
-    if (err == 0 && is_busy(response)) {
+    const Status sent = exchange(request.get(), answer_timeout(), &response);
+    if (sent.ok() && is_busy(response)) {
       ++*busy;
       LOG_MSG(LOG_NORMAL, "[tessel] mbim status busy,now delay 200mS resend");
       request.reset();
@@ -53,11 +52,11 @@ int exchange_with_retries(const DiagPacket* packet, int* busy, Answer* answer) {
       usleep(kBusyDelayMicroseconds);
       if (*busy > kMaxBusyRetries) {
         LOG_MSG(LOG_ERROR, "[tessel] (busy 3 timers retry fail)");
-        return kErrTransfer;
+        return Code::kTransfer;
       }
       continue;
     }
-    return finish_command(err, std::move(response), answer);
+    return finish_command(sent, std::move(response), answer);
   }
 }
 

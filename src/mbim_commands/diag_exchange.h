@@ -23,10 +23,10 @@ constexpr unsigned kBusyDelayMicroseconds = 200000;
 
 // Frames `packet` into a request, exchanges it, and sends it again after
 // each BUSY answer. `*busy` counts the BUSY answers of the whole transfer.
-// Returns 0 with the answer; -1 ("[tessel] (busy 3 timers retry fail)") when
-// a BUSY answer finds `*busy` above kMaxBusyRetries; else what
+// Returns ok with the answer; kTransfer ("[tessel] (busy 3 timers retry
+// fail)") when a BUSY answer finds `*busy` above kMaxBusyRetries; else what
 // finish_command returns.
-int exchange_with_retries(const DiagPacket* packet, int* busy, Answer* answer);
+Status exchange_with_retries(const DiagPacket* packet, int* busy, Answer* answer);
 
 }  // namespace tessel
 

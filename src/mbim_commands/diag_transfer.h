@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "mbim_format/result_codes.h"
+#include "mbim_format/status.h"
 
 namespace tessel {
 
@@ -24,13 +24,14 @@ namespace tessel {
 // bytes read for sending are hashed as they go, and the last chunk is sent
 // only when they hash to it: a file rewritten in place during the transfer
 // must not be stored as a mix of old and new, nor applied.
-// Returns 0 (also for an empty file, which sends nothing); -1 when the file
-// cannot be read whole, changes size while it is sent (the chunks already
-// sent stay sent), or the BUSY answers outrun the retries; -2 when a
-// checked reply is not a good write reply; kErrTableChanged when the bytes
-// do not hash to `expected_md5`; kErrStopped when a stop signal arrived
-// (checked between chunks); else the transport's result or MBIM Status.
-int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5 = nullptr);
+// Returns ok (also for an empty file, which sends nothing);
+// kFileUnreadable, with errno, when the file cannot be read whole or changes
+// size while it is sent (the chunks already sent stay sent); kTransfer when
+// the BUSY answers outrun the retries; kBadReply when a checked reply is not
+// a good write reply; kTableChanged when the bytes do not hash to
+// `expected_md5`; kStopped when a stop signal arrived (checked between
+// chunks); else the exchange's failure or the modem's refusal.
+Status mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5 = nullptr);
 
 // How far a table write has got: `sent` of `total` bytes, told before the
 // first chunk (0) and after the modem took each one, then once more with
@@ -51,13 +52,14 @@ void set_table_progress(TableProgress report, void* context);
 // is what is left); the read ends with the reply whose BytesRemainingLen is
 // 0, however many came before it, with exactly the announced size copied.
 // The read packet is resent after BUSY with the offset unchanged.
-// Returns 0; -1 (kErrTransfer) for a reply with a bad FCS or too short for
-// what it claims, or too many BUSY answers; -2 (kErrBadReply) for a reply
-// that claims more than 4096 bytes, brings no byte or more than are left, or
-// announces another size; -4 (kErrReadOverflow) for a table larger than
-// 65535 bytes or than `capacity`; else the transport's result or MBIM Status.
+// Returns ok; kTransfer for a reply with a bad FCS or too short for what it
+// claims, or too many BUSY answers; kBadReply for a reply that claims more
+// than 4096 bytes, brings no byte or more than are left, or announces
+// another size; kReadOverflow for a table larger than 65535 bytes or than
+// `capacity`; kStopped when a stop signal arrived (checked between replies);
+// else the exchange's failure or the modem's refusal.
 // On failure `data` may hold the bytes of the replies before.
-int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length);
+Status mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length);
 
 }  // namespace tessel
 

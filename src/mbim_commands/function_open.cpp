@@ -9,7 +9,6 @@
 #include "mbim_ctx/exchange.h"
 #include "mbim_ctx/transport.h"
 #include "mbim_format/protocol_log.h"
-#include "mbim_format/result_codes.h"
 #include "mbim_format/transaction_id.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
@@ -25,9 +24,9 @@ constexpr uint32_t kErrorNotOpened = 5;  // MBIM_FUNCTION_ERROR_MSG ErrorStatusC
 bool open_function(uint32_t timeout_s) {
   MessagePtr open = build_open_or_close(MBIM_OPEN_MSG);
   uint8_t* raw = nullptr;
-  int err = send_and_wait(open.get(), &raw, timeout_s);
+  Status sent = send_and_wait(open.get(), &raw, timeout_s);
   const MessagePtr done(raw);
-  if (err == 0 && !done) err = kErrNoChannel;
+  if (sent.ok() && !done) sent = Code::kNoChannel;
   uint32_t type = 0;
   uint32_t status = UINT32_MAX;  // until a whole Status field says otherwise
   if (done) {
@@ -37,12 +36,12 @@ bool open_function(uint32_t timeout_s) {
     read_le32(done.get(), held, kMessageTypeOffset, &type);
     read_le32(done.get(), held, kDoneStatusOffset, &status);
   }
-  if (err == 0 && type == MBIM_OPEN_DONE && status == 0) {
+  if (sent.ok() && type == MBIM_OPEN_DONE && status == 0) {
     LOG_MSG(LOG_NORMAL, "[tessel] the modem's MBIM function is open; sending the command again");
     return true;
   }
-  LOG_NUM(LOG_ERROR, "[tessel] the modem's MBIM function did not open: err=%d, Status=%d", err,
-          done ? status : 0);
+  LOG_NUM(LOG_ERROR, "[tessel] the modem's MBIM function did not open: err=%d, Status=%d",
+          legacy_result(sent), done ? status : 0);
   return false;
 }
 
@@ -82,15 +81,15 @@ bool needs_function_open(const uint8_t* request, const MessagePtr& response) {
          code == kErrorNotOpened && ctx_road() == Road::kDeviceNode;
 }
 
-int open_function_and_resend(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {
+Status open_function_and_resend(const uint8_t* request, uint32_t timeout_s, MessagePtr* response) {
   LOG_MSG(LOG_NORMAL, "[tessel] the modem's MBIM function was closed; opening it");
-  if (!open_function(timeout_s)) return kResultOk;  // the refusal stands
+  if (!open_function(timeout_s)) return Code::kOk;  // the refusal stands
   MessagePtr again = copy_with_next_id(request);
-  if (!again) return kResultOk;
+  if (!again) return Code::kOk;
   uint8_t* raw = nullptr;
-  const int err = send_and_wait(again.get(), &raw, timeout_s);
+  const Status sent = send_and_wait(again.get(), &raw, timeout_s);
   response->reset(raw);
-  return err;
+  return sent;
 }
 
 }  // namespace tessel

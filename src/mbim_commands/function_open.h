@@ -29,6 +29,7 @@
 #include <cstdint>
 
 #include "mbim_format/mbim_message.h"
+#include "mbim_format/status.h"
 
 namespace tessel {
 
@@ -43,10 +44,10 @@ bool needs_function_open(const uint8_t* request, const MessagePtr& response);
 
 // Opens the function and, once it is open, sends a copy of `request` with a
 // fresh TransactionId, waiting up to `timeout_s` for each. Returns the
-// exchange result of the copy, with its answer in `*response`; when the
-// function did not open (or the copy cannot be made), returns 0 and leaves
+// exchange's Status for the copy, with its answer in `*response`; when the
+// function did not open (or the copy cannot be made), returns ok and leaves
 // `*response`, the refusal, as it was.
-int open_function_and_resend(const uint8_t* request, uint32_t timeout_s, MessagePtr* response);
+Status open_function_and_resend(const uint8_t* request, uint32_t timeout_s, MessagePtr* response);
 
 }  // namespace tessel
 

@@ -14,42 +14,43 @@ TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
 
 namespace tessel {
 
-int mbim_SetSarEnable(int enable) {
+Status mbim_SetSarEnable(int enable) {
   LOG_NUM(LOG_NORMAL, "[tessel] (Value=%u)", enable);
   // The 16-bit word 0x1200 / 0x2200, little-endian: 00 12 or 00 22.
   const uint8_t payload[2] = {0x00, static_cast<uint8_t>(enable != 0 ? 0x12 : 0x22)};
   return run_command({kUuidQmbe, kCidDiagOverMbimCfg, kCommandSet, payload, 2}, nullptr);
 }
 
-int mbim_GetSarEnable(int* enable) {
+Status mbim_GetSarEnable(int* enable) {
   if (enable != nullptr) *enable = -1;
   LOG_MSG(LOG_NORMAL, "[tessel] mbim_GetSarEnable()");
   Answer answer;
-  const int err = run_command({kUuidQmbe, kCidDiagOverMbimCfg, kCommandQuery, nullptr, 0}, &answer);
-  if (err != 0 || answer.length == 0) return err;
+  const Status s =
+      run_command({kUuidQmbe, kCidDiagOverMbimCfg, kCommandQuery, nullptr, 0}, &answer);
+  if (!s.ok() || answer.length == 0) return s;
   uint32_t value = 0;
   for (uint32_t i = 0; i < 4 && i < answer.length; ++i) value |= uint32_t(answer.info[i]) << (8 * i);
   LOG_NUM(LOG_NORMAL, "[tessel] \tdiag_config: %u", value);
   if (enable != nullptr) *enable = value != 0 ? 1 : 0;
-  return 0;
+  return s;
 }
 
-int mbim_GetSarMd5(int item, uint8_t digest[16], bool* read) {
+Status mbim_GetSarMd5(int item, uint8_t digest[16], bool* read) {
   if (read != nullptr) *read = false;
   uint8_t payload[4];
   put_be32(payload, static_cast<uint32_t>(item));  // the item number travels big-endian
   Answer answer;
-  const int err = run_command({kUuidQmbe, kCidSarMd5, kCommandSet, payload, 4}, &answer);
-  if (err != 0) return err;
+  const Status s = run_command({kUuidQmbe, kCidSarMd5, kCommandSet, payload, 4}, &answer);
+  if (!s.ok()) return s;
   // Both what the modem declared and what arrived must be the 16 bytes.
   if (answer.declared == 16 && answer.length == 16) {
     std::memcpy(digest, answer.info, 16);
     if (read != nullptr) *read = true;
   }
-  return 0;
+  return s;
 }
 
-int mbim_SarApply(int item, bool* answered) {
+Status mbim_SarApply(int item, bool* answered) {
   LOG_NUM(LOG_NORMAL, "[tessel] (Value=%x)", item);
   const uint32_t v = static_cast<uint32_t>(item);
   const uint8_t payload[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
@@ -58,9 +59,9 @@ int mbim_SarApply(int item, bool* answered) {
   cmd.timeout_is_success = true;
   bool timed_out = false;
   cmd.timed_out = &timed_out;
-  const int r = run_command(cmd, nullptr);
+  const Status s = run_command(cmd, nullptr);
   if (answered != nullptr) *answered = !timed_out;
-  return r;
+  return s;
 }
 
 }  // namespace tessel

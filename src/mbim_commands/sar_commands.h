@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "mbim_format/status.h"
+
 namespace tessel {
 
 constexpr uint32_t kCidDiagOverMbimCfg = 21;
@@ -23,23 +25,23 @@ constexpr uint32_t kApplyTimeoutSeconds = 3;
 // Switches DIAG-over-MBIM on (enable non-zero) or off. The vendor SAR
 // commands keep the mixed case of the entry point each serves
 // (SetSarEnable, service_api.h), so a record names both alike.
-int mbim_SetSarEnable(int enable);
+Status mbim_SetSarEnable(int enable);
 
 // Reads the switch: `*enable` (when given) becomes 1 or 0 from the answer's
 // word, or stays -1 when the answer carries no data or the command fails. An
 // answer shorter than 4 bytes is read from the bytes present.
-int mbim_GetSarEnable(int* enable);
+Status mbim_GetSarEnable(int* enable);
 
 // Writes the digest of the table the modem holds for `item` into `digest`,
 // only from an answer of exactly 16 bytes; any other answer leaves it as it
-// was and still returns 0. `*read` (when given) tells the two apart: true
+// was and is still a success. `*read` (when given) tells the two apart: true
 // only when the digest was written.
-int mbim_GetSarMd5(int item, uint8_t digest[16], bool* read = nullptr);
+Status mbim_GetSarMd5(int item, uint8_t digest[16], bool* read = nullptr);
 
 // Applies the table. The modem may reset while applying and never answer, so
 // a wait that passes its 3-second deadline counts as success; `*answered`
 // (when given) is false then, true after any answer or failure.
-int mbim_SarApply(int item, bool* answered = nullptr);
+Status mbim_SarApply(int item, bool* answered = nullptr);
 
 }  // namespace tessel
 

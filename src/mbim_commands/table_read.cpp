@@ -20,7 +20,6 @@
 #include "mbim_format/diag_packet.h"
 #include "mbim_format/diag_request.h"
 #include "mbim_format/protocol_log.h"
-#include "mbim_format/result_codes.h"
 #include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
@@ -35,46 +34,46 @@ static_assert(kDecodeBufferSize >= kDiagReplyDataOffset + kDiagMaxReadReply, "a 
 
 // The size a first reply announces: refused when the read could not reach
 // its end (the offset would wrap) or the caller could not hold it.
-int check_total(uint32_t total, size_t capacity) {
+Status check_total(uint32_t total, size_t capacity) {
   if (total > kDiagMaxReadTable) {
     LOG_NUM(LOG_ERROR, "[tessel] ERROR:table too long,total:%u,limit:%u", total, kDiagMaxReadTable);
-    return kErrReadOverflow;
+    return Code::kReadOverflow;
   }
   if (total > capacity) {
     LOG_NUM(LOG_ERROR, "[tessel] ERROR:buffer too small,total:%u,capacity:%u", total,
             static_cast<uint32_t>(capacity));
-    return kErrReadOverflow;
+    return Code::kReadOverflow;
   }
-  return 0;
+  return Code::kOk;
 }
 
 // A reply after `offset` of `total` bytes: it must carry part of what is
 // left, and what it says is left must be the rest. Replies that break this
 // would leave a hole, overlap or a tail beyond the table in the caller's
 // buffer, or never end.
-int check_progress(uint32_t offset, uint32_t total, uint16_t read_len, uint16_t remaining) {
+Status check_progress(uint32_t offset, uint32_t total, uint16_t read_len, uint16_t remaining) {
   const uint32_t left = total - offset;
   if (read_len > left) {
     LOG_NUM(LOG_ERROR, "[tessel] ERROR:reply longer than the rest,offset:%u,BytesReadLen:%u,total:%u",
             offset, read_len, total);
-    return kErrBadReply;
+    return Code::kBadReply;
   }
   if (read_len == 0 && left > 0) {
     LOG_NUM(LOG_ERROR, "[tessel] ERROR:empty reply,offset:%u,total:%u", offset, total);
-    return kErrBadReply;
+    return Code::kBadReply;
   }
   if (uint32_t{read_len} + remaining != left) {
     LOG_NUM(LOG_ERROR,
             "[tessel] ERROR:total changed,total:%u,offset:%u,BytesReadLen:%u,BytesRemainingLen:%u",
             total, offset, read_len, remaining);
-    return kErrBadReply;
+    return Code::kBadReply;
   }
-  return 0;
+  return Code::kOk;
 }
 
 }  // namespace
 
-int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
+Status mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
   if (data == nullptr) capacity = 0;
   std::array<uint8_t, kDecodeBufferSize> decoded{};
   DiagPacket packet;
@@ -90,25 +89,25 @@ int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
       if (const int stop = stop_requested()) {
         LOG_NUM(LOG_ERROR, "[tessel] table read stopped by signal %d after %u of %u bytes", stop, offset,
                 total);
-        return kErrStopped;
+        return Code::kStopped;
       }
     }
     // A resend after BUSY (inside the exchange) repeats this very packet.
     build_read_packet(&packet, static_cast<uint16_t>(offset));
 
     Answer answer;
-    const int err = exchange_with_retries(&packet, &busy, &answer);
-    if (err != 0) return err;
+    const Status sent = exchange_with_retries(&packet, &busy, &answer);
+    if (!sent.ok()) return sent;
     if (busy > 0) --busy;
 
     size_t count = 0;
     if (diag_unframe(answer.info, answer.length, decoded.data(), decoded.size(), &count) != 0) {
-      return kErrTransfer;
+      return Code::kTransfer;
     }
     // A reply too short for its own counts would show the previous reply's.
     if (count < kDiagReplyDataOffset) {
       LOG_NUM(LOG_ERROR, "[tessel] ERROR:short msg,received:%zd", count);
-      return kErrTransfer;
+      return Code::kTransfer;
     }
     const uint16_t read_len = get_le16(decoded.data() + kDiagBytesReadOffset);
     const uint16_t remaining = get_le16(decoded.data() + kDiagBytesRemainingOffset);
@@ -122,25 +121,25 @@ int mbim_GetSarValue(uint8_t* data, size_t capacity, uint16_t* total_length) {
     if (read_len > kDiagMaxReadReply) {
       LOG_NUM(LOG_NORMAL, "[tessel] ERROR:too long msg,BytesReadLen:%zd,BytesRemainingLen:%zd", read_len,
               remaining);
-      return kErrBadReply;
+      return Code::kBadReply;
     }
     if (first) {
-      const int refused = check_total(total, capacity);
-      if (refused != 0) return refused;
+      const Status refused = check_total(total, capacity);
+      if (!refused.ok()) return refused;
       first = false;
     }
-    const int broken = check_progress(offset, total, read_len, remaining);
-    if (broken != 0) return broken;
+    const Status broken = check_progress(offset, total, read_len, remaining);
+    if (!broken.ok()) return broken;
     // A reply must carry the bytes it counts; anything else would copy the
     // previous reply's leftovers as table data.
     if (count < kDiagReplyDataOffset + read_len) {
       LOG_NUM(LOG_ERROR, "[tessel] ERROR:short msg,BytesReadLen:%zd,received:%zd", read_len, count);
-      return kErrTransfer;
+      return Code::kTransfer;
     }
     // offset + read_len <= total <= capacity: checked above.
     if (read_len > 0) std::memcpy(data + offset, decoded.data() + kDiagReplyDataOffset, read_len);
     offset += read_len;
-    if (remaining == 0) return 0;  // offset == total: check_progress saw to it
+    if (remaining == 0) return Code::kOk;  // offset == total: check_progress saw to it
   }
 }
 

@@ -17,7 +17,6 @@
 #include "mbim_format/diag_packet.h"
 #include "mbim_format/diag_request.h"
 #include "mbim_format/protocol_log.h"
-#include "mbim_format/result_codes.h"
 #include "md5/md5.h"
 
 TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
@@ -52,12 +51,12 @@ class ProgressReport {
 };
 
 // A write reply checked in full: its FCS, then its signature.
-int verify_write_reply(const Answer& answer) {
-  if (diag_unframe(answer.info, answer.length, nullptr, 0, nullptr) != 0) return kErrBadReply;
+Status verify_write_reply(const Answer& answer) {
+  if (diag_unframe(answer.info, answer.length, nullptr, 0, nullptr) != 0) return Code::kBadReply;
   const uint32_t n = answer.length;
   if (n > sizeof kDiagWriteReplySignature &&
       std::memcmp(answer.info, kDiagWriteReplySignature, sizeof kDiagWriteReplySignature) == 0)
-    return 0;
+    return Code::kOk;
   // Bytes the reply does not have print as 0; the records after the first
   // appear only when the reply reaches their bytes.
   auto byte = [&](uint32_t i) -> uint32_t { return i < n ? answer.info[i] : 0; };
@@ -69,7 +68,7 @@ int verify_write_reply(const Answer& answer) {
   if (n > 10)
     LOG_NUM(LOG_NORMAL, "[tessel] data[10]:%x,data[11]:%x,data[12]:%x,data[13]:%x", byte(10), byte(11),
             byte(12), byte(13));
-  return kErrBadReply;
+  return Code::kBadReply;
 }
 
 // Whether the bytes hashed into `sent` give `expected` (always, when no
@@ -87,13 +86,14 @@ void set_table_progress(TableProgress report, void* context) {
   g_progress_context = context;
 }
 
-int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
+Status mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
   // A table that cannot be read whole must fail the update: reporting
   // success here would let it go on to apply a table never written.
   auto cannot_read = [path]() {
+    const int e = errno;
     LOG_TXT(LOG_ERROR, "[tessel] cannot read %s: %s", path != nullptr ? path : "(null)",
-            std::strerror(errno));
-    return kErrTransfer;
+            std::strerror(e));
+    return Status::system(Code::kFileUnreadable, e);
   };
   // Each chunk is taken from the file (table_reader.h) just before its packet
   // is built and sent, so the table is never held whole. The first one is
@@ -120,7 +120,7 @@ int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
       if (const int stop = stop_requested()) {
         LOG_NUM(LOG_ERROR, "[tessel] table write stopped by signal %d after %u of %u bytes", stop,
                 static_cast<uint32_t>(offset), static_cast<uint32_t>(size));
-        return kErrStopped;
+        return Code::kStopped;
       }
       if (file.read_next(chunk.data(), n) != 0) return cannot_read();
     }
@@ -133,22 +133,22 @@ int mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5) {
       if (!digest_matches(&sent, expected_md5)) {
         LOG_TXT(LOG_ERROR, "[tessel] %s changed while it was sent: its bytes no longer hash to the digest taken before; last chunk not sent",
                 path);
-        return kErrTableChanged;
+        return Code::kTableChanged;
       }
     }
-    if (!build_write_packet(&packet, item, offset == 0, chunk.data(), n)) return kErrTransfer;
+    if (!build_write_packet(&packet, item, offset == 0, chunk.data(), n)) return Code::kTransfer;
 
     Answer answer;
-    const int err = exchange_with_retries(&packet, &busy, &answer);
-    if (err != 0) return err;
+    const Status sent = exchange_with_retries(&packet, &busy, &answer);
+    if (!sent.ok()) return sent;
     if (busy > 0) {
       --busy;
-      const int check = verify_write_reply(answer);
-      if (check != 0) return check;
+      const Status check = verify_write_reply(answer);
+      if (!check.ok()) return check;
     }
     progress.taken(n);
   }
-  return 0;
+  return Code::kOk;
 }
 
 }  // namespace tessel

@@ -30,7 +30,6 @@
 #include "diag_log/diag_log.h"
 #include "mbim_ctx/context.h"
 #include "mbim_ctx/transport.h"
-#include "mbim_format/result_codes.h"
 
 TESSEL_LOG_MODULE("src/mbim_ctx");
 
@@ -79,7 +78,7 @@ Attempt start_reader(TransportContext& c, int fd, bool stream, Road road, bool r
   return Attempt::kOpen;
 }
 
-int connect_result(Attempt a) { return a == Attempt::kOpen ? 0 : kErrNoChannel; }
+Status connect_result(Attempt a) { return a == Attempt::kOpen ? Code::kOk : Code::kNoChannel; }
 
 // What the process list says of the proxy daemon.
 enum class Listed {
@@ -212,11 +211,11 @@ Attempt open_device_node(TransportContext& c, const char* path) {
 
 }  // namespace
 
-int ctx_init(int verbose) {
+Status ctx_init(int verbose) {
   TransportContext& c = transport_context();
-  if (c.stop_read != -1) return 0;
+  if (c.stop_read != -1) return Code::kOk;
   int fds[2];
-  if (pipe(fds) != 0) return kErrNoChannel;
+  if (pipe(fds) != 0) return Status::system(Code::kNoChannel, errno);
   set_nonblocking(fds[0]);
   set_nonblocking(fds[1]);
   c.stop_read = fds[0];
@@ -226,20 +225,20 @@ int ctx_init(int verbose) {
   pthread_condattr_init(&c.cond_attr);
   pthread_condattr_setclock(&c.cond_attr, CLOCK_MONOTONIC);
   pthread_cond_init(&c.cond, &c.cond_attr);
-  return 0;
+  return Code::kOk;
 }
 
-int ctx_connect(const char* path) {
+Status ctx_connect(const char* path) {
   TransportContext& c = transport_context();
   if (path == nullptr || access(path, F_OK) != 0) {
     LOG_TXT(LOG_NORMAL, "[tessel] fail to access %s", path != nullptr ? path : "(null)");
-    return kErrNoChannel;
+    return Code::kNoChannel;
   }
   if (c.stop_read == -1) {
     LOG_MSG(LOG_ERROR, "[tessel]  pipe invaild");
-    return kErrNoChannel;
+    return Code::kNoChannel;
   }
-  if (c.mbim_fd != -1) return 0;
+  if (c.mbim_fd != -1) return Code::kOk;
   if (std::strncmp(path, kProxySocketFile, kProxySocketFileLength) == 0) {
     return connect_result(connect_proxy(c, Road::kSocketFile));
   }
@@ -255,15 +254,15 @@ int ctx_connect(const char* path) {
               path);
       std::fprintf(stderr, "tessel: cannot read the process list to look for mbim-proxy: not opening %s\n",
                    path);
-      return kErrNoChannel;
+      return Code::kNoChannel;
     case Listed::kNo: break;
   }
   return connect_result(open_device_node(c, path));
 }
 
-int ctx_adopt_channel(int fd, bool stream) {
+Status ctx_adopt_channel(int fd, bool stream) {
   TransportContext& c = transport_context();
-  if (c.stop_read == -1 || c.mbim_fd != -1 || fd < 0) return kErrNoChannel;
+  if (c.stop_read == -1 || c.mbim_fd != -1 || fd < 0) return Code::kNoChannel;
   return connect_result(start_reader(c, fd, stream, Road::kNone, /*report=*/true));
 }
 

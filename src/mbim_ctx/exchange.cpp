@@ -26,7 +26,6 @@
 #include "mbim_ctx/wait_notice.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
-#include "mbim_format/result_codes.h"
 #include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_ctx");
@@ -60,11 +59,11 @@ bool wait_writable(int fd, int wait_ms) {
 // rather than send the rest as a message of its own. On the socket roads a
 // peer that hung up must fail the write, not raise SIGPIPE and end the process.
 // Returns the bytes written, or the last write's own result (-1) when none
-// were. A channel still busy at the deadline has not taken the request: that
-// is a failed write, never a timeout, since the modem cannot have seen it.
-// Called with the transport lock held.
+// were, with its errno in `*error`. A channel still busy at the deadline has
+// not taken the request: that is a failed write, never a timeout, since the
+// modem cannot have seen it. Called with the transport lock held.
 ssize_t write_request(TransportContext& c, const uint8_t* msg, uint32_t length,
-                      const timespec& deadline) {
+                      const timespec& deadline, int* error) {
   size_t done = 0;
   for (;;) {
     const ssize_t n = c.stream ? send(c.mbim_fd, msg + done, length - done, MSG_NOSIGNAL)
@@ -74,7 +73,10 @@ ssize_t write_request(TransportContext& c, const uint8_t* msg, uint32_t length,
       const int wait_ms = ms_until(deadline);
       if (wait_ms > 0 && wait_writable(c.mbim_fd, wait_ms)) continue;
     }
-    if (n < 0) note_gone_errno(c, "write", errno);
+    if (n < 0) {
+      *error = errno;
+      note_gone_errno(c, "write", *error);
+    }
     if (n <= 0) return done > 0 ? static_cast<ssize_t>(done) : n;
     done += static_cast<size_t>(n);
     if (done == length || !c.stream) return static_cast<ssize_t>(done);
@@ -83,13 +85,13 @@ ssize_t write_request(TransportContext& c, const uint8_t* msg, uint32_t length,
 
 }  // namespace
 
-int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s) {
+Status send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s) {
   TransportContext& c = transport_context();
-  if (request == nullptr || c.mbim_fd == -1) return kErrNoChannel;
+  if (request == nullptr || c.mbim_fd == -1) return Code::kNoChannel;
   if (response != nullptr) *response = nullptr;
 
   const uint32_t length = get_le32(request + kMessageLengthOffset);
-  int result = 0;
+  Status result;
   pthread_mutex_lock(&c.lock);
   dump_message(request, length, c.verbose);
   c.response = nullptr;
@@ -98,13 +100,13 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   LOG_NUM(LOG_NORMAL, "[tessel] MessageLength:%d", length);
 
   const timespec deadline = deadline_after(timeout_s);
-  const ssize_t written = write_request(c, request, length, deadline);
+  int write_error = 0;
+  const ssize_t written = write_request(c, request, length, deadline, &write_error);
   if (written <= 0 || static_cast<size_t>(written) < length) {
     LOG_NUM(LOG_ERROR, "[tessel] write ret = %d", static_cast<int>(written));
-    // A request not written whole is a failure of its own: not 0, which
-    // would have the commands read a response, and not a count that could
-    // pass for an MBIM Status or for the apply's timeout (110).
-    result = written < 0 ? static_cast<int>(written) : kErrWriteFailed;
+    // A request not written whole is a failure of its own, never a timeout:
+    // the apply counts a timeout as success.
+    result = Status::system(Code::kWriteFailed, written < 0 ? write_error : 0);
   } else {
     int wait = 0;
     const timespec notice_at = deadline_after(kWaitNoticeSeconds);
@@ -123,13 +125,13 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
     if (!c.delivered) c.unanswered = true;
     if (wait != 0) {
       LOG_NUM(LOG_NORMAL, "[tessel] wait ret = %d", wait);
-      result = wait;
+      result = Status::system(Code::kTimedOut, wait);
     } else if (c.response != nullptr && response != nullptr) {
       *response = c.response;
       c.response = nullptr;
     } else {
       // The reader ended, or could not copy the response.
-      result = response != nullptr ? kErrNoChannel : kResultOk;
+      if (response != nullptr) result = Code::kNoChannel;
     }
   }
 
@@ -143,11 +145,11 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   return result;
 }
 
-int send_request(const uint8_t* request, uint8_t** response) {
+Status send_request(const uint8_t* request, uint8_t** response) {
   return send_and_wait(request, response, kDefaultTimeoutSeconds);
 }
 
-int wait_indication(uint32_t timeout_s) {
+Status wait_indication(uint32_t timeout_s) {
   TransportContext& c = transport_context();
   int wait;
   {
@@ -155,8 +157,9 @@ int wait_indication(uint32_t timeout_s) {
     const timespec deadline = deadline_after(timeout_s);
     wait = pthread_cond_timedwait(&c.cond, &c.lock, &deadline);
   }
-  if (wait != 0) LOG_NUM(LOG_ERROR, "[tessel] seconds=%u, retval=%d", timeout_s, wait);
-  return wait;
+  if (wait == 0) return Code::kOk;
+  LOG_NUM(LOG_ERROR, "[tessel] seconds=%u, retval=%d", timeout_s, wait);
+  return Status::system(Code::kTimedOut, wait);
 }
 
 }  // namespace tessel

@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+#include "mbim_format/status.h"
+
 namespace tessel {
 
 // The socket file of the proxy daemon, and its abstract socket's name.
@@ -22,9 +24,10 @@ constexpr char kProxySocketFile[] = "/var/volatile/mbim-proxy";
 constexpr char kProxyAbstractName[] = "mbim-proxy";
 constexpr char kProxyDetectCommand[] = "ps -eT |  grep mbim-proxy";
 
-// 0 when the context is ready (also when it already was: the first verbose
-// flag stays), -19 when the stop pipe cannot be created.
-int ctx_init(int verbose);
+// Ok when the context is ready (also when it already was: the first verbose
+// flag stays), kNoChannel with pipe's errno when the stop pipe cannot be
+// created.
+Status ctx_init(int verbose);
 
 // Opens the channel named by `path` and starts the reader thread:
 //   path begins "/var/volatile/mbim-proxy"  → that socket file, no fallback;
@@ -33,8 +36,8 @@ int ctx_init(int verbose);
 // A process list that cannot be read (no descriptor or process left for the
 // check) fails the connect, with a record and a line on standard error: the
 // node is never opened behind a proxy that may be running.
-// 0 when a channel is open (or already was), -19 on every failure.
-int ctx_connect(const char* path);
+// Ok when a channel is open (or already was), kNoChannel on every failure.
+Status ctx_connect(const char* path);
 
 // Stops the reader thread, closes the channel and the stop pipe. Does nothing
 // before ctx_init; the context can be set up again afterwards.
@@ -55,8 +58,8 @@ Road ctx_road();
 // Takes `fd` as the open channel and starts the reader on it, as the three
 // roads do once connected; for tests and tools that open a channel of their
 // own (a socketpair, a pty). `stream` tells how the reader cuts messages
-// (message_splitter.h). 0, or -19 when the context is not Ready.
-int ctx_adopt_channel(int fd, bool stream);
+// (message_splitter.h). Ok, or kNoChannel when the context is not Ready.
+Status ctx_adopt_channel(int fd, bool stream);
 
 // The reader thread's body; started by ctx_connect.
 void* mbim_read_thread(void*);

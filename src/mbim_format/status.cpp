@@ -1,74 +1,39 @@
 // status.cpp — see status.h.
 #include "mbim_format/status.h"
 
-#include "diag_log/diag_log.h"
-#include "mbim_format/mbim_message.h"
-#include "mbim_format/protocol_log.h"
-#include "byte_order/byte_order.h"
-
-TESSEL_LOG_MODULE(::tessel::kProtocolLogFile);
-
 namespace tessel {
 namespace {
 
-template <size_t N>
-const char* name_in(const std::array<const char*, N>& table, uint32_t value) {
-  return value < N ? table[value] : "";
-}
-
-// Offset of the status field for this message type, or 0 when it has none.
-size_t status_offset(uint32_t type) {
-  switch (type) {
-    case MBIM_OPEN_DONE:
-    case MBIM_CLOSE_DONE:
-      return kDoneStatusOffset;
-    case MBIM_COMMAND_DONE:
-      return kCommandDoneStatusOffset;
-    case MBIM_FUNCTION_ERROR_MSG:
-      return kErrorStatusCodeOffset;
-    default:
-      return 0;
-  }
-}
+constexpr int kNoChannelNumber = -19;      // -ENODEV
+constexpr int kTimedOutNumber = 110;       // ETIMEDOUT
+constexpr int kFunctionErrorNumber = 71;   // EPROTO: a function error without a code
 
 }  // namespace
 
-bool status_field_held(const uint8_t* response, size_t held) {
-  uint32_t type = 0;
-  if (!read_le32(response, held, kMessageTypeOffset, &type)) return false;
-  const size_t offset = status_offset(type);
-  return offset == 0 || field_inside(held, offset, 4);
-}
-
-uint32_t decode_status(const uint8_t* response, size_t held) {
-  uint32_t type = 0;
-  if (!read_le32(response, held, kMessageTypeOffset, &type)) return 0;
-  const size_t offset = status_offset(type);
-  uint32_t value = 0;
-  if (offset == 0 || !read_le32(response, held, offset, &value) || value == 0) return 0;
-
-  switch (type) {
-    case MBIM_OPEN_DONE:
-      LOG_TXT(LOG_NORMAL, "[tessel] MBIM_OPEN_DONE status: (%s)", name_in(status_names, value));
-      break;
-    case MBIM_CLOSE_DONE:
-      LOG_TXT(LOG_NORMAL, "[tessel] MBIM_CLOSE_DONE status: (%s)", name_in(status_names, value));
-      break;
-    case MBIM_COMMAND_DONE:
-      if (value == kStatusInvalidParameters) {
-        LOG_TXT(LOG_NORMAL, "[tessel] MBIM_COMMAND_DONE status: (%s)",
-                "QBI_MBIM_STATUS_INVALID_PARAMETERS");
-      } else {
-        LOG_TXT(LOG_NORMAL, "[tessel] MBIM_COMMAND_DONE status: (%s)",
-                name_in(status_names, value));
-      }
-      break;
-    case MBIM_FUNCTION_ERROR_MSG:
-      LOG_TXT(LOG_NORMAL, "[tessel] MBIM_FUNCTION_ERROR_MSG status: (%s)",
-              name_in(error_status_names, value));
-      break;
+int legacy_result(const Status& s) {
+  switch (s.code) {
+    case Code::kOk:
+      return 0;
+    case Code::kNoChannel:
+      return kNoChannelNumber;
+    case Code::kTimedOut:
+      return s.sys_errno != 0 ? s.sys_errno : kTimedOutNumber;
+    case Code::kModemStatus:
+      return static_cast<int>(s.mbim_status);
+    case Code::kFunctionError:
+      return s.mbim_status != 0 ? static_cast<int>(s.mbim_status) : kFunctionErrorNumber;
+    case Code::kBadReply:
+    case Code::kLockUnusable:
+      return -2;
+    case Code::kReadOverflow:
+      return -4;
+    case Code::kStopped:
+      return -5;
+    case Code::kTableChanged:
+      return -6;
+    default:
+      return -1;
   }
-  return value;
 }
 
 }  // namespace tessel

@@ -44,7 +44,7 @@ class ServiceApi : public ::testing::Test {
     ASSERT_EQ(tessel::Init("/dev/null"), 0);
     int sv[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
-    ASSERT_EQ(tessel::ctx_adopt_channel(sv[0], true), 0);
+    ASSERT_TRUE(tessel::ctx_adopt_channel(sv[0], true).ok());
     modem_ = sv[1];
   }
 

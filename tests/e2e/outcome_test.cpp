@@ -1,8 +1,8 @@
-// What a caller learns from a run: with --strict, an exit status per outcome
-// and one summary line; --check, which compares and changes nothing; --query,
-// which only asks for the modem's digest; and the
-// default mode, which keeps the statuses scripts rely on (0 for sar_tool and
-// debug_tool whatever happened) on the very same runs.
+// What a caller learns from a run, as far as the modem's side goes: --check,
+// which compares and changes nothing; --query, which only asks for the
+// modem's digest; and a strict run whose result cannot be written. Which
+// status and summary line each way a step ends gives is decided without a
+// modem (tests/main/flows_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -34,53 +34,6 @@ class CallerOutcome : public ModemTest {
 
   std::unique_ptr<process::Simulator> modem_;
 };
-
-TEST_F(CallerOutcome, EachSarToolOutcomeHasItsStatusAndLineUnderStrictAndZeroWithout) {
-  const Bytes table = pattern(3000, 31);
-  const process::TempFile file(table);
-  const process::TempFile not_a_node(pattern(10, 32));
-  const std::string f = md5_hex(table);
-  struct Case {
-    const char* what;
-    std::vector<std::string> knobs;
-    bool regular_file_as_device;  // the channel cannot be opened
-    int status;
-    std::string line;
-  };
-  const std::string head = "result=failed item=48001 size=3000 file_md5=";
-  const std::vector<Case> cases = {
-      {"written, applied, verified", {}, false, 0,
-       "result=updated item=48001 size=3000 file_md5=" + f + " modem_md5=" + f + " step=- apply=confirmed"},
-      {"verified only after the apply", {"--md5-after-apply"}, false, 0,
-       "result=updated item=48001 size=3000 file_md5=" + f + " modem_md5=" + f + " step=- apply=confirmed"},
-      {"no modem", {}, true, 2,
-       "result=failed item=48001 size=- file_md5=- modem_md5=- step=connect apply=-"},
-      {"digest query refused", {"--status", "22:2"}, false, 3,
-       "result=failed item=48001 size=- file_md5=- modem_md5=- step=query apply=-"},
-      {"DIAG-over-MBIM refused", {"--status", "21:2"}, false, 4,
-       head + f + " modem_md5=" + kMd5OfNothing + " step=enable apply=-"},
-      {"BUSY storm in the write", {"--busy", "25:4"}, false, 4,
-       head + f + " modem_md5=" + kMd5OfNothing + " step=write apply=-"},
-      {"apply refused", {"--status", "23:2"}, false, 5,
-       head + f + " modem_md5=" + f + " step=apply apply=failed"},
-      {"apply refused by a function error without a code", {"--function-error", "23:0"}, false, 5,
-       head + f + " modem_md5=" + f + " step=apply apply=failed"},
-      {"a digest that never changes", {"--md5-frozen"}, false, 6,
-       head + f + " modem_md5=" + kMd5OfNothing + " step=verify apply=confirmed"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (bool strict : {false, true}) {
-      std::vector<std::string> args = {"sar_tool", "-d",
-                                       c.regular_file_as_device ? not_a_node.path() : "DEV",
-                                       "-f", file.path()};
-      if (strict) args.insert(args.begin() + 1, "--strict");  // before the other options
-      const e2e::Outcome r = run(c.knobs, args);
-      EXPECT_EQ(r.result.status, strict ? c.status : 0) << r.result.err;
-      EXPECT_EQ(r.result.out, strict ? "UnInit\n" + c.line + "\n" : "UnInit\n");
-    }
-  }
-}
 
 // --check reads the digest and nothing else: no DIAG switch, no write, no
 // apply, whether the digests agree or not.
@@ -145,42 +98,6 @@ TEST_F(CallerOutcome, QueryPrintsTheModemsDigestAndSendsOnlyTheDigestQuery) {
     EXPECT_EQ(r.result.status, c.status) << r.result.err;
     EXPECT_EQ(r.result.out, "UnInit\n" + c.line + "\n");
     EXPECT_THAT(requests(), ElementsAreArray(Requests{c.request}));
-  }
-}
-
-TEST_F(CallerOutcome, EachDebugToolOutcomeHasItsStatusAndLineUnderStrictAndZeroWithout) {
-  const process::TempFile not_a_node(pattern(10, 34));
-  struct Case {
-    const char* what;
-    std::vector<std::string> knobs;
-    bool regular_file_as_device;
-    int status;
-    std::string line;
-  };
-  const std::vector<Case> cases = {
-      {"OK", {"--at-reply", "\\r\\nRevision: 1\\r\\n\\r\\nOK\\r\\n"}, false, 0,
-       "result=ok final=OK code=- step=-"},
-      {"ERROR", {"--at-reply", "\\r\\nERROR\\r\\n"}, false, 12, "result=error final=ERROR code=- step=-"},
-      {"+CME ERROR", {"--at-reply", "\\r\\n+CME ERROR: 10\\r\\n"}, false, 12,
-       "result=error final=CME_ERROR code=10 step=-"},
-      {"+CMS ERROR in words", {"--at-reply", "\\r\\n+CMS ERROR: unknown\\r\\n"}, false, 12,
-       "result=error final=CMS_ERROR code=- step=-"},
-      {"no final result", {"--at-reply", "\\r\\n+CSQ: 20,99\\r\\n"}, false, 12,
-       "result=error final=- code=- step=-"},
-      {"refused command", {"--status", "8:2"}, false, 11, "result=failed final=- code=- step=answer"},
-      {"no modem", {}, true, 2, "result=failed final=- code=- step=connect"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (bool strict : {false, true}) {
-      std::vector<std::string> args = {"debug_tool", "-d",
-                                       c.regular_file_as_device ? not_a_node.path() : "DEV", "-a", "ATI"};
-      if (strict) args.push_back("--strict");
-      const e2e::Outcome r = run(c.knobs, args);
-      EXPECT_EQ(r.result.status, strict ? c.status : 0) << r.result.err;
-      EXPECT_THAT(r.result.out, EndsWith(strict ? "UnInit\n" + c.line + "\n" : "UnInit\n"));
-      EXPECT_EQ(r.result.out.find("result=") != std::string::npos, strict);
-    }
   }
 }
 

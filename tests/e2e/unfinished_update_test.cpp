@@ -354,20 +354,6 @@ TEST_F(UnfinishedUpdate, AnUnplugEndsTheRunAtOnceAndTheNextRunFinishesTheUpdate)
   }
 }
 
-// A modem that acknowledges every chunk but keeps its old table: the
-// read-back is not the file's digest, and the default mode says so in an
-// error record (and still applies, as it always did).
-TEST_F(UnfinishedUpdate, AReadBackThatIsNotTheFilesDigestLeavesAnErrorRecord) {
-  start({"--md5-frozen"});
-  const process::Result r = sar_tool()->wait();
-  EXPECT_EQ(r.status, 0);
-  EXPECT_THAT(records(r.err),
-              Contains("E src/main [tessel] the digest read back differs from the file's: the "
-                       "modem did not store the table as sent"));
-  EXPECT_THAT(requests_from(0), ElementsAreArray(kWholeUpdate));
-}
-
-
 // Kill the run at each request it sends (the modem acts on it and stays
 // silent), or cut it off there by a hang-up; then run again. After the
 // second run the modem holds the file's table, applied, with

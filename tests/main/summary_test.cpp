@@ -64,9 +64,8 @@ TEST(JsonText, EveryByteComesOutAsValidJson) {
 // One list of fields feeds both styles: same keys, same order, same values;
 // in JSON the numbers bare and '-' as null.
 TEST(Summary, JsonHoldsTheKeyValueLinesFieldsInOrder) {
-  tessel::SarOutcome sar;
-  sar.result = "updated";
-  sar.item = 48001;
+  tessel::SarOutcome sar(tessel::Job::kUpdate, 48001);
+  sar.result = tessel::SarResult::kUpdated;
   sar.size = 3000;
   sar.have_file_md5 = true;
   sar.file_md5.fill(0xab);
@@ -77,12 +76,11 @@ TEST(Summary, JsonHoldsTheKeyValueLinesFieldsInOrder) {
     std::string json;
   };
   tessel::AtOutcome error;
-  error.result = "error";
+  error.result = tessel::AtResult::kError;
   error.final = "CME_ERROR";
   error.code = 10;
-  error.status = tessel::kExitAtError;
-  tessel::SarOutcome failed;
-  failed.fail("connect", tessel::kExitNoChannel);
+  tessel::SarOutcome failed(tessel::Job::kUpdate);
+  failed.fail(tessel::Status(tessel::Code::kNoChannel).at(tessel::Step::kConnect));
   const auto both = [](const auto& o) {
     return Case{written([&](std::FILE* f) { print_summary(o, tessel::SummaryStyle::kKeyValue, f); }),
                 written([&](std::FILE* f) { print_summary(o, tessel::SummaryStyle::kJson, f); })};

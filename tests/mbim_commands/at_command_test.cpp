@@ -29,10 +29,10 @@ std::vector<uint8_t> with_prefix(const std::string& text) {
 }
 
 TEST_F(AtCommand, RequestCarriesAZeroWordThenTheCommandBytes) {
-  fake_transport::push({0, command_done(1, 0, with_prefix("\r\nOK\r\n"))});
+  fake_transport::push({{}, command_done(1, 0, with_prefix("\r\nOK\r\n"))});
   CaptureStdout();
   const char* reply = nullptr;
-  ASSERT_EQ(tessel::mbim_send_at("AT", &reply), 0);
+  ASSERT_TRUE(tessel::mbim_send_at("AT", &reply).ok());
   EXPECT_EQ(GetCapturedStdout(), "Send > AT\nRecv < \r\nOK\r\n\n");
   auto req = fake_transport::requests().at(0);
   ASSERT_EQ(req.size(), 54u);
@@ -51,9 +51,9 @@ TEST_F(AtCommand, RequestCarriesAZeroWordThenTheCommandBytes) {
 }
 
 TEST_F(AtCommand, AnEmptyCommandSendsTheBareWord) {
-  fake_transport::push({0, command_done(1, 0, {})});
+  fake_transport::push({{}, command_done(1, 0, {})});
   CaptureStdout();
-  ASSERT_EQ(tessel::mbim_send_at("", nullptr), 0);
+  ASSERT_TRUE(tessel::mbim_send_at("", nullptr).ok());
   GetCapturedStdout();
   auto req = fake_transport::requests().at(0);
   EXPECT_EQ(req.size(), 52u);
@@ -83,10 +83,10 @@ TEST_F(AtCommand, ReplyIsTheTextAfterTheLeadingWordUpToItsFirstNulOrItsEnd) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    fake_transport::push({0, command_done(1, 0, c.info, c.claimed)});
+    fake_transport::push({{}, command_done(1, 0, c.info, c.claimed)});
     CaptureStdout();
     const char* reply = "stale";
-    ASSERT_EQ(tessel::mbim_send_at("AT", &reply), 0);
+    ASSERT_TRUE(tessel::mbim_send_at("AT", &reply).ok());
     EXPECT_EQ(GetCapturedStdout(), std::string("Send > AT\n") + c.printed);
     if (c.reply == nullptr) {
       EXPECT_EQ(reply, nullptr);
@@ -98,13 +98,13 @@ TEST_F(AtCommand, ReplyIsTheTextAfterTheLeadingWordUpToItsFirstNulOrItsEnd) {
 }
 
 TEST_F(AtCommand, FailuresPrintOnlyTheSendLine) {
-  fake_transport::push({110, {}});
-  fake_transport::push({0, command_done(2, 2, with_prefix("ERROR"))});
+  fake_transport::push({tessel::Code::kTimedOut, {}});
+  fake_transport::push({{}, command_done(2, 2, with_prefix("ERROR"))});
   CaptureStdout();
   const char* reply = "stale";
-  EXPECT_EQ(tessel::mbim_send_at("AT", &reply), 110);
+  EXPECT_EQ(tessel::mbim_send_at("AT", &reply).code, tessel::Code::kTimedOut);
   EXPECT_EQ(reply, nullptr);
-  EXPECT_EQ(tessel::mbim_send_at("AT", &reply), 2);
+  EXPECT_EQ(tessel::mbim_send_at("AT", &reply).mbim_status, 2u);
   EXPECT_EQ(GetCapturedStdout(), "Send > AT\nSend > AT\n");
   EXPECT_EQ(capture_log::with_format("[tessel] err=%d, Status=%d").size(), 2u);
 }

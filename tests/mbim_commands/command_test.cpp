@@ -35,9 +35,9 @@ CommandSpec set_enable() {
 }
 
 TEST_F(Command, SendsTheBuiltRequestWithItsTimeoutAndHandsOverTheAnswer) {
-  fake_transport::push({0, command_done(1, 0, {0x01, 0x02, 0x03, 0x04})});
+  fake_transport::push({{}, command_done(1, 0, {0x01, 0x02, 0x03, 0x04})});
   Answer answer;
-  ASSERT_EQ(run_command(set_enable(), &answer), 0);
+  ASSERT_TRUE(run_command(set_enable(), &answer).ok());
   auto requests = fake_transport::requests();
   ASSERT_EQ(requests.size(), 1u);
   ASSERT_EQ(requests[0].size(), 50u);
@@ -54,16 +54,16 @@ TEST_F(Command, SendsTheBuiltRequestWithItsTimeoutAndHandsOverTheAnswer) {
 
 TEST_F(Command, AnAnswerIsReadOnlyAsFarAsTheResponseGoes) {
   // InformationBufferLength claims 4000 bytes; the response carries 3.
-  fake_transport::push({0, command_done(1, 0, {0xAA, 0xBB, 0xCC}, 4000)});
+  fake_transport::push({{}, command_done(1, 0, {0xAA, 0xBB, 0xCC}, 4000)});
   Answer answer;
-  ASSERT_EQ(run_command(set_enable(), &answer), 0);
+  ASSERT_TRUE(run_command(set_enable(), &answer).ok());
   EXPECT_EQ(answer.length, 3u);
 }
 
 TEST_F(Command, ATransportFailureIsLoggedAndReturned) {
-  fake_transport::push({110, {}});
+  fake_transport::push({tessel::Code::kTimedOut, {}});
   Answer answer;
-  EXPECT_EQ(run_command(set_enable(), &answer), 110);
+  EXPECT_EQ(run_command(set_enable(), &answer).code, tessel::Code::kTimedOut);
   auto r = capture_log::with_format("[tessel] err=%d, Status=%d");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0].values, (std::vector<uint32_t>{110, 0}));
@@ -73,9 +73,11 @@ TEST_F(Command, ATransportFailureIsLoggedAndReturned) {
 }
 
 TEST_F(Command, ARefusalReturnsItsStatusAfterItsName) {
-  fake_transport::push({0, command_done(1, 2, {0x01, 0x02, 0x03, 0x04})});
+  fake_transport::push({{}, command_done(1, 2, {0x01, 0x02, 0x03, 0x04})});
   Answer answer;
-  EXPECT_EQ(run_command(set_enable(), &answer), 2);
+  const tessel::Status refused = run_command(set_enable(), &answer);
+  EXPECT_EQ(refused.code, tessel::Code::kModemStatus);
+  EXPECT_EQ(refused.mbim_status, 2u);
   const std::vector<std::string> expected = {
       "[tessel] MBIM_COMMAND_DONE status: (FAILURE)",
       "[tessel] err=0, Status=2",
@@ -89,7 +91,7 @@ TEST_F(Command, AFunctionErrorIsHandledLikeAResponse) {
   // code of 0 must not read as success.
   struct Case {
     uint32_t code;
-    int result;
+    int result;  // as the records show it
     std::vector<std::string> records;
   };
   const Case cases[] = {
@@ -104,9 +106,11 @@ TEST_F(Command, AFunctionErrorIsHandledLikeAResponse) {
     tessel::put_le32(&error[4], 16);          // MessageLength
     tessel::put_le32(&error[8], 1);           // TransactionId
     tessel::put_le32(&error[12], c.code);     // ErrorStatusCode
-    fake_transport::push({0, error});
+    fake_transport::push({{}, error});
     Answer answer;
-    EXPECT_EQ(run_command(set_enable(), &answer), c.result);
+    const tessel::Status refused = run_command(set_enable(), &answer);
+    EXPECT_EQ(refused.code, tessel::Code::kFunctionError);
+    EXPECT_EQ(tessel::legacy_result(refused), c.result);
     EXPECT_EQ(capture_log::texts(), c.records);
     EXPECT_FALSE(answer.response);
   }
@@ -116,9 +120,9 @@ TEST_F(Command, AResponseTooShortForItsStatusFailsInsteadOfPassingAsSuccess) {
   auto done = command_done(1, 0, {});
   done.resize(40);
   tessel::put_le32(&done[4], 40);
-  fake_transport::push({0, done});
+  fake_transport::push({{}, done});
   Answer answer;
-  EXPECT_EQ(run_command(set_enable(), &answer), -1);
+  EXPECT_EQ(run_command(set_enable(), &answer).code, tessel::Code::kMalformedAnswer);
   EXPECT_EQ(capture_log::texts(), std::vector<std::string>{"[tessel] err=-1, Status=0"});
 }
 
@@ -129,15 +133,16 @@ TEST_F(Command, ADoneCutInsideItsHeaderFailsEvenWithStatusSuccess) {
     auto done = command_done(1, 0, {'O', 'K'});
     done.resize(cut);
     tessel::put_le32(&done[4], static_cast<uint32_t>(cut));  // MessageLength
-    fake_transport::push({0, done});
+    fake_transport::push({{}, done});
     Answer answer;
-    EXPECT_EQ(run_command(set_enable(), &answer), -1) << cut << " bytes";
+    EXPECT_EQ(run_command(set_enable(), &answer).code, tessel::Code::kMalformedAnswer)
+        << cut << " bytes";
     EXPECT_EQ(capture_log::texts(), std::vector<std::string>{"[tessel] err=-1, Status=0"});
   }
   // The whole header without data is an empty answer, not a failure.
-  fake_transport::push({0, command_done(1, 0, {})});
+  fake_transport::push({{}, command_done(1, 0, {})});
   Answer answer;
-  EXPECT_EQ(run_command(set_enable(), &answer), 0);
+  EXPECT_TRUE(run_command(set_enable(), &answer).ok());
   EXPECT_EQ(answer.info, nullptr);
   EXPECT_EQ(answer.length, 0u);
 }
@@ -146,13 +151,13 @@ TEST_F(Command, TheApplyCommandCountsADeadlineAsSuccessWithoutARecord) {
   CommandSpec apply = set_enable();
   apply.timeout_s = 3;
   apply.timeout_is_success = true;
-  fake_transport::push({110, {}});
-  EXPECT_EQ(run_command(apply, nullptr), 0);
+  fake_transport::push({tessel::Code::kTimedOut, {}});
+  EXPECT_TRUE(run_command(apply, nullptr).ok());
   EXPECT_EQ(fake_transport::timeouts(), std::vector<uint32_t>{3});
   EXPECT_TRUE(capture_log::records().empty());
   // Any other failure still counts.
-  fake_transport::push({-19, {}});
-  EXPECT_EQ(run_command(apply, nullptr), -19);
+  fake_transport::push({tessel::Code::kNoChannel, {}});
+  EXPECT_EQ(run_command(apply, nullptr).code, tessel::Code::kNoChannel);
 }
 
 // A 16-byte MBIM_OPEN_DONE (0x80000001) or MBIM_FUNCTION_ERROR_MSG
@@ -209,12 +214,12 @@ TEST_F(Command, ANotOpenedRefusalOpensTheFunctionOnceOnTheDeviceNodeOnly) {
     capture_log::clear();
     tessel::set_transaction_counter(0);
     fake_transport::set_road(c.road);
-    fake_transport::push({0, not_opened(), true});
-    for (const auto& a : c.after_refusal) fake_transport::push({0, a, true});
+    fake_transport::push({{}, not_opened(), true});
+    for (const auto& a : c.after_refusal) fake_transport::push({{}, a, true});
     CommandSpec cmd = set_enable();
     cmd.timeout_s = 7;
     Answer answer;
-    EXPECT_EQ(run_command(cmd, &answer), c.result);
+    EXPECT_EQ(tessel::legacy_result(run_command(cmd, &answer)), c.result);
     EXPECT_EQ(capture_log::texts(), c.records);
 
     const auto requests = fake_transport::requests();

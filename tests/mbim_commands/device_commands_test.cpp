@@ -17,11 +17,11 @@ using command_test::info_of;
 using DeviceCommands = command_test::CommandTest;
 
 TEST_F(DeviceCommands, SubscribeListSizesItsElementByTheCidCount) {
-  fake_transport::push({0, command_done(1, 0, {})});
-  fake_transport::push({0, command_done(2, 0, {})});
-  ASSERT_EQ(tessel::mbim_device_service_subscribe("a289cc33-bcbb-8b4f-b6b0-133ec2aae6df", nullptr, 0), 0);
+  fake_transport::push({{}, command_done(1, 0, {})});
+  fake_transport::push({{}, command_done(2, 0, {})});
+  ASSERT_TRUE(tessel::mbim_device_service_subscribe("a289cc33-bcbb-8b4f-b6b0-133ec2aae6df", nullptr, 0).ok());
   const uint32_t cids[] = {2, 9};
-  ASSERT_EQ(tessel::mbim_device_service_subscribe("a289cc33-bcbb-8b4f-b6b0-133ec2aae6df", cids, 2), 0);
+  ASSERT_TRUE(tessel::mbim_device_service_subscribe("a289cc33-bcbb-8b4f-b6b0-133ec2aae6df", cids, 2).ok());
   auto r = fake_transport::requests();
   const std::vector<uint8_t> empty = {
       1, 0, 0, 0,   // element count
@@ -43,8 +43,8 @@ TEST_F(DeviceCommands, SubscribeListSizesItsElementByTheCidCount) {
 }
 
 TEST_F(DeviceCommands, MsSarConfigLayout) {
-  fake_transport::push({0, command_done(1, 0, {})});
-  ASSERT_EQ(tessel::mbim_ms_sar_config(3), 0);
+  fake_transport::push({{}, command_done(1, 0, {})});
+  ASSERT_TRUE(tessel::mbim_ms_sar_config(3).ok());
   auto req = fake_transport::requests().at(0);
   const std::vector<uint8_t> expected = {0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
                                          0x00, 0x00, 0x14, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00,
@@ -83,10 +83,10 @@ TEST_F(DeviceCommands, CapsTextIsTheLowBytesCutTo31CharactersAndStringsOutsideAr
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     capture_log::clear();
-    fake_transport::push({0, command_done(1, 0, caps(c.offset, c.size))});
+    fake_transport::push({{}, command_done(1, 0, caps(c.offset, c.size))});
     std::vector<char> hw(c.capacity + 1, 'x');  // one byte past the capacity given
     hw.back() = '\0';
-    ASSERT_EQ(tessel::mbim_device_caps_query(hw.data(), c.capacity), 0);
+    ASSERT_TRUE(tessel::mbim_device_caps_query(hw.data(), c.capacity).ok());
     EXPECT_STREQ(hw.data(), c.copied);
     const auto r = capture_log::with_format("[tessel] HardwareInfo: %s");
     ASSERT_EQ(r.size(), c.logged == nullptr ? 0u : 1u);
@@ -98,16 +98,16 @@ TEST_F(DeviceCommands, CapsTextIsTheLowBytesCutTo31CharactersAndStringsOutsideAr
 }
 
 TEST_F(DeviceCommands, RadioStateGoesToBasicConnectOrTheAlternative) {
-  fake_transport::push({0, command_done(1, 0, {1, 0, 0, 0, 0, 0, 0, 0})});
-  fake_transport::push({0, command_done(2, 0, {})});
-  fake_transport::push({0, command_done(3, 0, {1, 0, 0, 0})});  // one word only
+  fake_transport::push({{}, command_done(1, 0, {1, 0, 0, 0, 0, 0, 0, 0})});
+  fake_transport::push({{}, command_done(2, 0, {})});
+  fake_transport::push({{}, command_done(3, 0, {1, 0, 0, 0})});  // one word only
   tessel::RadioState state{-5, -5};
-  ASSERT_EQ(tessel::mbim_radio_state_query(&state, 0), 0);
+  ASSERT_TRUE(tessel::mbim_radio_state_query(&state, 0).ok());
   EXPECT_EQ(state.hw, 1);
   EXPECT_EQ(state.sw, 0);
-  ASSERT_EQ(tessel::mbim_radio_state_query(&state, 1), 0);
+  ASSERT_TRUE(tessel::mbim_radio_state_query(&state, 1).ok());
   state = {-5, -5};
-  ASSERT_EQ(tessel::mbim_radio_state_set(1, 0), 0);
+  ASSERT_TRUE(tessel::mbim_radio_state_set(1, 0).ok());
   EXPECT_EQ(state.hw, -5);
   auto r = fake_transport::requests();
   EXPECT_EQ(r[0][20], 0xa2);  // basic connect
@@ -128,14 +128,14 @@ TEST_F(DeviceCommands, OpenAndCloseIgnoreAMissingAnswerButNotAFailedWrite) {
   tessel::put_le32(&error[0], 0x80000004);  // MBIM_FUNCTION_ERROR_MSG, ErrorStatusCode 0
   tessel::put_le32(&error[4], 16);
   tessel::put_le32(&error[8], 4);
-  fake_transport::push({110, {}});
-  fake_transport::push({0, close_done});
-  fake_transport::push({-1, {}});
-  fake_transport::push({0, error});
-  EXPECT_EQ(tessel::mbim_open(), 0);
-  EXPECT_EQ(tessel::mbim_close(), 0);
-  EXPECT_EQ(tessel::mbim_open(), -1);
-  EXPECT_EQ(tessel::mbim_close(), -1) << "a function error refuses it";
+  fake_transport::push({tessel::Code::kTimedOut, {}});
+  fake_transport::push({{}, close_done});
+  fake_transport::push({tessel::Code::kWriteFailed, {}});
+  fake_transport::push({{}, error});
+  EXPECT_TRUE(tessel::mbim_open().ok());
+  EXPECT_TRUE(tessel::mbim_close().ok());
+  EXPECT_EQ(tessel::mbim_open().code, tessel::Code::kWriteFailed);
+  EXPECT_EQ(tessel::mbim_close().code, tessel::Code::kFunctionError) << "a function error refuses it";
   auto r = fake_transport::requests();
   ASSERT_EQ(r[0].size(), 16u);
   EXPECT_EQ(r[0][0], 1);                                    // MBIM_OPEN_MSG

@@ -45,17 +45,17 @@ inline fake_transport::Reply write_ok() {
   std::vector<uint8_t> raw = kSignature;
   raw.push_back(0x00);
   raw.push_back(0x00);
-  return {0, command_done(1, 0, frame(raw))};
+  return {{}, command_done(1, 0, frame(raw))};
 }
 
 inline fake_transport::Reply write_bad_signature() {
   std::vector<uint8_t> raw = kSignature;
   raw[8] = 0x0F;
   raw.push_back(0x00);
-  return {0, command_done(1, 0, frame(raw))};
+  return {{}, command_done(1, 0, frame(raw))};
 }
 
-inline fake_transport::Reply busy() { return {0, command_done(1, 1, {})}; }
+inline fake_transport::Reply busy() { return {{}, command_done(1, 1, {})}; }
 
 }  // namespace diag_test
 

@@ -18,10 +18,10 @@ using command_test::info_of;
 using SarCommands = command_test::CommandTest;
 
 TEST_F(SarCommands, EnableSendsOneTwoForAnyNonZeroAndTwoTwoForZero) {
-  for (int i = 0; i < 3; ++i) fake_transport::push({0, command_done(1, 0, {})});
-  EXPECT_EQ(tessel::mbim_SetSarEnable(1), 0);
-  EXPECT_EQ(tessel::mbim_SetSarEnable(7), 0);
-  EXPECT_EQ(tessel::mbim_SetSarEnable(0), 0);
+  for (int i = 0; i < 3; ++i) fake_transport::push({{}, command_done(1, 0, {})});
+  EXPECT_TRUE(tessel::mbim_SetSarEnable(1).ok());
+  EXPECT_TRUE(tessel::mbim_SetSarEnable(7).ok());
+  EXPECT_TRUE(tessel::mbim_SetSarEnable(0).ok());
   auto r = fake_transport::requests();
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(info_of(r[0]), (std::vector<uint8_t>{0x00, 0x12}));
@@ -35,21 +35,21 @@ TEST_F(SarCommands, EnableSendsOneTwoForAnyNonZeroAndTwoTwoForZero) {
 }
 
 TEST_F(SarCommands, GetEnableReadsTheWordOrLeavesMinusOne) {
-  fake_transport::push({0, command_done(1, 0, {0, 0, 0, 0})});
-  fake_transport::push({0, command_done(2, 0, {0x00, 0x12, 0x00, 0x00})});
-  fake_transport::push({0, command_done(3, 0, {})});
-  fake_transport::push({0, command_done(4, 0, {0x05})});  // shorter than a word
-  fake_transport::push({0, command_done(5, 2, {0x05, 0, 0, 0})});
+  fake_transport::push({{}, command_done(1, 0, {0, 0, 0, 0})});
+  fake_transport::push({{}, command_done(2, 0, {0x00, 0x12, 0x00, 0x00})});
+  fake_transport::push({{}, command_done(3, 0, {})});
+  fake_transport::push({{}, command_done(4, 0, {0x05})});  // shorter than a word
+  fake_transport::push({{}, command_done(5, 2, {0x05, 0, 0, 0})});
   int value = 9;
-  EXPECT_EQ(tessel::mbim_GetSarEnable(&value), 0);
+  EXPECT_TRUE(tessel::mbim_GetSarEnable(&value).ok());
   EXPECT_EQ(value, 0);
-  EXPECT_EQ(tessel::mbim_GetSarEnable(&value), 0);
+  EXPECT_TRUE(tessel::mbim_GetSarEnable(&value).ok());
   EXPECT_EQ(value, 1);
-  EXPECT_EQ(tessel::mbim_GetSarEnable(&value), 0);
+  EXPECT_TRUE(tessel::mbim_GetSarEnable(&value).ok());
   EXPECT_EQ(value, -1);
-  EXPECT_EQ(tessel::mbim_GetSarEnable(&value), 0);
+  EXPECT_TRUE(tessel::mbim_GetSarEnable(&value).ok());
   EXPECT_EQ(value, 1);
-  EXPECT_EQ(tessel::mbim_GetSarEnable(&value), 2);
+  EXPECT_EQ(tessel::mbim_GetSarEnable(&value).mbim_status, 2u);
   EXPECT_EQ(value, -1);
   auto configs = capture_log::with_format("[tessel] \tdiag_config: %u");
   ASSERT_EQ(configs.size(), 3u);
@@ -62,19 +62,19 @@ TEST_F(SarCommands, GetEnableReadsTheWordOrLeavesMinusOne) {
 TEST_F(SarCommands, Md5SendsTheItemBigEndianAndTakesOnlyExactlySixteenBytesOfASuccess) {
   std::vector<uint8_t> digest16(16);
   for (int i = 0; i < 16; ++i) digest16[i] = static_cast<uint8_t>(0xA0 + i);
-  fake_transport::push({0, command_done(1, 0, digest16)});
-  fake_transport::push({0, command_done(2, 0, std::vector<uint8_t>(20, 0x11))});
-  fake_transport::push({0, command_done(3, 0, std::vector<uint8_t>(16, 0x22), 20)});
-  fake_transport::push({0, command_done(4, 0, {})});
-  fake_transport::push({-19, {}});
+  fake_transport::push({{}, command_done(1, 0, digest16)});
+  fake_transport::push({{}, command_done(2, 0, std::vector<uint8_t>(20, 0x11))});
+  fake_transport::push({{}, command_done(3, 0, std::vector<uint8_t>(16, 0x22), 20)});
+  fake_transport::push({{}, command_done(4, 0, {})});
+  fake_transport::push({tessel::Code::kNoChannel, {}});
   std::array<uint8_t, 16> digest{};
-  EXPECT_EQ(tessel::mbim_GetSarMd5(1, digest.data()), 0);
+  EXPECT_TRUE(tessel::mbim_GetSarMd5(1, digest.data()).ok());
   EXPECT_TRUE(std::equal(digest.begin(), digest.end(), digest16.begin()));
-  EXPECT_EQ(tessel::mbim_GetSarMd5(48001, digest.data()), 0);  // 20 bytes: untouched
-  EXPECT_EQ(tessel::mbim_GetSarMd5(48001, digest.data()), 0);  // claims 20, holds 16
-  EXPECT_EQ(tessel::mbim_GetSarMd5(48001, digest.data()), 0);  // empty
+  EXPECT_TRUE(tessel::mbim_GetSarMd5(48001, digest.data()).ok());  // 20 bytes: untouched
+  EXPECT_TRUE(tessel::mbim_GetSarMd5(48001, digest.data()).ok());  // claims 20, holds 16
+  EXPECT_TRUE(tessel::mbim_GetSarMd5(48001, digest.data()).ok());  // empty
   EXPECT_TRUE(capture_log::records().empty());
-  EXPECT_EQ(tessel::mbim_GetSarMd5(48001, digest.data()), -19);  // no answer
+  EXPECT_EQ(tessel::mbim_GetSarMd5(48001, digest.data()).code, tessel::Code::kNoChannel);  // no answer
   EXPECT_TRUE(std::equal(digest.begin(), digest.end(), digest16.begin()));
   auto r = fake_transport::requests();
   EXPECT_EQ(info_of(r[0]), (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x01}));
@@ -84,10 +84,10 @@ TEST_F(SarCommands, Md5SendsTheItemBigEndianAndTakesOnlyExactlySixteenBytesOfASu
 }
 
 TEST_F(SarCommands, ApplySendsTheLowItemBitsHighByteFirstAndWaitsThreeSeconds) {
-  fake_transport::push({110, {}});
-  fake_transport::push({0, command_done(2, 2, {})});
-  EXPECT_EQ(tessel::mbim_SarApply(48001), 0);  // no answer: applied all the same
-  EXPECT_EQ(tessel::mbim_SarApply(48001), 2);
+  fake_transport::push({tessel::Code::kTimedOut, {}});
+  fake_transport::push({{}, command_done(2, 2, {})});
+  EXPECT_TRUE(tessel::mbim_SarApply(48001).ok());  // no answer: applied all the same
+  EXPECT_EQ(tessel::mbim_SarApply(48001).mbim_status, 2u);
   auto r = fake_transport::requests();
   EXPECT_EQ(info_of(r[0]), (std::vector<uint8_t>{0xBB, 0x81}));
   EXPECT_EQ(r[0][36], 23);

@@ -27,7 +27,7 @@ fake_transport::Reply read_reply(uint16_t read, uint16_t remaining, std::vector<
   raw.push_back(0);
   raw.push_back(0);
   raw.insert(raw.end(), data.begin(), data.end());
-  return {0, command_done(1, 0, frame(raw))};
+  return {{}, command_done(1, 0, frame(raw))};
 }
 
 TEST_F(DiagTransfer, ReadFollowsTheRunningOffsetToTheEnd) {
@@ -37,7 +37,7 @@ TEST_F(DiagTransfer, ReadFollowsTheRunningOffsetToTheEnd) {
   fake_transport::push(read_reply(500, 0, std::vector<uint8_t>(table.begin() + 1000, table.end())));
   std::vector<uint8_t> data(4096, 0);
   uint16_t total = 0;
-  ASSERT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), 0);
+  ASSERT_TRUE(tessel::mbim_GetSarValue(data.data(), data.size(), &total).ok());
   EXPECT_EQ(total, 1500);
   EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 1500), table);
   auto r = fake_transport::requests();
@@ -60,7 +60,7 @@ TEST_F(DiagTransfer, ReadRefusesRepliesOverFourKilobytes) {
   fake_transport::push(read_reply(4097, 3, std::vector<uint8_t>(4097, 1)));
   std::vector<uint8_t> data(8192);
   uint16_t total = 0;
-  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), -2);
+  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total).code, tessel::Code::kBadReply);
   EXPECT_EQ(total, 4100);
   EXPECT_EQ(capture_log::with_format("[tessel] ERROR:too long msg,BytesReadLen:%zd,BytesRemainingLen:%zd")
                 .size(),
@@ -92,7 +92,7 @@ TEST_F(DiagTransfer, ReadEndsWithTheReplyThatEndsTheTableHoweverManyCameBefore) 
     }
     std::vector<uint8_t> data(c.size, 0);
     uint16_t total = 0;
-    ASSERT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), 0);
+    ASSERT_TRUE(tessel::mbim_GetSarValue(data.data(), data.size(), &total).ok());
     EXPECT_EQ(total, c.size);
     EXPECT_EQ(data, table);
     const auto r = fake_transport::requests();
@@ -105,22 +105,22 @@ TEST_F(DiagTransfer, ReadRefusesRepliesThatDoNotContinueTheTable) {
   struct Case {
     const char* name;
     std::vector<std::pair<uint16_t, uint16_t>> replies;  // BytesReadLen, BytesRemainingLen
-    int result;
+    tessel::Code result;
     const char* record;
     std::vector<uint32_t> values;
   };
   const Case cases[] = {
       // 1 + 65535 would wrap to an empty table in 16 bits.
-      {"over 65535", {{1, 65535}}, tessel::kErrReadOverflow,
+      {"over 65535", {{1, 65535}}, tessel::Code::kReadOverflow,
        "[tessel] ERROR:table too long,total:%u,limit:%u", {65536, 65535}},
-      {"more than remain", {{100, 50}, {60, 0}}, tessel::kErrBadReply,
+      {"more than remain", {{100, 50}, {60, 0}}, tessel::Code::kBadReply,
        "[tessel] ERROR:reply longer than the rest,offset:%u,BytesReadLen:%u,total:%u", {100, 60, 150}},
-      {"no data", {{100, 50}, {0, 50}}, tessel::kErrBadReply,
+      {"no data", {{100, 50}, {0, 50}}, tessel::Code::kBadReply,
        "[tessel] ERROR:empty reply,offset:%u,total:%u", {100, 150}},
-      {"total shrinks", {{100, 50}, {40, 5}}, tessel::kErrBadReply,
+      {"total shrinks", {{100, 50}, {40, 5}}, tessel::Code::kBadReply,
        "[tessel] ERROR:total changed,total:%u,offset:%u,BytesReadLen:%u,BytesRemainingLen:%u",
        {150, 100, 40, 5}},
-      {"ends short of the total", {{100, 50}, {40, 0}}, tessel::kErrBadReply,
+      {"ends short of the total", {{100, 50}, {40, 0}}, tessel::Code::kBadReply,
        "[tessel] ERROR:total changed,total:%u,offset:%u,BytesReadLen:%u,BytesRemainingLen:%u",
        {150, 100, 40, 0}},
   };
@@ -131,7 +131,7 @@ TEST_F(DiagTransfer, ReadRefusesRepliesThatDoNotContinueTheTable) {
       fake_transport::push(read_reply(read, remaining, std::vector<uint8_t>(read, 0xA5)));
     std::vector<uint8_t> data(4096, 0);
     uint16_t total = 0xBEEF;
-    EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), c.result);
+    EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total).code, c.result);
     const auto refused = capture_log::with_format(c.record);
     ASSERT_EQ(refused.size(), 1u);
     EXPECT_EQ(refused[0].values, c.values);
@@ -141,7 +141,7 @@ TEST_F(DiagTransfer, ReadRefusesRepliesThatDoNotContinueTheTable) {
     const size_t before = c.replies.size() > 1 ? c.replies[0].first : 0;
     EXPECT_EQ(std::count(data.begin(), data.end(), 0xA5), static_cast<long>(before));
     // A size that cannot be told in 16 bits is not told.
-    EXPECT_EQ(total, c.result == tessel::kErrReadOverflow ? 0xBEEF : 150);
+    EXPECT_EQ(total, c.result == tessel::Code::kReadOverflow ? 0xBEEF : 150);
   }
 }
 
@@ -152,7 +152,7 @@ TEST_F(DiagTransfer, ReadNeverWritesPastTheCallersBuffer) {
   fake_transport::push(read_reply(100, 0, std::vector<uint8_t>(100, 6)));
   std::vector<uint8_t> data(150, 0);
   uint16_t total = 0;
-  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total), tessel::kErrReadOverflow);
+  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), &total).code, tessel::Code::kReadOverflow);
   EXPECT_EQ(total, 200);
   EXPECT_EQ(data, std::vector<uint8_t>(150, 0));
   EXPECT_EQ(fake_transport::requests().size(), 1u);
@@ -166,16 +166,16 @@ TEST_F(DiagTransfer, ReadRejectsABadFcsAndARepliesShortOfWhatTheyClaim) {
   bad.response[48 + 15] ^= 0x01;
   fake_transport::push(bad);
   std::vector<uint8_t> data(100);
-  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr), -1);
+  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr).code, tessel::Code::kTransfer);
   fake_transport::push(read_reply(50, 0, std::vector<uint8_t>(10, 1)));
-  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr), -1);
+  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr).code, tessel::Code::kTransfer);
 }
 
 TEST_F(DiagTransfer, ReadRefusesAReplyTooShortForItsCountsWithoutLoggingStaleOnes) {
   fake_transport::push(read_reply(10, 5, std::vector<uint8_t>(10, 1)));
-  fake_transport::push({0, command_done(2, 0, frame({0x4B, 0x0B, 0x24, 0x00, 0x77, 0x02}))});
+  fake_transport::push({{}, command_done(2, 0, frame({0x4B, 0x0B, 0x24, 0x00, 0x77, 0x02}))});
   std::vector<uint8_t> data(100);
-  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr), -1);
+  EXPECT_EQ(tessel::mbim_GetSarValue(data.data(), data.size(), nullptr).code, tessel::Code::kTransfer);
   // Only the first reply's counts are logged.
   EXPECT_EQ(capture_log::with_format("[tessel] BytesReadLen:%zd,BytesRemainingLen:%zd").size(), 1u);
   EXPECT_EQ(capture_log::with_format("[tessel] ERROR:short msg,received:%zd").size(), 1u);

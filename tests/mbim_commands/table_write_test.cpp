@@ -18,13 +18,13 @@ using namespace diag_test;
 
 TEST_F(DiagTransfer, AnEmptyFileSendsNothing) {
   TableFile file({});
-  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), 0);
+  EXPECT_TRUE(tessel::mbim_SetSarValue(file.path(), 48001).ok());
   EXPECT_TRUE(fake_transport::requests().empty());
   EXPECT_EQ(capture_log::texts(), std::vector<std::string>{"[tessel] (size=0)"});
 }
 
 TEST_F(DiagTransfer, AFileThatCannotBeReadFailsTheWrite) {
-  EXPECT_EQ(tessel::mbim_SetSarValue("/nonexistent/sar.bin", 48001), -1);
+  EXPECT_EQ(tessel::mbim_SetSarValue("/nonexistent/sar.bin", 48001).code, tessel::Code::kFileUnreadable);
   EXPECT_TRUE(fake_transport::requests().empty());
   auto r = capture_log::records();
   ASSERT_EQ(r.size(), 1u);
@@ -35,7 +35,7 @@ TEST_F(DiagTransfer, A1024ByteFileTravelsAsOneWholePacket) {
   const auto data = pattern(1024);
   TableFile file(data);
   fake_transport::push(write_ok());
-  ASSERT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), 0);
+  ASSERT_TRUE(tessel::mbim_SetSarValue(file.path(), 48001).ok());
   auto r = fake_transport::requests();
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0][36], 25);  // CID
@@ -68,7 +68,7 @@ TEST_F(DiagTransfer, LargerFilesAreCutInto1024ByteChunksWithTheLaterFlag) {
     const auto data = pattern(c.size);
     TableFile file(data);
     for (size_t i = 0; i < c.chunks.size(); ++i) fake_transport::push(write_ok());
-    ASSERT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), 0) << c.size;
+    ASSERT_TRUE(tessel::mbim_SetSarValue(file.path(), 48001).ok()) << c.size;
     auto r = fake_transport::requests();
     ASSERT_EQ(r.size(), c.chunks.size()) << c.size;
     std::vector<uint8_t> reassembled;
@@ -87,7 +87,7 @@ TEST_F(DiagTransfer, LargerFilesAreCutInto1024ByteChunksWithTheLaterFlag) {
 TEST_F(DiagTransfer, AChunkOfFlagBytesArrivesWholeWithItsFcs) {
   TableFile file(std::vector<uint8_t>(1024, 0x7E));
   fake_transport::push(write_ok());
-  ASSERT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), 0);
+  ASSERT_TRUE(tessel::mbim_SetSarValue(file.path(), 48001).ok());
   const auto info = info_of(fake_transport::requests().at(0));
   EXPECT_GE(info.size(), 15u + 2048 + 2 + 1);  // every data byte escaped, FCS, flag
   EXPECT_EQ(info.back(), 0x7E);
@@ -99,7 +99,7 @@ TEST_F(DiagTransfer, AChunkOfFlagBytesArrivesWholeWithItsFcs) {
 TEST_F(DiagTransfer, AnItemByteOfSevenDIsEscaped) {
   TableFile file({0x01});
   fake_transport::push(write_ok());
-  ASSERT_EQ(tessel::mbim_SetSarValue(file.path(), 0x7D01), 0);
+  ASSERT_TRUE(tessel::mbim_SetSarValue(file.path(), 0x7D01).ok());
   const auto info = info_of(fake_transport::requests().at(0));
   EXPECT_EQ(info[10], 0x01);
   EXPECT_EQ(info[11], 0x7D);
@@ -112,7 +112,7 @@ TEST_F(DiagTransfer, ThreeBusyAnswersThenSuccessGoOn) {
   fake_transport::push(write_ok());  // verified
   fake_transport::push(write_ok());  // verified: three BUSY earn three checks
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), 0);
+  ASSERT_TRUE(tessel::mbim_SetSarValue(file.path(), 48001).ok());
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
   auto r = fake_transport::requests();
   ASSERT_EQ(r.size(), 5u);
@@ -126,7 +126,7 @@ TEST_F(DiagTransfer, ThreeBusyAnswersThenSuccessGoOn) {
 TEST_F(DiagTransfer, AFourthBusyAnswerFailsTheWrite) {
   TableFile file(pattern(10));
   for (int i = 0; i < 4; ++i) fake_transport::push(busy());
-  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), -1);
+  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001).code, tessel::Code::kTransfer);
   EXPECT_EQ(fake_transport::requests().size(), 4u);
   auto fail = capture_log::with_format("[tessel] (busy 3 timers retry fail)");
   ASSERT_EQ(fail.size(), 1u);
@@ -140,7 +140,7 @@ TEST_F(DiagTransfer, OneBusyEarnsExactlyOneLaterCheck) {
   fake_transport::push(write_ok());             // answer to the resend: checked
   fake_transport::push(write_bad_signature());  // chunk 2: not examined
   fake_transport::push(write_bad_signature());  // chunk 3: not examined
-  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), 0);
+  EXPECT_TRUE(tessel::mbim_SetSarValue(file.path(), 48001).ok());
 }
 
 TEST_F(DiagTransfer, TwoBusyAnswersCheckTheResendAndTheNextChunk) {
@@ -149,7 +149,7 @@ TEST_F(DiagTransfer, TwoBusyAnswersCheckTheResendAndTheNextChunk) {
   fake_transport::push(busy());
   fake_transport::push(write_ok());             // resend: checked, passes
   fake_transport::push(write_bad_signature());  // chunk 2: checked, fails
-  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), -2);
+  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001).code, tessel::Code::kBadReply);
   auto first = capture_log::with_format(
       "[tessel] Error ,msg_len:%d \ndata[0]:%x,data[1]:%x,data[2]:%x,data[3]:%x,data[4]:%x,");
   ASSERT_EQ(first.size(), 1u);
@@ -169,13 +169,13 @@ TEST_F(DiagTransfer, ACheckedReplyWithABadFcsOrTooShortFails) {
   auto corrupt = write_ok();
   corrupt.response[48 + 3] ^= 0x01;
   fake_transport::push(corrupt);
-  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), -2);
+  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001).code, tessel::Code::kBadReply);
   EXPECT_EQ(capture_log::with_format("[tessel] diag: crc mismatch. expected: %x, sent %x.").size(), 1u);
 
   capture_log::clear();
   fake_transport::push(busy());
-  fake_transport::push({0, command_done(1, 0, frame({0x4B, 0x0B, 0x24, 0x00, 0x78, 0x02, 0x00, 0x00}))});
-  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), -2);
+  fake_transport::push({{}, command_done(1, 0, frame({0x4B, 0x0B, 0x24, 0x00, 0x78, 0x02, 0x00, 0x00}))});
+  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001).code, tessel::Code::kBadReply);
   EXPECT_EQ(capture_log::with_format(
                 "[tessel] Error ,msg_len:%d \ndata[0]:%x,data[1]:%x,data[2]:%x,data[3]:%x,data[4]:%x,")
                 .size(),
@@ -185,8 +185,8 @@ TEST_F(DiagTransfer, ACheckedReplyWithABadFcsOrTooShortFails) {
 TEST_F(DiagTransfer, ATransportFailureEndsTheWrite) {
   TableFile file(pattern(3000));
   fake_transport::push(write_ok());
-  fake_transport::push({110, {}});
-  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001), 110);
+  fake_transport::push({tessel::Code::kTimedOut, {}});
+  EXPECT_EQ(tessel::mbim_SetSarValue(file.path(), 48001).code, tessel::Code::kTimedOut);
   EXPECT_EQ(fake_transport::requests().size(), 2u);
 }
 

@@ -92,7 +92,7 @@ std::vector<uint8_t> expect_exchange_answered() {
   const uint32_t length = tessel::get_le32(request.get() + tessel::kMessageLengthOffset);
   std::vector<uint8_t> sent(request.get(), request.get() + length);
   uint8_t* response = nullptr;
-  EXPECT_EQ(tessel::send_and_wait(request.get(), &response, kAnswerSeconds), 0);
+  EXPECT_TRUE(tessel::send_and_wait(request.get(), &response, kAnswerSeconds).ok());
   if (response == nullptr) return sent;
   tessel::MessagePtr owned(response);
   EXPECT_EQ(tessel::get_le32(response + tessel::kMessageTypeOffset), tessel::MBIM_COMMAND_DONE);
@@ -206,7 +206,7 @@ class Roads : public ::testing::Test {
     unlink(kSocketFile);
     unlink(kLongerSocketPath);
     capture_log::clear();
-    ASSERT_EQ(tessel::ctx_init(/*verbose=*/0), 0);
+    ASSERT_TRUE(tessel::ctx_init(/*verbose=*/0).ok());
   }
   void TearDown() override {
     if (!isolated_) return;  // never touch the machine's own /var/volatile
@@ -223,7 +223,7 @@ TEST_F(Roads, DeviceNodeIsOpenedWhenTheProcessListLacksTheProxy) {
   process::Simulator modem({"--pty"});
   ASSERT_TRUE(modem.ready()) << modem.notes();
 
-  ASSERT_EQ(tessel::ctx_connect(modem.path().c_str()), 0);
+  ASSERT_TRUE(tessel::ctx_connect(modem.path().c_str()).ok());
 
   const std::vector<Rec> expected = {
       {kNormal, "[tessel] fread buff:%s", "[tessel] fread buff:"},
@@ -238,7 +238,7 @@ TEST_F(Roads, AbstractSocketIsUsedWhenTheProxyIsListedWhateverThePath) {
   process::Simulator proxy({"--abstract"});
   ASSERT_TRUE(proxy.ready()) << proxy.notes();
 
-  ASSERT_EQ(tessel::ctx_connect("/dev/null"), 0);
+  ASSERT_TRUE(tessel::ctx_connect("/dev/null").ok());
 
   const std::vector<Rec> expected = {
       {kNormal, "[tessel] use mbim-proxy\n\n", "[tessel] use mbim-proxy\n\n"},
@@ -255,7 +255,7 @@ TEST_F(Roads, ListedProxyThatRefusesFallsBackToTheDeviceNode) {
   ProxyNameOnly listed;
   ASSERT_TRUE(listed.ok());
 
-  ASSERT_EQ(tessel::ctx_connect(modem.path().c_str()), 0);
+  ASSERT_TRUE(tessel::ctx_connect(modem.path().c_str()).ok());
 
   std::vector<Rec> expected = {{kNormal, "[tessel] use mbim-proxy\n\n", "[tessel] use mbim-proxy\n\n"}};
   for (const Rec& r : refused("mbim-proxy", ECONNREFUSED)) expected.push_back(r);
@@ -270,7 +270,7 @@ TEST_F(Roads, MissingPathFailsAtTheExistenceCheckEvenWhileTheProxyRuns) {
   ASSERT_TRUE(proxy.ready()) << proxy.notes();
   const char* missing = "/dev/tessel-no-such-modem";
 
-  EXPECT_EQ(tessel::ctx_connect(missing), -19);
+  EXPECT_EQ(tessel::ctx_connect(missing).code, tessel::Code::kNoChannel);
 
   const std::vector<Rec> expected = {
       {kNormal, "[tessel] fail to access %s", "[tessel] fail to access /dev/tessel-no-such-modem"},
@@ -284,7 +284,7 @@ TEST_F(Roads, SocketFileRoadConnectsToTheFixedSocketFile) {
   process::Simulator proxy({"--socket", kSocketFile});
   ASSERT_TRUE(proxy.ready()) << proxy.notes();
 
-  ASSERT_EQ(tessel::ctx_connect(kSocketFile), 0);
+  ASSERT_TRUE(tessel::ctx_connect(kSocketFile).ok());
 
   EXPECT_EQ(connect_records(), socket_file_connected()) << "no process-list check on this road";
   EXPECT_EQ(tessel::ctx_road(), Road::kSocketFile);
@@ -296,7 +296,7 @@ TEST_F(Roads, LongerPathStillConnectsToTheFixedSocketFile) {
   ASSERT_TRUE(proxy.ready()) << proxy.notes();
   std::ofstream(kLongerSocketPath).put('x');  // the path must exist
 
-  ASSERT_EQ(tessel::ctx_connect(kLongerSocketPath), 0);
+  ASSERT_TRUE(tessel::ctx_connect(kLongerSocketPath).ok());
 
   EXPECT_EQ(connect_records(), socket_file_connected());
   EXPECT_EQ(tessel::ctx_road(), Road::kSocketFile);
@@ -310,18 +310,18 @@ TEST_F(Roads, SocketFileNobodyListensOnFailsWithoutFallback) {
   ASSERT_TRUE(proxy.ready()) << proxy.notes();
   ASSERT_TRUE(leave_stale_socket(kSocketFile));
 
-  EXPECT_EQ(tessel::ctx_connect(kSocketFile), -19);
+  EXPECT_EQ(tessel::ctx_connect(kSocketFile).code, tessel::Code::kNoChannel);
 
   EXPECT_EQ(connect_records(), socket_file_refused(ECONNREFUSED));
   EXPECT_EQ(tessel::ctx_road(), Road::kNone);
   EXPECT_TRUE(proxy.rx().empty());
-  EXPECT_EQ(tessel::send_request(nullptr, nullptr), -19);
+  EXPECT_EQ(tessel::send_request(nullptr, nullptr).code, tessel::Code::kNoChannel);
 }
 
 TEST_F(Roads, LongerPathWithoutTheSocketFileFailsWithoutFallback) {
   std::ofstream(kLongerSocketPath).put('x');
 
-  EXPECT_EQ(tessel::ctx_connect(kLongerSocketPath), -19);
+  EXPECT_EQ(tessel::ctx_connect(kLongerSocketPath).code, tessel::Code::kNoChannel);
 
   EXPECT_EQ(connect_records(), socket_file_refused(ENOENT)) << "the longer path itself is never opened";
   EXPECT_EQ(tessel::ctx_road(), Road::kNone);
@@ -333,19 +333,19 @@ TEST_F(Roads, DeinitThenInitAndConnectAgainTakesTheRoadAfresh) {
   process::Simulator modem({"--pty"});
   ASSERT_TRUE(modem.ready()) << modem.notes();
 
-  ASSERT_EQ(tessel::ctx_connect(kSocketFile), 0);
+  ASSERT_TRUE(tessel::ctx_connect(kSocketFile).ok());
   EXPECT_EQ(tessel::ctx_road(), Road::kSocketFile);
   expect_exchange_answered();
   tessel::ctx_deinit();
 
-  ASSERT_EQ(tessel::ctx_init(/*verbose=*/0), 0);
-  ASSERT_EQ(tessel::ctx_connect(modem.path().c_str()), 0);
+  ASSERT_TRUE(tessel::ctx_init(/*verbose=*/0).ok());
+  ASSERT_TRUE(tessel::ctx_connect(modem.path().c_str()).ok());
   EXPECT_EQ(tessel::ctx_road(), Road::kDeviceNode);
   expect_exchange_answered();
   tessel::ctx_deinit();
 
-  ASSERT_EQ(tessel::ctx_init(/*verbose=*/0), 0);
-  ASSERT_EQ(tessel::ctx_connect(kSocketFile), 0) << "the socket file takes a new client";
+  ASSERT_TRUE(tessel::ctx_init(/*verbose=*/0).ok());
+  ASSERT_TRUE(tessel::ctx_connect(kSocketFile).ok()) << "the socket file takes a new client";
   EXPECT_EQ(tessel::ctx_road(), Road::kSocketFile);
   expect_exchange_answered();
   EXPECT_EQ(proxy.rx().size(), 2u);
@@ -403,7 +403,7 @@ TEST_F(Roads, AnswerLeftOnTheNodeByAnEarlierRunIsDroppedAtConnect) {
   ASSERT_EQ(poll(&arrived, 1, 2000), 1);  // it lies in the node's queue
   close(peek);
 
-  ASSERT_EQ(tessel::ctx_connect(pty.slave().c_str()), 0);
+  ASSERT_TRUE(tessel::ctx_connect(pty.slave().c_str()).ok());
   auto dropped = capture_log::with_format("[tessel] dropped %u stale bytes waiting on the node");
   ASSERT_EQ(dropped.size(), 1u);
   EXPECT_EQ(dropped[0].values, std::vector<uint32_t>{static_cast<uint32_t>(late.size())});
@@ -420,7 +420,7 @@ TEST_F(Roads, AnswerLeftOnTheNodeByAnEarlierRunIsDroppedAtConnect) {
     EXPECT_EQ(write(pty.master(), answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
   });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_and_wait(request.get(), &response, kAnswerSeconds), 0);
+  ASSERT_TRUE(tessel::send_and_wait(request.get(), &response, kAnswerSeconds).ok());
   modem.join();
   tessel::MessagePtr owned(response);
   EXPECT_EQ(response[tessel::kInfoOffset], 0x11) << "the earlier run's answer was taken";
@@ -432,7 +432,7 @@ TEST_F(Roads, AnswerLeftOnTheNodeByAnEarlierRunIsDroppedAtConnect) {
 TEST_F(Roads, MessagesTakenByAnotherReaderOfTheNodeLeaveTheReaderStoppable) {
   Pty pty;
   ASSERT_TRUE(pty.ok());
-  ASSERT_EQ(tessel::ctx_connect(pty.slave().c_str()), 0);
+  ASSERT_TRUE(tessel::ctx_connect(pty.slave().c_str()).ok());
   const int thief = open(pty.slave().c_str(), O_RDONLY | O_NOCTTY);  // blocking, as `cat`'s
   ASSERT_GE(thief, 0);
   std::thread stealing([&] {
@@ -452,7 +452,7 @@ TEST_F(Roads, MessagesTakenByAnotherReaderOfTheNodeLeaveTheReaderStoppable) {
     std::fflush(stdout);
     std::_Exit(1);  // a thread stuck in read() cannot be joined or left behind
   }
-  ASSERT_EQ(tessel::ctx_init(/*verbose=*/0), 0);  // for TearDown
+  ASSERT_TRUE(tessel::ctx_init(/*verbose=*/0).ok());  // for TearDown
   pty.close_master();  // ends the thief's read
   stealing.join();
   close(thief);
@@ -465,7 +465,7 @@ TEST_F(Roads, MessagesTakenByAnotherReaderOfTheNodeLeaveTheReaderStoppable) {
 TEST_F(Roads, AWriteToABusyNodeWaitsForItWithinTheDeadline) {
   Pty pty;
   ASSERT_TRUE(pty.ok());
-  ASSERT_EQ(tessel::ctx_connect(pty.slave().c_str()), 0);
+  ASSERT_TRUE(tessel::ctx_connect(pty.slave().c_str()).ok());
   const int filler = open(pty.slave().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(filler, 0);
   const std::vector<uint8_t> junk(512, 0x20);
@@ -497,7 +497,7 @@ TEST_F(Roads, AWriteToABusyNodeWaitsForItWithinTheDeadline) {
     ADD_FAILURE() << "the request never arrived";
   });
   uint8_t* response = nullptr;
-  EXPECT_EQ(tessel::send_and_wait(request.get(), &response, kAnswerSeconds), 0);
+  EXPECT_TRUE(tessel::send_and_wait(request.get(), &response, kAnswerSeconds).ok());
   modem.join();
   tessel::MessagePtr owned(response);
 }

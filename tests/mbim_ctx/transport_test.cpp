@@ -61,8 +61,8 @@ class Transport : public ::testing::Test {
   }
 
   void connect(int verbose = 1) {
-    ASSERT_EQ(tessel::ctx_init(verbose), 0);
-    ASSERT_EQ(tessel::ctx_adopt_channel(sv_[0], /*stream=*/true), 0);
+    ASSERT_TRUE(tessel::ctx_init(verbose).ok());
+    ASSERT_TRUE(tessel::ctx_adopt_channel(sv_[0], /*stream=*/true).ok());
   }
 
   // Reads one whole request from the far end, waiting up to two seconds.
@@ -98,12 +98,12 @@ class Transport : public ::testing::Test {
 };
 
 TEST_F(Transport, WithoutAChannelTheRequestIsRefusedSilently) {
-  ASSERT_EQ(tessel::ctx_init(1), 0);
+  ASSERT_TRUE(tessel::ctx_init(1).ok());
   auto req = request();
   uint8_t* response = reinterpret_cast<uint8_t*>(&sv_);  // must stay untouched
-  EXPECT_EQ(tessel::send_request(req.get(), &response), -19);
+  EXPECT_EQ(tessel::send_request(req.get(), &response).code, tessel::Code::kNoChannel);
   EXPECT_EQ(response, reinterpret_cast<uint8_t*>(&sv_));
-  EXPECT_EQ(tessel::send_request(nullptr, nullptr), -19);
+  EXPECT_EQ(tessel::send_request(nullptr, nullptr).code, tessel::Code::kNoChannel);
   EXPECT_TRUE(capture_log::records().empty());
 }
 
@@ -120,7 +120,7 @@ TEST_F(Transport, TheResponseWithTheRequestsIdIsHandedOverAsACopy) {
     reply(answer);
   });
   uint8_t* response = nullptr;
-  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  EXPECT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
   modem.join();
   ASSERT_NE(response, nullptr);
   MessagePtr owned(response);
@@ -139,7 +139,7 @@ TEST_F(Transport, IndicationsAndOtherIdsNeverMatchEvenInTheSameRead) {
     reply(join(join(indication(), command_done(tid + 1, 52)), command_done(tid, 56)));
   });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  ASSERT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
   modem.join();
   MessagePtr owned(response);
   EXPECT_EQ(tessel::get_le32(response + 4), 56u);
@@ -162,7 +162,7 @@ TEST_F(Transport, AFunctionErrorIsHandedOverLikeAResponse) {
     reply(error);
   });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_request(req.get(), &response), 0);
+  ASSERT_TRUE(tessel::send_request(req.get(), &response).ok());
   modem.join();
   MessagePtr owned(response);
   EXPECT_EQ(tessel::get_le32(response), 0x80000004u);
@@ -180,7 +180,7 @@ TEST_F(Transport, MessagesOfTheWrongTypeWithTheRequestsIdArePassedOver) {
     reply(join(join(join(open_done, indication), echo), command_done(tid, 56)));
   });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  ASSERT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
   modem.join();
   MessagePtr owned(response);
   EXPECT_EQ(tessel::get_le32(response), 0x80000003u);
@@ -211,7 +211,7 @@ TEST_F(Transport, AnAnswerNamingAnotherServiceOrCidIsPassedOver) {
                command_done(tid, 52)));
   });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  ASSERT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
   modem.join();
   MessagePtr owned(response);
   EXPECT_EQ(tessel::get_le32(response + 4), 52u);
@@ -234,7 +234,7 @@ TEST_F(Transport, AWakeUpWithoutAResponseKeepsWaiting) {
     reply(command_done(tid, 52));
   });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  ASSERT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
   modem.join();
   ASSERT_NE(response, nullptr);
   MessagePtr owned(response);
@@ -247,7 +247,7 @@ TEST_F(Transport, ALateResponseIsDumpedAndDiscardedWithoutDisturbingTheNext) {
   uint32_t first_tid = 0;
   std::thread silent([&] { first_tid = tid_of(read_request()); });
   uint8_t* response = nullptr;
-  EXPECT_EQ(tessel::send_and_wait(first.get(), &response, 1), 110);
+  EXPECT_EQ(tessel::send_and_wait(first.get(), &response, 1).code, tessel::Code::kTimedOut);
   silent.join();
   EXPECT_EQ(response, nullptr);
   auto waits = capture_log::with_format("[tessel] wait ret = %d");
@@ -261,7 +261,7 @@ TEST_F(Transport, ALateResponseIsDumpedAndDiscardedWithoutDisturbingTheNext) {
 
   auto second = request();
   std::thread modem([&] { reply(command_done(tid_of(read_request()), 52)); });
-  ASSERT_EQ(tessel::send_and_wait(second.get(), &response, 2), 0);
+  ASSERT_TRUE(tessel::send_and_wait(second.get(), &response, 2).ok());
   modem.join();
   MessagePtr owned(response);
   EXPECT_EQ(tid_of(response), tid_of(second.get()));
@@ -278,7 +278,7 @@ TEST_F(Transport, GarbageLengthsAreDroppedAndTheChannelGoesOn) {
     reply(command_done(tid));
   });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  ASSERT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
   modem.join();
   MessagePtr owned(response);
   auto errors = capture_log::with_format("[tessel] error: read=%d MessageLength=%u");
@@ -296,7 +296,7 @@ TEST_F(Transport, AHangUpEndsTheReaderAndWakesTheWaiterAtOnce) {
   });
   uint8_t* response = nullptr;
   const auto start = Clock::now();
-  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 10), -19);
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 10).code, tessel::Code::kNoChannel);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
   modem.join();
   EXPECT_EQ(response, nullptr);
@@ -310,7 +310,7 @@ TEST_F(Transport, AHangUpEndsTheReaderAndWakesTheWaiterAtOnce) {
   // With the peer gone, the next write fails instead of raising SIGPIPE.
   capture_log::clear();
   auto next = request();
-  EXPECT_EQ(tessel::send_and_wait(next.get(), &response, 1), -1);
+  EXPECT_EQ(tessel::send_and_wait(next.get(), &response, 1).code, tessel::Code::kWriteFailed);
   expect_records("[tessel] write ret = %d", 1, 8);
 }
 
@@ -322,12 +322,12 @@ TEST_F(Transport, AShortWriteOnTheNodeFailsAndTheRestNeverFollows) {
   const int buffer = 4096;
   ASSERT_EQ(setsockopt(sv_[0], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer), 0);
   ASSERT_EQ(fcntl(sv_[0], F_SETFL, O_NONBLOCK), 0);
-  ASSERT_EQ(tessel::ctx_init(0), 0);
-  ASSERT_EQ(tessel::ctx_adopt_channel(sv_[0], /*stream=*/false), 0);
+  ASSERT_TRUE(tessel::ctx_init(0).ok());
+  ASSERT_TRUE(tessel::ctx_adopt_channel(sv_[0], /*stream=*/false).ok());
   auto req = tessel::build_command(tessel::kUuidQmbe, 25, 1, nullptr, 60000);
   uint8_t* response = nullptr;
   const auto start = Clock::now();
-  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 5), -1);
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 5).code, tessel::Code::kWriteFailed);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(1)) << "it waited instead of failing";
   EXPECT_EQ(response, nullptr);
   const auto writes = capture_log::with_format("[tessel] write ret = %d");
@@ -352,7 +352,7 @@ TEST_F(Transport, AReadOfNothingEndsTheReaderInsteadOfSpinning) {
   });
   uint8_t* response = nullptr;
   const auto start = Clock::now();
-  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 10), -19);
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 10).code, tessel::Code::kNoChannel);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
   modem.join();
   ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread exit"));
@@ -372,29 +372,29 @@ TEST_F(Transport, DeinitStopsAnIdleReaderThroughThePipe) {
   EXPECT_FALSE(has_record("[tessel] poll err/hup/inval"));
   // Deinit twice does nothing more; the context can be set up again.
   tessel::ctx_deinit();
-  EXPECT_EQ(tessel::ctx_init(0), 0);
+  EXPECT_TRUE(tessel::ctx_init(0).ok());
 }
 
 TEST_F(Transport, SecondInitKeepsTheFirstVerboseFlag) {
-  ASSERT_EQ(tessel::ctx_init(0), 0);
-  ASSERT_EQ(tessel::ctx_init(1), 0);
-  ASSERT_EQ(tessel::ctx_adopt_channel(sv_[0], true), 0);
+  ASSERT_TRUE(tessel::ctx_init(0).ok());
+  ASSERT_TRUE(tessel::ctx_init(1).ok());
+  ASSERT_TRUE(tessel::ctx_adopt_channel(sv_[0], true).ok());
   auto req = request();
   std::thread modem([&] { reply(command_done(tid_of(read_request()))); });
   uint8_t* response = nullptr;
-  ASSERT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+  ASSERT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
   modem.join();
   MessagePtr owned(response);
   for (const auto& r : capture_log::records()) EXPECT_NE(r.file, "src/mbim_dump");
 }
 
 TEST_F(Transport, ConnectRefusesMissingPathsAndAnUnsetContext) {
-  EXPECT_EQ(tessel::ctx_connect("/dev/null"), -19);  // before ctx_init
+  EXPECT_EQ(tessel::ctx_connect("/dev/null").code, tessel::Code::kNoChannel);  // before ctx_init
   expect_records("[tessel]  pipe invaild", 1, 8);
   capture_log::clear();
-  ASSERT_EQ(tessel::ctx_init(0), 0);
-  EXPECT_EQ(tessel::ctx_connect("/nonexistent/wdm0"), -19);
-  EXPECT_EQ(tessel::ctx_connect(nullptr), -19);
+  ASSERT_TRUE(tessel::ctx_init(0).ok());
+  EXPECT_EQ(tessel::ctx_connect("/nonexistent/wdm0").code, tessel::Code::kNoChannel);
+  EXPECT_EQ(tessel::ctx_connect(nullptr).code, tessel::Code::kNoChannel);
   const std::vector<std::string> expected = {"[tessel] fail to access /nonexistent/wdm0",
                                              "[tessel] fail to access (null)"};
   EXPECT_EQ(capture_log::texts(), expected);
@@ -404,7 +404,7 @@ TEST_F(Transport, ConnectOnAnOpenChannelChangesNothing) {
   connect();
   ASSERT_TRUE(wait_for_record("[tessel] mbim_read_thread is created"));
   capture_log::clear();
-  EXPECT_EQ(tessel::ctx_connect("/dev/null"), 0);
+  EXPECT_TRUE(tessel::ctx_connect("/dev/null").ok());
   EXPECT_TRUE(capture_log::records().empty());
 }
 
@@ -425,8 +425,8 @@ class NodeTransport : public ::testing::Test {
     slave_path_ = ptsname(master_);
     const int slave = open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(slave, 0);
-    ASSERT_EQ(tessel::ctx_init(0), 0);
-    ASSERT_EQ(tessel::ctx_adopt_channel(slave, /*stream=*/false), 0);
+    ASSERT_TRUE(tessel::ctx_init(0).ok());
+    ASSERT_TRUE(tessel::ctx_adopt_channel(slave, /*stream=*/false).ok());
   }
   void TearDown() override {
     tessel::ctx_deinit();
@@ -478,7 +478,7 @@ TEST_F(NodeTransport, AnAnswerStraddlingTwoReadsIsDeliveredAndAGarbageHeaderSwal
       }
     });
     uint8_t* response = nullptr;
-    EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 2), 0);
+    EXPECT_TRUE(tessel::send_and_wait(req.get(), &response, 2).ok());
     modem.join();
     MessagePtr owned(response);
     ASSERT_NE(response, nullptr);
@@ -505,7 +505,7 @@ TEST_F(NodeTransport, ARequestTheBusyNodeNeverTakesIsAFailedWriteNotATimeout) {
   auto req = request();
   uint8_t* response = nullptr;
   const auto start = Clock::now();
-  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 1), -1);
+  EXPECT_EQ(tessel::send_and_wait(req.get(), &response, 1).code, tessel::Code::kWriteFailed);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900)) << "it waited for the node";
   EXPECT_EQ(response, nullptr);
   auto writes = capture_log::with_format("[tessel] write ret = %d");
@@ -516,8 +516,8 @@ TEST_F(NodeTransport, ARequestTheBusyNodeNeverTakesIsAFailedWriteNotATimeout) {
 }
 
 TEST_F(Transport, WaitIndicationTimesOutWithItsRecord) {
-  ASSERT_EQ(tessel::ctx_init(0), 0);
-  EXPECT_EQ(tessel::wait_indication(1), 110);
+  ASSERT_TRUE(tessel::ctx_init(0).ok());
+  EXPECT_EQ(tessel::wait_indication(1).code, tessel::Code::kTimedOut);
   auto r = capture_log::with_format("[tessel] seconds=%u, retval=%d");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0].values, (std::vector<uint32_t>{1, 110}));

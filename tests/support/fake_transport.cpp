@@ -56,11 +56,11 @@ int null_requests() { return g_null_requests; }
 
 namespace tessel {
 
-int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s) {
+Status send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s) {
   using namespace fake_transport;
   if (request == nullptr) {
     ++g_null_requests;
-    return -19;
+    return Code::kNoChannel;
   }
   if (response != nullptr) *response = nullptr;
   // Little-endian u32 fields: 0 MessageType, 4 MessageLength, 8 TransactionId;
@@ -69,20 +69,19 @@ int send_and_wait(const uint8_t* request, uint8_t** response, uint32_t timeout_s
   if (get_le32(request) == 3 && length != 48 + get_le32(request + 44)) __builtin_trap();
   g_requests.emplace_back(request, request + length);
   g_timeouts.push_back(timeout_s);
-  if (g_script.empty()) return 110;  // nobody answers
+  if (g_script.empty()) return Code::kTimedOut;  // nobody answers
   Reply reply = std::move(g_script.front());
   g_script.pop_front();
-  if (reply.err != 0) return reply.err;
-  if (response == nullptr) return 0;
+  if (!reply.err.ok() || response == nullptr) return reply.err;
   if (reply.answers_request && reply.response.size() >= 12)
     put_le32(&reply.response[8], get_le32(request + 8));
   *response = handover_block(reply.response);
-  return *response == nullptr ? -19 : 0;
+  return *response == nullptr ? Code::kNoChannel : Code::kOk;
 }
 
 Road ctx_road() { return fake_transport::g_road; }
 
-int send_request(const uint8_t* request, uint8_t** response) {
+Status send_request(const uint8_t* request, uint8_t** response) {
   return send_and_wait(request, response, kDefaultTimeoutSeconds);
 }
 

@@ -4,11 +4,11 @@
 //
 // A binary links fake_transport.cpp in place of src/mbim_ctx's transport.
 // Each call records the request bytes and the timeout it was given, then
-// plays the next scripted reply: a result code and, when the result is 0, a
-// response block, handed over as the real transport hands it: a C-allocated
-// block of the response's size + 1 bytes. The extra byte carries nothing:
-// it is zero, and poisoned under AddressSanitizer, so a command that reads
-// it fails there. When the script runs out, nobody answers (110).
+// plays the next scripted reply: a Status and, when it is ok, a response
+// block, handed over as the real transport hands it: a C-allocated block of
+// the response's size + 1 bytes. The extra byte carries nothing: it is zero,
+// and poisoned under AddressSanitizer, so a command that reads it fails
+// there. When the script runs out, nobody answers (kTimedOut).
 //
 // ctx_road() answers what set_road() last set (reset: Road::kNone, a
 // channel handed in by a test).
@@ -27,8 +27,8 @@
 namespace fake_transport {
 
 struct Reply {
-  int err = 0;
-  std::vector<uint8_t> response;  // handed over when err is 0
+  tessel::Status err;
+  std::vector<uint8_t> response;  // handed over when err is ok
   // Writes the request's TransactionId into the response (bytes 8..11)
   // first, as a transport that matched the answer to its request would.
   bool answers_request = false;

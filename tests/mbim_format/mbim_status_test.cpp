@@ -1,8 +1,10 @@
-// decode_status: which field each response type carries, its name, its record.
-#include "mbim_format/status.h"
+// decode_status: which field each response type carries, its name, its record;
+// and the numbers a Status shows in the records.
+#include "mbim_format/mbim_status.h"
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "capture_log.h"
@@ -50,7 +52,11 @@ TEST(DecodeStatus, EachTypeReadsItsOwnFieldNamesItFromItsTableAndReturnsItUnchan
     SCOPED_TRACE(testing::Message() << std::hex << c.type << " status " << c.status);
     capture_log::clear();
     const auto m = message(c.type, c.size, c.status_at, c.status);
-    EXPECT_EQ(tessel::decode_status(m.data(), m.size()), c.returned);
+    const tessel::Status s = tessel::decode_status(m.data(), m.size());
+    EXPECT_EQ(s.mbim_status, c.returned);
+    EXPECT_EQ(s.code, c.returned == 0            ? tessel::Code::kOk
+                      : c.type == 0x80000004 ? tessel::Code::kFunctionError
+                                             : tessel::Code::kModemStatus);
     const auto records = capture_log::records();
     if (c.record == nullptr) {
       EXPECT_TRUE(records.empty());
@@ -71,6 +77,34 @@ TEST(DecodeStatus, AStatusBeyondTheBytesHeldIsNotRead) {
   EXPECT_FALSE(tessel::status_field_held(short_error.data(), short_error.size()));
   auto indication = message(0x80000007, 12, 12, 0);
   EXPECT_TRUE(tessel::status_field_held(indication.data(), indication.size()));
+}
+
+// The numbers the "err=%d" records have always shown, made from the Status.
+TEST(LegacyResult, EachCodeShowsItsNumber) {
+  using tessel::Code;
+  using tessel::Status;
+  const std::pair<Status, int> cases[] = {
+      {Code::kOk, 0},
+      {Code::kNoChannel, -19},
+      {Code::kTimedOut, 110},
+      {Status::system(Code::kTimedOut, 22), 22},  // the wait's own result
+      {Status::system(Code::kWriteFailed, 32), -1},
+      {Status::modem(2), 2},
+      {Status::function_error(5), 5},
+      {Status::function_error(0), 71},
+      {Code::kMalformedAnswer, -1},
+      {Code::kTransfer, -1},
+      {Code::kBadReply, -2},
+      {Code::kReadOverflow, -4},
+      {Status(Code::kStopped).at(tessel::Step::kWrite), -5},
+      {Code::kTableChanged, -6},
+      {Code::kLockBusy, -1},
+      {Code::kLockUnusable, -2},
+      {Status::system(Code::kStateNotKept, 30), -1},
+  };
+  for (const auto& [status, number] : cases) {
+    EXPECT_EQ(tessel::legacy_result(status), number) << static_cast<int>(status.code);
+  }
 }
 
 }  // namespace
