@@ -77,7 +77,7 @@ test-tsan: deps
 	$(CONFIGURE) -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=thread
 	cmake --build $(BUILD)-tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:exitcode=66 \
-	  scripts/run-ctest $(BUILD)-tsan --output-on-failure -j $(JOBS) -R 'mbim_ctx|api|e2e'
+	  scripts/run-ctest $(BUILD)-tsan --output-on-failure -j $(JOBS) -R 'transport|api|e2e'
 
 test-fuzz:
 	WERROR=$(WERROR) scripts/fuzz $(FUZZ_SECONDS) $(BUILD)-fuzz

@@ -1,6 +1,6 @@
 // chunk_bench.cpp — building and framing one full 1024-byte write chunk: the
 // steps mbim_SetSarValue and its framed_request take for every chunk
-// (src/mbim_commands/table_write.cpp, diag_exchange.cpp), called in the same
+// (src/mbim_commands/diag_transfer_write.cpp, diag_exchange.cpp), called in the same
 // order on the same functions:
 //   build_write_packet into a DiagPacket; build_command with room for
 //   kMaxFrameSize; diag_frame into its InformationBuffer; set_info_length;

@@ -28,7 +28,7 @@
 #include <memory>
 #include <vector>
 
-#include "mbim_ctx/message_splitter.h"
+#include "transport/message_splitter.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
 #include "byte_order/byte_order.h"

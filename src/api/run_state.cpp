@@ -13,7 +13,7 @@
 #include "api/service_api.h"
 #include "api/state_directory.h"
 #include "diag_log/diag_log.h"
-#include "mbim_ctx/transport.h"
+#include "transport/transport.h"
 #include "mbim_format/transaction_id.h"
 
 TESSEL_LOG_MODULE("src/api");

@@ -17,7 +17,7 @@
 #include "mbim_commands/proxy_config.h"
 #include "mbim_commands/sar_commands.h"
 #include "mbim_commands/stop_request.h"
-#include "mbim_ctx/transport.h"
+#include "transport/transport.h"
 
 TESSEL_LOG_MODULE("src/api");
 

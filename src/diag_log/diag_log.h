@@ -5,7 +5,7 @@
 // to a function-local static record and one library call. A module names its
 // source file once, at the top of its .cpp:
 //
-//   TESSEL_LOG_MODULE("src/mbim_ctx");
+//   TESSEL_LOG_MODULE("src/api");
 //   ...
 //   LOG_NUM(LOG_ERROR, "[tessel] write ret = %d", ret);
 //

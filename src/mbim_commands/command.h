@@ -29,7 +29,7 @@
 
 #include <cstdint>
 
-#include "mbim_ctx/exchange.h"
+#include "transport/exchange.h"
 #include "mbim_format/mbim_message.h"
 #include "mbim_format/uuid.h"
 

@@ -20,7 +20,7 @@
 namespace tessel {
 
 // Writes the file at `path` into the modem as the table `item`, reading it
-// a piece at a time (table_reader.h). When `expected_md5` is given, the
+// a piece at a time (table_file.h). When `expected_md5` is given, the
 // bytes read for sending are hashed as they go, and the last chunk is sent
 // only when they hash to it: a file rewritten in place during the transfer
 // must not be stored as a mix of old and new, nor applied.

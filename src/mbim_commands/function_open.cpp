@@ -6,8 +6,8 @@
 
 #include "byte_order/byte_order.h"
 #include "diag_log/diag_log.h"
-#include "mbim_ctx/exchange.h"
-#include "mbim_ctx/transport.h"
+#include "transport/exchange.h"
+#include "transport/transport.h"
 #include "mbim_format/protocol_log.h"
 #include "mbim_format/transaction_id.h"
 

@@ -15,8 +15,8 @@
 
 #include "capture_log.h"
 #include "mbim_answer.h"
-#include "mbim_ctx/context.h"
-#include "mbim_ctx/transport.h"
+#include "transport/context.h"
+#include "transport/transport.h"
 #include "byte_order/byte_order.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "command_fixture.h"
 #include "fake_transport.h"
 #include "modem_sim/hdlc.h"
-#include "table_file.h"
+#include "temp_table_file.h"
 
 namespace diag_test {
 

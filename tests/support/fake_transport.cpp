@@ -6,7 +6,7 @@
 #include <deque>
 
 #include "byte_order/byte_order.h"
-#include "mbim_ctx/exchange.h"
+#include "transport/exchange.h"
 
 #if defined(__has_include)
 #if __has_include(<sanitizer/asan_interface.h>)

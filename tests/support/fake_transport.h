@@ -2,7 +2,7 @@
 // without a modem: the unit tests push replies by hand, the fuzz targets
 // (fuzz/fake_modem.h) push the replies their input spells.
 //
-// A binary links fake_transport.cpp in place of src/mbim_ctx's transport.
+// A binary links fake_transport.cpp in place of src/transport's.
 // Each call records the request bytes and the timeout it was given, then
 // plays the next scripted reply: a Status and, when it is ok, a response
 // block, handed over as the real transport hands it: a C-allocated block of
@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "mbim_answer.h"
-#include "mbim_ctx/transport.h"
+#include "transport/transport.h"
 
 namespace fake_transport {
 

@@ -7,8 +7,8 @@
 //   tessel: the modem has not answered request 7 (uuid_qmbe CID 22) for 5 s; waiting until 14:03:27
 // It is said once per request, never repeated, and never for a wait shorter
 // than that (the apply's 3 s).
-#ifndef TESSEL_MBIM_CTX_WAIT_NOTICE_H_
-#define TESSEL_MBIM_CTX_WAIT_NOTICE_H_
+#ifndef TESSEL_TRANSPORT_WAIT_NOTICE_H_
+#define TESSEL_TRANSPORT_WAIT_NOTICE_H_
 
 #include <cstdint>
 #include <ctime>
@@ -28,4 +28,4 @@ void say_still_waiting(const uint8_t* request, uint32_t length, const timespec& 
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_WAIT_NOTICE_H_
+#endif  // TESSEL_TRANSPORT_WAIT_NOTICE_H_

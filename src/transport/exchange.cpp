@@ -8,7 +8,7 @@
 // response can come any more), or at the deadline; a wake-up that brings
 // none of these waits on. A wait that lasts tells the operator once
 // (wait_notice.h).
-#include "mbim_ctx/exchange.h"
+#include "transport/exchange.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -20,15 +20,16 @@
 #include <ctime>
 
 #include "diag_log/diag_log.h"
-#include "mbim_ctx/context.h"
-#include "mbim_ctx/deadline.h"
-#include "mbim_ctx/modem_gone.h"
-#include "mbim_ctx/wait_notice.h"
+#include "transport/context.h"
+#include "transport/deadline.h"
+#include "transport/modem_gone.h"
+#include "transport/transport_log.h"
+#include "transport/wait_notice.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
 #include "byte_order/byte_order.h"
 
-TESSEL_LOG_MODULE("src/mbim_ctx");
+TESSEL_LOG_MODULE(::tessel::kTransportLogFile);
 
 namespace tessel {
 namespace {

@@ -12,10 +12,10 @@
 // Only the first sign of a channel is recorded, by whichever thread meets
 // it; the proxy's sockets have records of their own. Callers hold the
 // transport lock.
-#ifndef TESSEL_MBIM_CTX_MODEM_GONE_H_
-#define TESSEL_MBIM_CTX_MODEM_GONE_H_
+#ifndef TESSEL_TRANSPORT_MODEM_GONE_H_
+#define TESSEL_TRANSPORT_MODEM_GONE_H_
 
-#include "mbim_ctx/context.h"
+#include "transport/context.h"
 
 namespace tessel {
 
@@ -28,4 +28,4 @@ bool note_gone_errno(TransportContext& c, const char* call, int error);
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_MODEM_GONE_H_
+#endif  // TESSEL_TRANSPORT_MODEM_GONE_H_

@@ -1,6 +1,6 @@
 // timestamp.h — a local time as "MM-DD_hh:mm:ss:mmm".
-#ifndef TESSEL_MBIM_CTX_TIMESTAMP_H_
-#define TESSEL_MBIM_CTX_TIMESTAMP_H_
+#ifndef TESSEL_TRANSPORT_TIMESTAMP_H_
+#define TESSEL_TRANSPORT_TIMESTAMP_H_
 
 #include <ctime>
 
@@ -12,4 +12,4 @@ void format_timestamp(time_t seconds, long microseconds, char* out, size_t size)
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_TIMESTAMP_H_
+#endif  // TESSEL_TRANSPORT_TIMESTAMP_H_

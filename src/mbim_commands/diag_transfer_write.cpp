@@ -1,4 +1,4 @@
-// table_write.cpp — a table file into the modem, one DIAG write packet per
+// diag_transfer_write.cpp — a table file into the modem, one DIAG write packet per
 // chunk of at most 1024 bytes (mbim_SetSarValue, diag_transfer.h): each
 // chunk is read, hashed, built into its packet (diag_request.h) and sent
 // (diag_exchange.h).
@@ -12,7 +12,7 @@
 #include "mbim_commands/command.h"
 #include "mbim_commands/diag_exchange.h"
 #include "mbim_commands/stop_request.h"
-#include "mbim_commands/table_reader.h"
+#include "mbim_commands/table_file.h"
 #include "mbim_format/diag_frame.h"
 #include "mbim_format/diag_packet.h"
 #include "mbim_format/diag_request.h"
@@ -95,13 +95,13 @@ Status mbim_SetSarValue(const char* path, int item, const uint8_t* expected_md5)
             std::strerror(e));
     return Status::system(Code::kFileUnreadable, e);
   };
-  // Each chunk is taken from the file (table_reader.h) just before its packet
+  // Each chunk is taken from the file (table_file.h) just before its packet
   // is built and sent, so the table is never held whole. The first one is
   // taken before anything is logged or sent: a file that cannot be read at
   // all is refused before the transfer starts.
   std::array<uint8_t, kDiagChunkSize> chunk;
   DiagPacket packet;
-  TableReader file;
+  TableFile file;
   if (file.open(path) != 0) return cannot_read();
   const size_t size = file.size();
   auto chunk_length = [size](size_t offset) {

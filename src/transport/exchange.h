@@ -4,8 +4,8 @@
 // The request belongs to the caller throughout. On success the caller owns
 // `*response`, a copy of the message whose TransactionId equals the
 // request's, MessageLength + 1 bytes from the C allocator; it frees it.
-#ifndef TESSEL_MBIM_CTX_EXCHANGE_H_
-#define TESSEL_MBIM_CTX_EXCHANGE_H_
+#ifndef TESSEL_TRANSPORT_EXCHANGE_H_
+#define TESSEL_TRANSPORT_EXCHANGE_H_
 
 #include <cstdint>
 
@@ -34,4 +34,4 @@ Status wait_indication(uint32_t timeout_s);
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_EXCHANGE_H_
+#endif  // TESSEL_TRANSPORT_EXCHANGE_H_

@@ -4,8 +4,8 @@
 // arithmetic (so it wraps above 4294967 s, as the modem tools always have);
 // 0 means the longest 32-bit millisecond count, about 49.7 days: practically
 // for ever. Wall-clock changes neither lengthen nor shorten a wait.
-#ifndef TESSEL_MBIM_CTX_DEADLINE_H_
-#define TESSEL_MBIM_CTX_DEADLINE_H_
+#ifndef TESSEL_TRANSPORT_DEADLINE_H_
+#define TESSEL_TRANSPORT_DEADLINE_H_
 
 #include <cstdint>
 #include <ctime>
@@ -23,4 +23,4 @@ timespec deadline_after(uint32_t timeout_s);
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_DEADLINE_H_
+#endif  // TESSEL_TRANSPORT_DEADLINE_H_

@@ -1,5 +1,5 @@
 // wait_notice.cpp — see wait_notice.h.
-#include "mbim_ctx/wait_notice.h"
+#include "transport/wait_notice.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // modem_gone.cpp — see modem_gone.h.
-#include "mbim_ctx/modem_gone.h"
+#include "transport/modem_gone.h"
 
 #include <poll.h>
 
@@ -7,8 +7,9 @@
 #include <cstring>
 
 #include "diag_log/diag_log.h"
+#include "transport/transport_log.h"
 
-TESSEL_LOG_MODULE("src/mbim_ctx");
+TESSEL_LOG_MODULE(::tessel::kTransportLogFile);
 
 namespace tessel {
 namespace {

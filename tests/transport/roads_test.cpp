@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "capture_log.h"
-#include "mbim_ctx/exchange.h"
-#include "mbim_ctx/transport.h"
+#include "transport/exchange.h"
+#include "transport/transport.h"
 #include "mbim_format/build_command.h"
 #include "byte_order/byte_order.h"
 #include "isolation.h"

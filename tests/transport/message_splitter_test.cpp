@@ -1,6 +1,6 @@
 // Cutting received bytes into messages, per read (device node) and across
 // reads (the proxy's byte stream).
-#include "mbim_ctx/message_splitter.h"
+#include "transport/message_splitter.h"
 
 #include <gtest/gtest.h>
 

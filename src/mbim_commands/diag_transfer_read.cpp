@@ -1,4 +1,4 @@
-// table_read.cpp — the table the modem holds, read back in as many DIAG read
+// diag_transfer_read.cpp — the table the modem holds, read back in as many DIAG read
 // packets as the modem needs (mbim_GetSarValue, diag_transfer.h).
 //
 // The first reply announces the table's size (BytesReadLen plus

@@ -1,5 +1,5 @@
 // deadline.cpp — see deadline.h.
-#include "mbim_ctx/deadline.h"
+#include "transport/deadline.h"
 
 namespace tessel {
 

@@ -1,11 +1,11 @@
 // Deadlines for the condition waits, and the timestamp text.
-#include "mbim_ctx/deadline.h"
+#include "transport/deadline.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "mbim_ctx/timestamp.h"
+#include "transport/timestamp.h"
 
 namespace {
 

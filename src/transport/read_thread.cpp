@@ -28,15 +28,16 @@
 #include <cstring>
 
 #include "diag_log/diag_log.h"
-#include "mbim_ctx/context.h"
-#include "mbim_ctx/message_splitter.h"
-#include "mbim_ctx/modem_gone.h"
-#include "mbim_ctx/transport.h"
+#include "transport/context.h"
+#include "transport/message_splitter.h"
+#include "transport/modem_gone.h"
+#include "transport/transport.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/mbim_message.h"
 #include "byte_order/byte_order.h"
+#include "transport/transport_log.h"
 
-TESSEL_LOG_MODULE("src/mbim_ctx");
+TESSEL_LOG_MODULE(::tessel::kTransportLogFile);
 
 namespace tessel {
 namespace {

@@ -1,13 +1,13 @@
 // context.h — the fields of the one TransportContext, shared by the files of
 // the transport (connect, exchange, reader thread) and by nothing else.
-#ifndef TESSEL_MBIM_CTX_CONTEXT_H_
-#define TESSEL_MBIM_CTX_CONTEXT_H_
+#ifndef TESSEL_TRANSPORT_CONTEXT_H_
+#define TESSEL_TRANSPORT_CONTEXT_H_
 
 #include <pthread.h>
 
 #include <cstdint>
 
-#include "mbim_ctx/transport.h"
+#include "transport/transport.h"
 
 namespace tessel {
 
@@ -47,4 +47,4 @@ class TransportLock {
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_CONTEXT_H_
+#endif  // TESSEL_TRANSPORT_CONTEXT_H_

@@ -1,8 +1,8 @@
 // table_file.h — table files for the tests of the table write and of the
 // reader it takes the file through: a temporary file holding given bytes,
 // removed at the end of the test, that a test can cut short or let grow.
-#ifndef TESSEL_TESTS_MBIM_COMMANDS_TABLE_FILE_H_
-#define TESSEL_TESTS_MBIM_COMMANDS_TABLE_FILE_H_
+#ifndef TESSEL_TESTS_MBIM_COMMANDS_TEMP_TABLE_FILE_H_
+#define TESSEL_TESTS_MBIM_COMMANDS_TEMP_TABLE_FILE_H_
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -54,4 +54,4 @@ class TableFile {
 
 }  // namespace table_file
 
-#endif  // TESSEL_TESTS_MBIM_COMMANDS_TABLE_FILE_H_
+#endif  // TESSEL_TESTS_MBIM_COMMANDS_TEMP_TABLE_FILE_H_

@@ -1,8 +1,8 @@
-// table_reader_test.cpp — the table file read a chunk at a time: the bytes
+// table_file_test.cpp — the table file read a chunk at a time: the bytes
 // come out as the file holds them, and a file that is cut short or grows
 // while it is being read is refused, whether the change lies ahead of the
 // bytes already read in or behind them.
-#include "mbim_commands/table_reader.h"
+#include "mbim_commands/table_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "table_file.h"
+#include "temp_table_file.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ using TempFile = table_file::TableFile;
 
 // Opens `file` and takes its first 1024-byte chunk, which reads the first
 // 16 KiB piece in.
-void open_and_take_first_chunk(tessel::TableReader* reader, const TempFile& file) {
+void open_and_take_first_chunk(tessel::TableFile* reader, const TempFile& file) {
   ASSERT_EQ(reader->open(file.path()), 0);
   uint8_t chunk[1024];
   ASSERT_EQ(reader->read_next(chunk, sizeof chunk), 0);
@@ -31,7 +31,7 @@ void open_and_take_first_chunk(tessel::TableReader* reader, const TempFile& file
 
 // Takes the file from `from` (a multiple of 1024 already taken) to its size
 // in chunks of up to 1024 bytes, as the table write does.
-std::vector<uint8_t> take_chunks(tessel::TableReader& reader, int* result, size_t from = 0) {
+std::vector<uint8_t> take_chunks(tessel::TableFile& reader, int* result, size_t from = 0) {
   std::vector<uint8_t> all;
   uint8_t chunk[1024];
   *result = 0;
@@ -46,11 +46,11 @@ std::vector<uint8_t> take_chunks(tessel::TableReader& reader, int* result, size_
   return all;
 }
 
-TEST(TableReader, GivesTheFileChunkByChunkAndEndsWhereItsSizeSays) {
+TEST(TableFile, GivesTheFileChunkByChunkAndEndsWhereItsSizeSays) {
   for (size_t size : {size_t{1}, size_t{1024}, size_t{3000}, size_t{16384}, size_t{70000}}) {
     const auto data = pattern(size);
     TempFile file(data);
-    tessel::TableReader reader;
+    tessel::TableFile reader;
     ASSERT_EQ(reader.open(file.path()), 0);
     EXPECT_EQ(reader.size(), size);
     int result = 0;
@@ -60,29 +60,29 @@ TEST(TableReader, GivesTheFileChunkByChunkAndEndsWhereItsSizeSays) {
   }
 }
 
-TEST(TableReader, AnEmptyFileEndsAtOnce) {
+TEST(TableFile, AnEmptyFileEndsAtOnce) {
   TempFile file({});
-  tessel::TableReader reader;
+  tessel::TableFile reader;
   ASSERT_EQ(reader.open(file.path()), 0);
   EXPECT_EQ(reader.size(), 0u);
   EXPECT_EQ(reader.check_end(), 0);
 }
 
-TEST(TableReader, AMissingFileDoesNotOpen) {
-  tessel::TableReader reader;
+TEST(TableFile, AMissingFileDoesNotOpen) {
+  tessel::TableFile reader;
   errno = 0;
   EXPECT_EQ(reader.open("/nonexistent/sar.bin"), -1);
   EXPECT_EQ(errno, ENOENT);
   EXPECT_EQ(reader.open(nullptr), -1);
 }
 
-TEST(TableReader, OnlyARegularFileOpensAndAFifoDoesNotHoldTheOpen) {
+TEST(TableFile, OnlyARegularFileOpensAndAFifoDoesNotHoldTheOpen) {
   char dir[] = "/tmp/tessel-table-dir-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string fifo = std::string(dir) + "/fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& path : {std::string(dir), fifo}) {
-    tessel::TableReader reader;
+    tessel::TableFile reader;
     errno = 0;
     EXPECT_EQ(reader.open(path.c_str()), -1) << path;  // a blocking open would hang here
     EXPECT_EQ(errno, EINVAL) << path;
@@ -91,9 +91,9 @@ TEST(TableReader, OnlyARegularFileOpensAndAFifoDoesNotHoldTheOpen) {
   rmdir(dir);
 }
 
-TEST(TableReader, AFileCutShortAheadOfTheBytesReadInFailsWithEio) {
+TEST(TableFile, AFileCutShortAheadOfTheBytesReadInFailsWithEio) {
   TempFile file(pattern(70000));
-  tessel::TableReader reader;
+  tessel::TableFile reader;
   ASSERT_NO_FATAL_FAILURE(open_and_take_first_chunk(&reader, file));
   file.truncate_to(20000);
   int result = 0;
@@ -104,10 +104,10 @@ TEST(TableReader, AFileCutShortAheadOfTheBytesReadInFailsWithEio) {
   EXPECT_LT(1024 + taken.size(), size_t{20000});
 }
 
-TEST(TableReader, AFileCutShortBehindTheBytesReadInIsCaughtAtTheEnd) {
+TEST(TableFile, AFileCutShortBehindTheBytesReadInIsCaughtAtTheEnd) {
   const auto data = pattern(3000);
   TempFile file(data);
-  tessel::TableReader reader;
+  tessel::TableFile reader;
   ASSERT_NO_FATAL_FAILURE(open_and_take_first_chunk(&reader, file));  // the whole file is read in
   file.truncate_to(2500);
   uint8_t chunk[1024];
@@ -118,10 +118,10 @@ TEST(TableReader, AFileCutShortBehindTheBytesReadInIsCaughtAtTheEnd) {
   EXPECT_EQ(errno, EIO);
 }
 
-TEST(TableReader, AFileThatGrowsIsCaughtAtTheEnd) {
+TEST(TableFile, AFileThatGrowsIsCaughtAtTheEnd) {
   for (size_t size : {size_t{3000}, size_t{70000}}) {
     TempFile file(pattern(size));
-    tessel::TableReader reader;
+    tessel::TableFile reader;
     ASSERT_NO_FATAL_FAILURE(open_and_take_first_chunk(&reader, file));
     file.append(10);
     int result = 0;

@@ -1,13 +1,14 @@
 // message_splitter.cpp — see message_splitter.h.
-#include "mbim_ctx/message_splitter.h"
+#include "transport/message_splitter.h"
 
 #include <cstring>
 
 #include "diag_log/diag_log.h"
 #include "mbim_format/mbim_message.h"
 #include "byte_order/byte_order.h"
+#include "transport/transport_log.h"
 
-TESSEL_LOG_MODULE("src/mbim_ctx");
+TESSEL_LOG_MODULE(::tessel::kTransportLogFile);
 
 namespace tessel {
 namespace {

@@ -1,5 +1,5 @@
 // timestamp.cpp — see timestamp.h.
-#include "mbim_ctx/timestamp.h"
+#include "transport/timestamp.h"
 
 #include <cstdio>
 

@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "capture_log.h"
-#include "mbim_ctx/context.h"
-#include "mbim_ctx/exchange.h"
-#include "mbim_ctx/transport.h"
+#include "transport/context.h"
+#include "transport/exchange.h"
+#include "transport/transport.h"
 #include "mbim_format/build_command.h"
 #include "mbim_answer.h"
 #include "byte_order/byte_order.h"

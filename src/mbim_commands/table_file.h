@@ -1,4 +1,4 @@
-// table_reader.h — the table file of a write, read a piece at a time.
+// table_file.h — the table file of a write, read a piece at a time.
 //
 // The write moves the table through one packet buffer a chunk at a time, so
 // the file is read in 16 KiB pieces, never held whole: the tool's memory stays
@@ -8,8 +8,8 @@
 // The size is taken once, when the file is opened. A file that then ends
 // before that size, or still has bytes after it, changed while it was being
 // sent and is refused, as is one that cannot be opened or read.
-#ifndef TESSEL_MBIM_COMMANDS_TABLE_READER_H_
-#define TESSEL_MBIM_COMMANDS_TABLE_READER_H_
+#ifndef TESSEL_MBIM_COMMANDS_TABLE_FILE_H_
+#define TESSEL_MBIM_COMMANDS_TABLE_FILE_H_
 
 #include <sys/types.h>
 
@@ -19,12 +19,12 @@
 
 namespace tessel {
 
-class TableReader {
+class TableFile {
  public:
-  TableReader() = default;
-  ~TableReader();
-  TableReader(const TableReader&) = delete;
-  TableReader& operator=(const TableReader&) = delete;
+  TableFile() = default;
+  ~TableFile();
+  TableFile(const TableFile&) = delete;
+  TableFile& operator=(const TableFile&) = delete;
 
   // Opens `path` read-only and takes its size. 0, or -1 with errno set when
   // it cannot be opened or stat'ed, is not a regular file (EINVAL) or is
@@ -59,4 +59,4 @@ class TableReader {
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_COMMANDS_TABLE_READER_H_
+#endif  // TESSEL_MBIM_COMMANDS_TABLE_FILE_H_

@@ -38,8 +38,8 @@
 // kDropRecords drops and skips; unusable() counts the bytes dropped since
 // the last whole message, so the reader can give up on a channel that
 // yields nothing else (kGarbageLimit).
-#ifndef TESSEL_MBIM_CTX_MESSAGE_SPLITTER_H_
-#define TESSEL_MBIM_CTX_MESSAGE_SPLITTER_H_
+#ifndef TESSEL_TRANSPORT_MESSAGE_SPLITTER_H_
+#define TESSEL_TRANSPORT_MESSAGE_SPLITTER_H_
 
 #include <array>
 #include <cstddef>
@@ -92,4 +92,4 @@ class MessageSplitter {
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_MESSAGE_SPLITTER_H_
+#endif  // TESSEL_TRANSPORT_MESSAGE_SPLITTER_H_

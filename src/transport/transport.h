@@ -10,8 +10,8 @@
 // Connected (channel open, reader running). The reader may end by itself on
 // a hang-up or channel error (Channel lost); a failed thread start leaves the
 // channel open without a reader (Half open). Only ctx_deinit leaves those.
-#ifndef TESSEL_MBIM_CTX_TRANSPORT_H_
-#define TESSEL_MBIM_CTX_TRANSPORT_H_
+#ifndef TESSEL_TRANSPORT_TRANSPORT_H_
+#define TESSEL_TRANSPORT_TRANSPORT_H_
 
 #include <cstdint>
 
@@ -66,4 +66,4 @@ void* mbim_read_thread(void*);
 
 }  // namespace tessel
 
-#endif  // TESSEL_MBIM_CTX_TRANSPORT_H_
+#endif  // TESSEL_TRANSPORT_TRANSPORT_H_

@@ -1,5 +1,5 @@
-// table_reader.cpp — see table_reader.h.
-#include "mbim_commands/table_reader.h"
+// table_file.cpp — see table_file.h.
+#include "mbim_commands/table_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,11 +10,11 @@
 
 namespace tessel {
 
-TableReader::~TableReader() {
+TableFile::~TableFile() {
   if (fd_ >= 0) close(fd_);
 }
 
-int TableReader::open(const char* path) {
+int TableFile::open(const char* path) {
   if (path == nullptr) return -1;
   // Non-blocking, so a FIFO put in the file's place cannot hold the open
   // (and the channel) for ever; it is then refused as not a regular file.
@@ -34,7 +34,7 @@ int TableReader::open(const char* path) {
   return 0;
 }
 
-ssize_t TableReader::fill() {
+ssize_t TableFile::fill() {
   if (begin_ > 0) {  // keep the unread tail at the front
     std::memmove(piece_.data(), piece_.data() + begin_, end_ - begin_);
     end_ -= begin_;
@@ -48,7 +48,7 @@ ssize_t TableReader::fill() {
   }
 }
 
-int TableReader::read_next(uint8_t* out, size_t n) {
+int TableFile::read_next(uint8_t* out, size_t n) {
   if (n > piece_.size()) {
     errno = EINVAL;
     return -1;
@@ -65,7 +65,7 @@ int TableReader::read_next(uint8_t* out, size_t n) {
   return 0;
 }
 
-int TableReader::check_end() {
+int TableFile::check_end() {
   if (end_ == begin_) {
     const ssize_t got = fill();
     if (got < 0) return -1;

@@ -28,10 +28,11 @@
 #include <cstring>
 
 #include "diag_log/diag_log.h"
-#include "mbim_ctx/context.h"
-#include "mbim_ctx/transport.h"
+#include "transport/context.h"
+#include "transport/transport.h"
+#include "transport/transport_log.h"
 
-TESSEL_LOG_MODULE("src/mbim_ctx");
+TESSEL_LOG_MODULE(::tessel::kTransportLogFile);
 
 namespace tessel {
 
