@@ -16,15 +16,19 @@ namespace tessel::sim {
 using ServiceId = std::array<uint8_t, 16>;
 
 // MBIM Status values the simulator answers with.
-constexpr uint32_t kStatusSuccess = 0;
-constexpr uint32_t kStatusBusy = 1;
-constexpr uint32_t kStatusFailure = 2;
-constexpr uint32_t kStatusNoDeviceSupport = 9;
+enum MbimStatus : uint32_t {
+  kStatusSuccess = 0,
+  kStatusBusy = 1,
+  kStatusFailure = 2,
+  kStatusNoDeviceSupport = 9,
+};
 
 // MBIM_FUNCTION_ERROR_MSG ErrorStatusCode values.
-constexpr uint32_t kErrorFragmentOutOfSequence = 2;
-constexpr uint32_t kErrorLengthMismatch = 3;
-constexpr uint32_t kErrorNotOpened = 5;
+enum MbimError : uint32_t {
+  kErrorFragmentOutOfSequence = 2,
+  kErrorLengthMismatch = 3,
+  kErrorNotOpened = 5,
+};
 
 // One MBIM_COMMAND_MSG as received. `info` points into the message, which
 // must outlive this view.
