@@ -64,14 +64,6 @@ constexpr std::array<uint32_t, 3> kNoPinWords = {
 
 constexpr uint32_t kRadioOn = 1;
 
-// An InformationBuffer of `words`, one after another.
-template <size_t N>
-std::vector<uint8_t> words_info(const std::array<uint32_t, N>& words) {
-  std::vector<uint8_t> info(4 * N);
-  for (size_t i = 0; i < N; ++i) put_le32(&info[4 * i], words[i]);
-  return info;
-}
-
 // Appends `text` as UTF-16LE at the next 4-byte boundary and writes its
 // offset and size into the pair of words at `pair_offset`.
 void append_string(std::vector<uint8_t>* caps, size_t pair_offset, const char* text) {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "byte_order/byte_order.h"
+
 namespace tessel::sim {
 
 using ServiceId = std::array<uint8_t, 16>;
@@ -64,6 +66,14 @@ std::vector<uint8_t> function_error(uint32_t transaction_id, uint32_t error_stat
 // MBIM_INDICATE_STATUS_MSG, TransactionId 0.
 std::vector<uint8_t> indicate_status(const ServiceId& service, uint32_t cid,
                                      const std::vector<uint8_t>& info);
+
+// An InformationBuffer of `words`, one after another, each little-endian.
+template <size_t N>
+std::vector<uint8_t> words_info(const std::array<uint32_t, N>& words) {
+  std::vector<uint8_t> info(4 * N);
+  for (size_t i = 0; i < N; ++i) put_le32(&info[4 * i], words[i]);
+  return info;
+}
 
 }  // namespace tessel::sim
 
