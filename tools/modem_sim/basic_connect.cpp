@@ -25,9 +25,6 @@ namespace {
 //  48  FirmwareInfo offset      52  size
 //  56  HardwareInfo offset      60  size
 constexpr size_t kCapsFixedSize = 64;
-constexpr size_t kCapsDeviceIdOffset = 40;
-constexpr size_t kCapsFirmwareInfoOffset = 48;
-constexpr size_t kCapsHardwareInfoOffset = 56;
 
 // An embedded GSM-family modem without voice, with a removable SIM, doing
 // GPRS to LTE, SMS in PDU mode and manual registration, one session.
@@ -41,9 +38,18 @@ constexpr std::array<uint32_t, 8> kCapsWords = {
     0x01,  // ControlCaps: manual registration
     1,     // MaxSessions
 };
-constexpr char kDeviceId[] = "123456789012345";
-constexpr char kFirmwareInfo[] = "TESSEL-SIM 1.0";
-constexpr char kHardwareInfo[] = "tessel-modem-sim";
+
+// The strings after the fixed part, by the offset of their (offset, size)
+// pair; CustomDataClass is left empty.
+struct CapsString {
+  size_t pair_offset;
+  const char* text;
+};
+constexpr CapsString kCapsStrings[] = {
+    {40, "123456789012345"},   // DeviceId
+    {48, "TESSEL-SIM 1.0"},    // FirmwareInfo
+    {56, "tessel-modem-sim"},  // HardwareInfo
+};
 
 // MBIM_SUBSCRIBER_READY_INFO with the slot empty: no subscriber or SIM
 // identity strings, no telephone numbers.
@@ -82,9 +88,9 @@ Answer device_caps(const CommandRequest& rq) {
   Answer answer;
   answer.info = words_info(kCapsWords);
   answer.info.resize(kCapsFixedSize);  // the string pairs, written below
-  append_string(&answer.info, kCapsDeviceIdOffset, kDeviceId);
-  append_string(&answer.info, kCapsFirmwareInfoOffset, kFirmwareInfo);
-  append_string(&answer.info, kCapsHardwareInfoOffset, kHardwareInfo);
+  for (const CapsString& string : kCapsStrings) {
+    append_string(&answer.info, string.pair_offset, string.text);
+  }
   while (answer.info.size() % 4 != 0) answer.info.push_back(0);
   return answer;
 }
