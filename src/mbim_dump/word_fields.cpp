@@ -8,7 +8,7 @@ void dump_words(const Bounded& b, const WordField* rows, size_t count) {
     const WordField& row = rows[i];
     uint32_t v = 0;
     if (!b.word(row.offset, &v)) continue;
-    if (row.name_of != nullptr) {
+    if (row.named) {
       send_text_record(&row.record, row.name_of(v));
     } else {
       send_record_1(&row.record, v);

@@ -18,9 +18,18 @@
 namespace tessel {
 
 struct WordField {
+  // A word shown as itself.
+  constexpr WordField(size_t at, msg_const_type rec) : offset(at), record(rec) {}
+  // A word shown as the name of its value.
+  constexpr WordField(size_t at, msg_const_type rec, const char* (*name)(uint32_t))
+      : offset(at), record(rec), name_of(name), named(true) {}
+
   size_t offset;
-  msg_const_type record;                       // made by LOG_RECORD on the row's line
-  const char* (*name_of)(uint32_t) = nullptr;  // the value's name, for a "%s" record
+  msg_const_type record;  // made by LOG_RECORD on the row's line
+  const char* (*name_of)(uint32_t) = nullptr;
+  // Whether name_of is set, as a plain flag: a sanitized build does not take
+  // a function's address compared with null for a constant.
+  bool named = false;
 };
 
 // True when every row's record takes what the row gives it: a named row's
@@ -30,7 +39,7 @@ struct WordField {
 template <size_t N>
 constexpr bool records_fit(const WordField (&rows)[N]) {
   for (const WordField& row : rows) {
-    if (has_text_conversion(row.record.fmt) != (row.name_of != nullptr)) return false;
+    if (has_text_conversion(row.record.fmt) != row.named) return false;
   }
   return true;
 }
