@@ -15,51 +15,19 @@
 //   anything else     nothing: the line exactly as record_line.h builds it.
 // Both are looked up at every record, not once: a run's few hundred records
 // cost a getenv and an fstat or an isatty each, nothing beside an exchange.
-// The tool's own lines check the journal the same way
-// (src/diag_log/operator_line.cpp); the stand-in keeps its own copy, as the
-// platform's library would.
-#include <sys/stat.h>
+// The journal check is the one the tool's own lines use
+// (src/diag_log/operator_line.h): records and those lines share standard
+// error, so they must agree on what it is.
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "diag_log/operator_line.h"
 #include "record_line.h"
-
-namespace {
-
-// The decimal digits at `*p` up to `end_char`; false for no digit, any
-// other character, or a value that does not fit.
-bool read_number(const char** p, char end_char, unsigned long long* out) {
-  const char* q = *p;
-  unsigned long long value = 0;
-  for (; *q >= '0' && *q <= '9'; ++q) {
-    const unsigned digit = static_cast<unsigned>(*q - '0');
-    if (value > (~0ULL - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  if (q == *p || *q != end_char) return false;
-  *p = q + 1;
-  *out = value;
-  return true;
-}
-
-bool stderr_is_journal() {
-  const char* stream = std::getenv("JOURNAL_STREAM");
-  if (stream == nullptr) return false;
-  unsigned long long device = 0;
-  unsigned long long inode = 0;
-  if (!read_number(&stream, ':', &device) || !read_number(&stream, '\0', &inode)) return false;
-  struct stat st;
-  return fstat(2, &st) == 0 && static_cast<unsigned long long>(st.st_dev) == device &&
-         static_cast<unsigned long long>(st.st_ino) == inode;
-}
-
-}  // namespace
 
 void libdiag::emit_line(const msg_const_type* rec, const char* line, size_t length) {
   flockfile(stderr);
-  if (stderr_is_journal()) {
+  if (tessel::stderr_is_journal()) {
     std::fprintf(stderr, "<%d>", record_priority(rec));
   } else if (isatty(2)) {
     std::fputs("\r\033[K", stderr);

@@ -1,4 +1,4 @@
-// diag_log.cpp — the record calls behind LOG_MSG and LOG_NUM (diag_log.h),
+// diag_log.cpp — the record calls behind LOG_MSG, LOG_NUM and table rows (diag_log.h),
 // with --quiet's check made once here rather than at every call site.
 #include "diag_log/diag_log.h"
 
@@ -18,6 +18,10 @@ void send_record_2(const msg_const_type* rec, uint32_t a, uint32_t b) {
 
 void send_record_3(const msg_const_type* rec, uint32_t a, uint32_t b, uint32_t c) {
   if (log_level_shown(rec->ss_mask)) msg_send_3(rec, a, b, c);
+}
+
+void send_text_record(const msg_const_type* rec, const char* text) {
+  if (log_level_shown(rec->ss_mask)) msg_sprintf(rec, text);
 }
 
 }  // namespace tessel

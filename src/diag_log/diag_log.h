@@ -14,6 +14,8 @@
 //   LOG_NUM  — 1, 2 or 3 values          → msg_send_1 / _2 / _3
 //              4 or more                 → msg_send_var with the count
 //   LOG_TXT  — printf arguments ("%s")   → msg_sprintf
+// A record kept in a table row instead (LOG_RECORD, below) goes out through
+// send_record_1 or send_text_record.
 // Numeric values travel as 32-bit words (integers, or addresses cut to 32
 // bits on a 64-bit host), whatever the format's length modifier says. The
 // platform's decoder cannot resolve a %s from a 32-bit word, so a LOG_NUM
@@ -93,6 +95,11 @@ void send_record_1(const msg_const_type* rec, uint32_t a);
 void send_record_2(const msg_const_type* rec, uint32_t a, uint32_t b);
 void send_record_3(const msg_const_type* rec, uint32_t a, uint32_t b, uint32_t c);
 
+// msg_sprintf of a record whose format takes one "%s", `text`, when
+// log_level_shown lets the record through: a LOG_TXT for a record kept in a
+// table (LOG_RECORD).
+void send_text_record(const msg_const_type* rec, const char* text);
+
 template <typename... V>
 inline void log_values(const msg_const_type* rec, V... v) {
   constexpr uint32_t n = sizeof...(V);
@@ -116,10 +123,19 @@ inline void log_values(const msg_const_type* rec, V... v) {
 #define TESSEL_LOG_MODULE(file) \
   namespace { [[maybe_unused]] constexpr const char* kTesselLogFile = file; }
 
-#define TESSEL_LOG_RECORD_(name, level, fmt)                                  \
-  static const msg_const_type name = {static_cast<uint16_t>(__LINE__),       \
-                                      ::tessel::kLogSubsystem, (level), (fmt), \
-                                      kTesselLogFile}
+// The record of a call site on this line. Written alone, it keeps a record
+// in a table, for code that shows a run of like fields with one loop (the
+// message dump's decoders): each row has its own record, as if its LOG_NUM
+// or LOG_TXT were written out, with the row's line as its call site. The
+// row is sent with send_record_1 or send_text_record.
+#define LOG_RECORD(level, fmt)                                                  \
+  msg_const_type {                                                              \
+    static_cast<uint16_t>(__LINE__), ::tessel::kLogSubsystem, (level), (fmt), \
+        kTesselLogFile                                                          \
+  }
+
+#define TESSEL_LOG_RECORD_(name, level, fmt) \
+  static const msg_const_type name = LOG_RECORD(level, fmt)
 
 #define LOG_MSG(level, fmt)                         \
   do {                                              \

@@ -7,7 +7,8 @@
 // when standard error is the journal (JOURNAL_STREAM names its device and
 // inode, as systemd sets it) each line is headed by its priority; anywhere
 // else it is written exactly as given. The host stand-in of the log library
-// does the same for the records (platform/libdiag/stderr_log.cpp).
+// heads the records the same way, through the same check
+// (platform/libdiag/stderr_log.cpp).
 #ifndef TESSEL_DIAG_LOG_OPERATOR_LINE_H_
 #define TESSEL_DIAG_LOG_OPERATOR_LINE_H_
 

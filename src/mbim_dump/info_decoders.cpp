@@ -1,6 +1,7 @@
 // info_decoders.cpp — the basic-connect decoders with one-word fields and
 // strings; the IP configuration, which walks addresses, is in
-// ip_configuration.cpp. Bounds rules in info_decoders.h.
+// ip_configuration.cpp. Bounds rules in info_decoders.h. The one-word fields
+// are tables (word_fields.h), each in the order its records come.
 #include "mbim_dump/info_decoders.h"
 
 #include "diag_log/diag_log.h"
@@ -8,6 +9,7 @@
 #include "mbim_dump/hex_text.h"
 #include "mbim_dump/utf16_text.h"
 #include "mbim_dump/value_names.h"
+#include "mbim_dump/word_fields.h"
 
 TESSEL_LOG_MODULE("src/mbim_dump");
 
@@ -25,40 +27,49 @@ constexpr size_t kElementCountOffset = 24;
 constexpr size_t kFirstNumberPair = 28;
 constexpr size_t kStringPairSize = 8;
 
-// Register state (CID 9):   0  NwError   4  RegisterState   8  RegisterMode
-constexpr size_t kRegisterNwErrorOffset = 0;
-constexpr size_t kRegisterStateOffset = 4;
-constexpr size_t kRegisterModeOffset = 8;
+// Register state (CID 9): NwError, RegisterState, RegisterMode.
+constexpr WordField kRegisterState[] = {
+    {0, LOG_RECORD(LOG_NORMAL, "[tessel] NwError = %u")},
+    {4, LOG_RECORD(LOG_NORMAL, "[tessel] RegisterState = %s"), register_state_name},
+    {8, LOG_RECORD(LOG_NORMAL, "[tessel] RegisterMode = %s"), register_mode_name},
+};
 
-// Packet service (CID 10):
-//   0  NwError   4  PacketServiceState   8  HighestAvailableDataClass
-//  12  UplinkSpeed (u64)                20  DownlinkSpeed (u64)
-// Only the low word of each speed is shown.
-constexpr size_t kPacketNwErrorOffset = 0;
-constexpr size_t kPacketServiceStateOffset = 4;
-constexpr size_t kDataClassOffset = 8;
-constexpr size_t kUplinkSpeedOffset = 12;
-constexpr size_t kDownlinkSpeedOffset = 20;
+// Packet service (CID 10): NwError, PacketServiceState,
+// HighestAvailableDataClass, then UplinkSpeed and DownlinkSpeed, u64 each.
+// The log shows a speed as the signed value of its low word: 2^31 and up
+// come out negative, 2^32 as 0.
+constexpr WordField kPacketService[] = {
+    {0, LOG_RECORD(LOG_NORMAL, "[tessel] NwError = %u")},
+    {4, LOG_RECORD(LOG_NORMAL, "[tessel] PacketServiceState = %s"), packet_service_state_name},
+    {8, LOG_RECORD(LOG_NORMAL, "[tessel] HighestAvailableDataClass = %s"), data_class_name},
+    {12, LOG_RECORD(LOG_NORMAL, "[tessel] UplinkSpeed = %ld")},
+    {20, LOG_RECORD(LOG_NORMAL, "[tessel] DownlinkSpeed = %ld")},
+};
 
-// Signal state (CID 11):
-//   0  Rssi   4  ErrorRate   8  SignalStrengthInterval
-//  12  RssiThreshold        16  ErrorRateThreshold
-constexpr size_t kRssiOffset = 0;
-constexpr size_t kErrorRateOffset = 4;
-constexpr size_t kSignalIntervalOffset = 8;
-constexpr size_t kRssiThresholdOffset = 12;
-constexpr size_t kErrorRateThresholdOffset = 16;
+// Signal state (CID 11).
+constexpr WordField kSignalState[] = {
+    {0, LOG_RECORD(LOG_NORMAL, "[tessel] Rssi = %u")},
+    {4, LOG_RECORD(LOG_NORMAL, "[tessel] ErrorRate = %u")},
+    {8, LOG_RECORD(LOG_NORMAL, "[tessel] SignalStrengthInterval = %u")},
+    {12, LOG_RECORD(LOG_NORMAL, "[tessel] RssiThreshold = %u")},
+    {16, LOG_RECORD(LOG_NORMAL, "[tessel] ErrorRateThreshold = %u")},
+};
 
-// Connect (CID 12):
-//   0  SessionId   4  ActivationState   8  VoiceCallState   12  IPType
-//  16  ContextType (UUID, 16 bytes)    32  NwError
-constexpr size_t kConnectSessionIdOffset = 0;
-constexpr size_t kActivationStateOffset = 4;
-constexpr size_t kVoiceCallStateOffset = 8;
-constexpr size_t kIpTypeOffset = 12;
+// Connect (CID 12): SessionId, ActivationState, VoiceCallState, IPType,
+// ContextType (a UUID, 16 bytes at 16), NwError (at 32). The words before
+// ContextType are shown in this order, IPType before VoiceCallState.
+constexpr WordField kConnectWords[] = {
+    {0, LOG_RECORD(LOG_NORMAL, "[tessel] SessionId = %u")},
+    {4, LOG_RECORD(LOG_NORMAL, "[tessel] ActivationState = %s"), activation_state_name},
+    {12, LOG_RECORD(LOG_NORMAL, "[tessel] IPType = %s"), ip_type_name},
+    {8, LOG_RECORD(LOG_NORMAL, "[tessel] VoiceCallState = %s"), voice_call_state_name},
+};
 constexpr size_t kContextTypeOffset = 16;
 constexpr size_t kContextTypeSize = 16;
 constexpr size_t kConnectNwErrorOffset = 32;
+
+static_assert(records_fit(kRegisterState) && records_fit(kPacketService) &&
+              records_fit(kSignalState) && records_fit(kConnectWords));
 
 // The text of the string whose (offset, size) pair stands at `pair`, or
 // nullptr when the pair or the string lies outside the buffer.
@@ -99,69 +110,28 @@ void dump_subscriber_ready(const uint8_t* info, size_t info_len, const char* dir
 }
 
 void dump_register_state(const uint8_t* info, size_t info_len, const char* direction) {
-  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
-  uint32_t v = 0;
-  if (b.word(kRegisterNwErrorOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
-  if (b.word(kRegisterStateOffset, &v)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] RegisterState = %s", register_state_name(v));
-  }
-  if (b.word(kRegisterModeOffset, &v)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] RegisterMode = %s", register_mode_name(v));
-  }
+  dump_words(Bounded{info, info_len}, kRegisterState);
 }
 
 void dump_packet_service(const uint8_t* info, size_t info_len, const char* direction) {
-  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
-  uint32_t v = 0;
-  if (b.word(kPacketNwErrorOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
-  if (b.word(kPacketServiceStateOffset, &v)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] PacketServiceState = %s", packet_service_state_name(v));
-  }
-  if (b.word(kDataClassOffset, &v)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] HighestAvailableDataClass = %s", data_class_name(v));
-  }
-  // The log shows a speed as the signed value of its low word: 2^31 and up
-  // come out negative, 2^32 as 0.
-  if (b.word(kUplinkSpeedOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] UplinkSpeed = %ld", static_cast<int32_t>(v));
-  }
-  if (b.word(kDownlinkSpeedOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] DownlinkSpeed = %ld", static_cast<int32_t>(v));
-  }
+  dump_words(Bounded{info, info_len}, kPacketService);
 }
 
 void dump_signal_state(const uint8_t* info, size_t info_len, const char* direction) {
-  const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
-  uint32_t v = 0;
-  if (b.word(kRssiOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] Rssi = %u", v);
-  if (b.word(kErrorRateOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] ErrorRate = %u", v);
-  if (b.word(kSignalIntervalOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] SignalStrengthInterval = %u", v);
-  }
-  if (b.word(kRssiThresholdOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] RssiThreshold = %u", v);
-  if (b.word(kErrorRateThresholdOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] ErrorRateThreshold = %u", v);
-  }
+  dump_words(Bounded{info, info_len}, kSignalState);
 }
 
 void dump_connect(const uint8_t* info, size_t info_len, const char* direction) {
   const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
-  uint32_t v = 0;
-  if (b.word(kConnectSessionIdOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] SessionId = %u", v);
-  if (b.word(kActivationStateOffset, &v)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] ActivationState = %s", activation_state_name(v));
-  }
-  if (b.word(kIpTypeOffset, &v)) LOG_TXT(LOG_NORMAL, "[tessel] IPType = %s", ip_type_name(v));
-  if (b.word(kVoiceCallStateOffset, &v)) {
-    LOG_TXT(LOG_NORMAL, "[tessel] VoiceCallState = %s", voice_call_state_name(v));
-  }
+  dump_words(b, kConnectWords);
   if (b.inside(kContextTypeOffset, kContextTypeSize)) {
     LOG_TXT(LOG_NORMAL, "[tessel] ContextType = %s", uuid_to_string(info + kContextTypeOffset));
   }
+  uint32_t v = 0;
   if (b.word(kConnectNwErrorOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] NwError = %u", v);
 }
 

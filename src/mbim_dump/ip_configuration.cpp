@@ -8,6 +8,7 @@
 #include "diag_log/diag_log.h"
 #include "mbim_dump/bounded.h"
 #include "mbim_dump/info_decoders.h"
+#include "mbim_dump/word_fields.h"
 #include "byte_order/byte_order.h"
 
 TESSEL_LOG_MODULE("src/mbim_dump");
@@ -15,27 +16,37 @@ TESSEL_LOG_MODULE("src/mbim_dump");
 namespace tessel {
 namespace {
 
-// IP configuration information:
+// IP configuration information: SessionId, then the words of the two
+// families interleaved, IPv4's before IPv6's:
 //   0  SessionId              4  IPv4ConfigurationAvailable   8  IPv6ConfigurationAvailable
 //  12  IPv4AddressCount      16  IPv4AddressOffset           20  IPv6AddressCount
 //  24  IPv6AddressOffset     28  IPv4GatewayOffset           32  IPv6GatewayOffset
 //  36  IPv4DnsServerCount    40  IPv4DnsServerOffset         44  IPv6DnsServerCount
 //  48  IPv6DnsServerOffset   52  IPv4Mtu                     56  IPv6Mtu
-constexpr size_t kSessionIdOffset = 0;
-constexpr size_t kIpv4AvailableOffset = 4;
-constexpr size_t kIpv6AvailableOffset = 8;
-constexpr size_t kIpv4AddressCountOffset = 12;
-constexpr size_t kIpv4AddressOffsetOffset = 16;
-constexpr size_t kIpv6AddressCountOffset = 20;
-constexpr size_t kIpv6AddressOffsetOffset = 24;
-constexpr size_t kIpv4GatewayOffsetOffset = 28;
-constexpr size_t kIpv6GatewayOffsetOffset = 32;
-constexpr size_t kIpv4DnsCountOffset = 36;
-constexpr size_t kIpv4DnsOffsetOffset = 40;
-constexpr size_t kIpv6DnsCountOffset = 44;
-constexpr size_t kIpv6DnsOffsetOffset = 48;
-constexpr size_t kIpv4MtuOffset = 52;
-constexpr size_t kIpv6MtuOffset = 56;
+struct FamilyWords {
+  size_t available;
+  size_t address_count;
+  size_t address_offset;
+  size_t gateway_offset;
+  size_t dns_count;
+  size_t dns_offset;
+  size_t mtu;
+};
+//                                avail  count  offset  gateway  dns count  dns  mtu
+constexpr FamilyWords kIpv4Words = {4,    12,    16,     28,      36,       40,  52};
+constexpr FamilyWords kIpv6Words = {8,    20,    24,     32,      44,       48,  56};
+
+// The words shown before the addresses.
+constexpr WordField kHeaderWords[] = {
+    {0, LOG_RECORD(LOG_NORMAL, "[tessel] SessionId = %u")},
+    {kIpv4Words.available, LOG_RECORD(LOG_NORMAL, "[tessel] IPv4ConfigurationAvailable = 0x%x")},
+    {kIpv6Words.available, LOG_RECORD(LOG_NORMAL, "[tessel] IPv6ConfigurationAvailable = 0x%x")},
+    {kIpv4Words.address_count, LOG_RECORD(LOG_NORMAL, "[tessel] IPv4AddressCount = 0x%x")},
+    {kIpv4Words.address_offset, LOG_RECORD(LOG_NORMAL, "[tessel] IPv4AddressOffset = 0x%x")},
+    {kIpv6Words.address_count, LOG_RECORD(LOG_NORMAL, "[tessel] IPv6AddressCount = 0x%x")},
+    {kIpv6Words.address_offset, LOG_RECORD(LOG_NORMAL, "[tessel] IPv6AddressOffset = 0x%x")},
+};
+static_assert(records_fit(kHeaderWords));
 
 // Availability flags.
 constexpr uint32_t kAddressAvailable = 1;
@@ -77,9 +88,9 @@ void log_ipv6(const uint8_t* a) {
 }
 
 void dump_ipv4(const Bounded& b, const char* direction) {
-  const uint32_t flags = flags_at(b, kIpv4AvailableOffset);
+  const uint32_t flags = flags_at(b, kIpv4Words.available);
   if ((flags & kAddressAvailable) != 0) {
-    if (const uint8_t* e = bytes_at(b, kIpv4AddressOffsetOffset, kPrefixLengthSize + kIpv4Size)) {
+    if (const uint8_t* e = bytes_at(b, kIpv4Words.address_offset, kPrefixLengthSize + kIpv4Size)) {
       const uint8_t* a = e + kPrefixLengthSize;
       LOG_TXT(LOG_NORMAL, "[tessel] %s ", direction);
       LOG_NUM(LOG_NORMAL, "[tessel] IPv4 = %u.%u.%u.%u/%u", a[0], a[1], a[2], a[3],
@@ -87,59 +98,59 @@ void dump_ipv4(const Bounded& b, const char* direction) {
     }
   }
   if ((flags & kGatewayAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(b, kIpv4GatewayOffsetOffset, kIpv4Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv4Words.gateway_offset, kIpv4Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
       LOG_NUM(LOG_NORMAL, "[tessel] gw = %u.%u.%u.%u", a[0], a[1], a[2], a[3]);
     }
   }
   if ((flags & kDnsAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(b, kIpv4DnsOffsetOffset, kIpv4Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv4Words.dns_offset, kIpv4Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
       LOG_NUM(LOG_NORMAL, "[tessel] dns1 = %u.%u.%u.%u", a[0], a[1], a[2], a[3]);
     }
-    if (count_is_two(b, kIpv4DnsCountOffset)) {
-      if (const uint8_t* a = bytes_at(b, kIpv4DnsOffsetOffset, 2 * kIpv4Size)) {
+    if (count_is_two(b, kIpv4Words.dns_count)) {
+      if (const uint8_t* a = bytes_at(b, kIpv4Words.dns_offset, 2 * kIpv4Size)) {
         LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
         LOG_NUM(LOG_NORMAL, "[tessel] dns2 = %u.%u.%u.%u", a[4], a[5], a[6], a[7]);
       }
     }
   }
   uint32_t mtu = 0;
-  if (b.word(kIpv4MtuOffset, &mtu) && mtu != 0) {
+  if (b.word(kIpv4Words.mtu, &mtu) && mtu != 0) {
     LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
     LOG_NUM(LOG_NORMAL, "[tessel] ipv4 mtu = %u", mtu);
   }
 }
 
 void dump_ipv6(const Bounded& b, const char* direction) {
-  const uint32_t flags = flags_at(b, kIpv6AvailableOffset);
+  const uint32_t flags = flags_at(b, kIpv6Words.available);
   if ((flags & kAddressAvailable) != 0) {
-    if (const uint8_t* e = bytes_at(b, kIpv6AddressOffsetOffset, kPrefixLengthSize + kIpv6Size)) {
+    if (const uint8_t* e = bytes_at(b, kIpv6Words.address_offset, kPrefixLengthSize + kIpv6Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] direction:%s IPv6: ", direction);
       log_ipv6(e + kPrefixLengthSize);
       LOG_NUM(LOG_NORMAL, "[tessel] prfix:%d", get_le32(e) & 0xFF);
     }
   }
   if ((flags & kGatewayAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(b, kIpv6GatewayOffsetOffset, kIpv6Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv6Words.gateway_offset, kIpv6Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] direction:%s Gateway: ", direction);
       log_ipv6(a);
     }
   }
   if ((flags & kDnsAvailable) != 0) {
-    if (const uint8_t* a = bytes_at(b, kIpv6DnsOffsetOffset, kIpv6Size)) {
+    if (const uint8_t* a = bytes_at(b, kIpv6Words.dns_offset, kIpv6Size)) {
       LOG_TXT(LOG_NORMAL, "[tessel] direction:%s dns1: ", direction);
       log_ipv6(a);
     }
-    if (count_is_two(b, kIpv6DnsCountOffset)) {
-      if (const uint8_t* a = bytes_at(b, kIpv6DnsOffsetOffset, 2 * kIpv6Size)) {
+    if (count_is_two(b, kIpv6Words.dns_count)) {
+      if (const uint8_t* a = bytes_at(b, kIpv6Words.dns_offset, 2 * kIpv6Size)) {
         LOG_TXT(LOG_NORMAL, "[tessel] direction:%s dns2: ", direction);
         log_ipv6(a + kIpv6Size);
       }
     }
   }
   uint32_t mtu = 0;
-  if (b.word(kIpv6MtuOffset, &mtu) && mtu != 0) {
+  if (b.word(kIpv6Words.mtu, &mtu) && mtu != 0) {
     LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
     LOG_NUM(LOG_NORMAL, "[tessel] ipv6 mtu = %u", mtu);
   }
@@ -150,26 +161,7 @@ void dump_ipv6(const Bounded& b, const char* direction) {
 void dump_ip_configuration(const uint8_t* info, size_t info_len, const char* direction) {
   const Bounded b{info, info_len};
   LOG_TXT(LOG_NORMAL, "[tessel] %s", direction);
-  uint32_t v = 0;
-  if (b.word(kSessionIdOffset, &v)) LOG_NUM(LOG_NORMAL, "[tessel] SessionId = %u", v);
-  if (b.word(kIpv4AvailableOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] IPv4ConfigurationAvailable = 0x%x", v);
-  }
-  if (b.word(kIpv6AvailableOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] IPv6ConfigurationAvailable = 0x%x", v);
-  }
-  if (b.word(kIpv4AddressCountOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] IPv4AddressCount = 0x%x", v);
-  }
-  if (b.word(kIpv4AddressOffsetOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] IPv4AddressOffset = 0x%x", v);
-  }
-  if (b.word(kIpv6AddressCountOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] IPv6AddressCount = 0x%x", v);
-  }
-  if (b.word(kIpv6AddressOffsetOffset, &v)) {
-    LOG_NUM(LOG_NORMAL, "[tessel] IPv6AddressOffset = 0x%x", v);
-  }
+  dump_words(b, kHeaderWords);
   dump_ipv4(b, direction);
   dump_ipv6(b, direction);
 }

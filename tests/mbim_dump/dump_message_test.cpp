@@ -37,6 +37,28 @@ Bytes command(const Bytes& service, uint32_t cid, uint32_t command_type, uint32_
   return exact_copy(m);
 }
 
+// What the header records of a message say, after its hex line.
+struct Header {
+  std::string direction;  // "<" or ">"
+  uint32_t length;
+  std::string type_name;
+  uint32_t transaction_id;
+};
+
+// The records after the hex line: the header as CloseIsHexLine... spells it
+// out, then `contents`.
+void expect_message(const Header& h, std::vector<Want> contents) {
+  std::vector<Want> want = {
+      {Call::kSprintf, "[tessel] " + h.direction + " Header:"},
+      {Call::kSend1, "[tessel] MessageLength = " + std::to_string(h.length)},
+      {Call::kSprintf, "[tessel] MessageType =  " + h.type_name},
+      {Call::kSend1, "[tessel] TransactionId = " + std::to_string(h.transaction_id)},
+      {Call::kSprintf, "[tessel] " + h.direction + " Contents:"},
+  };
+  want.insert(want.end(), contents.begin(), contents.end());
+  expect_records(want, 1);
+}
+
 TEST_F(DumpMessage, CloseIsHexLineOf38CharactersAndHeaderWithoutContents) {
   const Bytes close = message(2, 12, 5, 12);
   dump(close);
@@ -74,35 +96,23 @@ TEST_F(DumpMessage, OpenOpenDoneCloseDoneAndFunctionErrorShowTheirWordAt12) {
   struct Case {
     uint32_t type;
     uint32_t word;
-    const char* header;
-    const char* name;
-    const char* contents;
     const char* direction;
+    const char* name;
     const char* field;
   };
   for (const Case& c : {
-           Case{0x00000001, 4096, "[tessel] > Header:", "[tessel] MessageType =  MBIM_OPEN_MSG",
-                "[tessel] > Contents:", "[tessel] >", "[tessel] MaxControlTransfer = 4096"},
-           Case{0x80000001, 2, "[tessel] < Header:", "[tessel] MessageType =  MBIM_OPEN_DONE",
-                "[tessel] < Contents:", "[tessel] <", "[tessel] Status = 2"},
-           Case{0x80000002, 0, "[tessel] < Header:", "[tessel] MessageType =  MBIM_CLOSE_DONE",
-                "[tessel] < Contents:", "[tessel] <", "[tessel] Status = 0"},
-           Case{0x80000004, 3, "[tessel] < Header:",
-                "[tessel] MessageType =  MBIM_FUNCTION_ERROR_MSG", "[tessel] < Contents:",
-                "[tessel] <", "[tessel] ErrorStatusCode = 3"}}) {
+           Case{0x00000001, 4096, ">", "MBIM_OPEN_MSG", "[tessel] MaxControlTransfer = 4096"},
+           Case{0x80000001, 2, "<", "MBIM_OPEN_DONE", "[tessel] Status = 2"},
+           Case{0x80000002, 0, "<", "MBIM_CLOSE_DONE", "[tessel] Status = 0"},
+           Case{0x80000004, 3, "<", "MBIM_FUNCTION_ERROR_MSG", "[tessel] ErrorStatusCode = 3"}}) {
     SCOPED_TRACE(c.name);
     capture_log::clear();
     Bytes m = message(c.type, 16, 4, 16);
     put32(m, 12, c.word);
     dump(m);
-    expect_records({{Call::kSprintf, c.header},
-                    {Call::kSend1, "[tessel] MessageLength = 16"},
-                    {Call::kSprintf, c.name},
-                    {Call::kSend1, "[tessel] TransactionId = 4"},
-                    {Call::kSprintf, c.contents},
-                    {Call::kSprintf, c.direction},
-                    {Call::kSend1, c.field}},
-                   1);
+    expect_message({c.direction, 16, c.name, 4},
+                   {{Call::kSprintf, std::string("[tessel] ") + c.direction},
+                    {Call::kSend1, c.field}});
   }
 }
 
@@ -133,18 +143,13 @@ TEST_F(DumpMessage, UnknownTypesTakeDirectionFromTheHighBitAndStopAtContents) {
 
 TEST_F(DumpMessage, CommandShowsServiceCidCommandTypeAndLength) {
   dump(command(kQmbe, 22, 0, 0));
-  expect_records(
-      {{Call::kSprintf, "[tessel] > Header:"},
-       {Call::kSend1, "[tessel] MessageLength = 52"},
-       {Call::kSprintf, "[tessel] MessageType =  MBIM_COMMAND_MSG"},
-       {Call::kSend1, "[tessel] TransactionId = 9"},
-       {Call::kSprintf, "[tessel] > Contents:"},
-       {Call::kSprintf,
+  expect_message(
+      {">", 52, "MBIM_COMMAND_MSG", 9},
+      {{Call::kSprintf,
         "[tessel] > DeviceServiceId = uuid_qmbe (2d0c12c9-0e6a-495a-915c-8d174fe5d63c)"},
        {Call::kSprintf, "[tessel] > CID = Unknow (22)"},
        {Call::kSprintf, "[tessel] > CommandType = query"},
-       {Call::kSend1, "[tessel] InformationBufferLength = 4"}},
-      1);
+       {Call::kSend1, "[tessel] InformationBufferLength = 4"}});
   capture_log::clear();
   dump(command(kQmbe, 22, 2, 0));
   EXPECT_EQ(texts().at(8), "[tessel] > CommandType = set");
@@ -176,13 +181,9 @@ TEST_F(DumpMessage, CommandDoneShowsStatusThenDecodesTheBasicConnectBuffer) {
   put32(info, 4, 3);   // RegisterState: Home
   put32(info, 8, 1);   // RegisterMode: Automatic
   dump(command_done(kBasicConnect, 9, info));
-  expect_records(
-      {{Call::kSprintf, "[tessel] < Header:"},
-       {Call::kSend1, "[tessel] MessageLength = 60"},
-       {Call::kSprintf, "[tessel] MessageType =  MBIM_COMMAND_DONE"},
-       {Call::kSend1, "[tessel] TransactionId = 7"},
-       {Call::kSprintf, "[tessel] < Contents:"},
-       {Call::kSprintf,
+  expect_message(
+      {"<", 60, "MBIM_COMMAND_DONE", 7},
+      {{Call::kSprintf,
         "[tessel] < DeviceServiceId = UUID_BASIC_CONNECT (a289cc33-bcbb-8b4f-b6b0-133ec2aae6df)"},
        {Call::kSprintf, "[tessel] < CID = MBIM_CID_REGISTER_STATE (9)"},
        {Call::kSprintf, "[tessel] < "},
@@ -191,8 +192,7 @@ TEST_F(DumpMessage, CommandDoneShowsStatusThenDecodesTheBasicConnectBuffer) {
        {Call::kSprintf, "[tessel] <"},
        {Call::kSend1, "[tessel] NwError = 33"},
        {Call::kSprintf, "[tessel] RegisterState = Home"},
-       {Call::kSprintf, "[tessel] RegisterMode = Automatic"}},
-      1);
+       {Call::kSprintf, "[tessel] RegisterMode = Automatic"}});
 }
 
 TEST_F(DumpMessage, IndicationDecodesSignalState) {
@@ -203,13 +203,9 @@ TEST_F(DumpMessage, IndicationDecodesSignalState) {
   put32(info, 12, 1);   // RssiThreshold
   put32(info, 16, 2);   // ErrorRateThreshold
   dump(indication(kBasicConnect, 11, info));
-  expect_records(
-      {{Call::kSprintf, "[tessel] < Header:"},
-       {Call::kSend1, "[tessel] MessageLength = 64"},
-       {Call::kSprintf, "[tessel] MessageType =  MBIM_INDICATE_STATUS_MSG"},
-       {Call::kSend1, "[tessel] TransactionId = 0"},
-       {Call::kSprintf, "[tessel] < Contents:"},
-       {Call::kSprintf,
+  expect_message(
+      {"<", 64, "MBIM_INDICATE_STATUS_MSG", 0},
+      {{Call::kSprintf,
         "[tessel] < DeviceServiceId = UUID_BASIC_CONNECT (a289cc33-bcbb-8b4f-b6b0-133ec2aae6df)"},
        {Call::kSprintf, "[tessel] < CID = MBIM_CID_SIGNAL_STATE (11)"},
        {Call::kSprintf, "[tessel] <"},
@@ -219,8 +215,7 @@ TEST_F(DumpMessage, IndicationDecodesSignalState) {
        {Call::kSend1, "[tessel] ErrorRate = 99"},
        {Call::kSend1, "[tessel] SignalStrengthInterval = 5"},
        {Call::kSend1, "[tessel] RssiThreshold = 1"},
-       {Call::kSend1, "[tessel] ErrorRateThreshold = 2"}},
-      1);
+       {Call::kSend1, "[tessel] ErrorRateThreshold = 2"}});
 }
 
 TEST_F(DumpMessage, UndecodedCidsServicesAndEmptyBuffersStopAfterTheLength) {

@@ -17,6 +17,7 @@
 #include "mbim_answer.h"
 #include "mbim_dump/dump_message.h"
 #include "mbim_format/uuid.h"
+#include "service_ids.h"
 
 namespace dump_test {
 
@@ -46,12 +47,8 @@ inline Bytes utf16(const std::string& s) {
 // A block holding exactly b.size() bytes: no spare capacity for a stray read.
 inline Bytes exact_copy(const Bytes& b) { return Bytes(b.begin(), b.end()); }
 
-// Basic connect, a289cc33-bcbb-8b4f-b6b0-133ec2aae6df, as it travels.
-inline const Bytes kBasicConnect = {0xa2, 0x89, 0xcc, 0x33, 0xbc, 0xbb, 0x8b, 0x4f,
-                                    0xb6, 0xb0, 0x13, 0x3e, 0xc2, 0xaa, 0xe6, 0xdf};
-// QMBE, 2d0c12c9-0e6a-495a-915c-8d174fe5d63c, as it travels.
-inline const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
-                            0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
+using service_ids::kBasicConnect;
+using service_ids::kQmbe;
 
 // The bytes of one of the tool's service constants (their bytes are pinned
 // by hand in the format tests).

@@ -6,6 +6,10 @@
 
 #include "dump_test_util.h"
 #include "mbim_dump/utf16_text.h"
+#include "mbim_dump/value_names.h"
+#include "mbim_dump/word_fields.h"
+
+TESSEL_LOG_MODULE("src/mbim_dump");
 
 namespace tessel {
 namespace {
@@ -13,6 +17,16 @@ namespace {
 using namespace dump_test;
 
 class InfoDecoders : public ClearedLog {};
+
+// The decoders' field tables are checked when they are built: a word's
+// record may not take a text, a named value's record must.
+constexpr WordField kWordAsText[] = {{0, LOG_RECORD(LOG_NORMAL, "[tessel] NwError = %s")}};
+constexpr WordField kNameAsNumber[] = {
+    {4, LOG_RECORD(LOG_NORMAL, "[tessel] RegisterState = %u"), register_state_name}};
+constexpr WordField kBoth[] = {
+    {0, LOG_RECORD(LOG_NORMAL, "[tessel] NwError = %u")},
+    {4, LOG_RECORD(LOG_NORMAL, "[tessel] RegisterState = %s"), register_state_name}};
+static_assert(!records_fit(kWordAsText) && !records_fit(kNameAsNumber) && records_fit(kBoth));
 
 // Subscriber-ready buffer: ReadyState, then strings placed from offset 44 on.
 struct SubscriberReady {

@@ -2,7 +2,7 @@
 // the decoding and checking of incoming frames, byte for byte.
 //
 // Expected FCS values and frames are written out by hand; where many packets
-// are needed, a bit-by-bit FCS written here (no table) stands as the
+// are needed, the bit-by-bit FCS of reference_fcs.h stands as the
 // independent reference.
 #include "mbim_format/diag_frame.h"
 
@@ -18,6 +18,7 @@
 
 #include "capture_log.h"
 #include "mbim_format/protocol_log.h"
+#include "reference_fcs.h"
 
 namespace tessel {
 namespace {
@@ -28,16 +29,6 @@ constexpr char kMismatchFormat[] = "[tessel] diag: crc mismatch. expected: %x, s
 constexpr char kMalformedFormat[] = "[tessel] diag: malformed frame, length %d.";
 constexpr char kOverflowFormat[] = "[tessel] diag: frame exceeds buffer of %d bytes.";
 constexpr uint8_t kUntouched = 0xA5;
-
-// RFC 1662 FCS-16 one bit at a time, straight from the polynomial.
-uint16_t reference_fcs(const Bytes& bytes) {
-  uint16_t reg = 0xFFFF;
-  for (uint8_t b : bytes) {
-    reg ^= b;
-    for (int bit = 0; bit < 8; ++bit) reg = (reg & 1) ? (reg >> 1) ^ 0x8408 : reg >> 1;
-  }
-  return static_cast<uint16_t>(~reg);
-}
 
 // The raw packet as the sender builds it: payload, then its FCS low byte first.
 Bytes with_fcs(Bytes payload) {

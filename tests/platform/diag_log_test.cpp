@@ -69,11 +69,18 @@ TEST(DiagLog, ValuesTravelAsThirtyTwoBitWords) {
 TEST(DiagLog, TextRecordsAreFormattedByTheCaller) {
   capture_log::clear();
   LOG_TXT(LOG_NORMAL, "[tessel] fail to access %s", "/dev/wdm0");
+  const int row_line = __LINE__ + 1;
+  static const msg_const_type kRow = LOG_RECORD(LOG_NORMAL, "[tessel] RegisterMode = %s");
+  tessel::send_text_record(&kRow, "Automatic");
   auto r = capture_log::records();
-  ASSERT_EQ(r.size(), 1u);
+  ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(r[0].call, Call::kSprintf);
   EXPECT_TRUE(r[0].values.empty());
   EXPECT_EQ(r[0].text, "[tessel] fail to access /dev/wdm0");
+  EXPECT_EQ(r[1].call, Call::kSprintf);
+  EXPECT_EQ(r[1].line, row_line);
+  EXPECT_EQ(r[1].file, "src/api");
+  EXPECT_EQ(r[1].text, "[tessel] RegisterMode = Automatic");
 }
 
 // --quiet: the macros drop every record below the error level before the
@@ -89,6 +96,8 @@ TEST(DiagLog, ErrorsOnlyLetsTheErrorRecordsAloneThrough) {
   LOG_NUM(LOG_NORMAL, "[tessel] %u %u %u %u", 1, 2, 3, 4);
   LOG_TXT(LOG_NORMAL, "[tessel] --- md5: %s", "00");
   LOG_TXT(LOG_ERROR, "[tessel] cannot read %s", "t.bin");
+  static const msg_const_type kRow = LOG_RECORD(LOG_NORMAL, "[tessel] IPType = %s");
+  tessel::send_text_record(&kRow, "IPv4");
   tessel::log_errors_only(false);
   LOG_NUM(LOG_NORMAL, "[tessel] err=%d", 0);
   std::vector<std::string> texts;

@@ -18,6 +18,8 @@
 #include "byte_order/byte_order.h"
 #include "mbim_answer.h"
 #include "process.h"
+#include "reference_fcs.h"
+#include "service_ids.h"
 
 namespace {
 
@@ -31,9 +33,7 @@ Bytes le32(uint32_t v) {
   return b;
 }
 
-// QMBE, 2d0c12c9-0e6a-495a-915c-8d174fe5d63c, as it travels in DeviceServiceId.
-const Bytes kQmbe = {0x2d, 0x0c, 0x12, 0xc9, 0x0e, 0x6a, 0x49, 0x5a,
-                     0x91, 0x5c, 0x8d, 0x17, 0x4f, 0xe5, 0xd6, 0x3c};
+using service_ids::kQmbe;
 
 // A single-fragment QMBE set command: MessageType 3, MessageLength,
 // TransactionId, TotalFragments 1, CurrentFragment 0, service, CID,
@@ -123,16 +123,6 @@ const Bytes kReadAt1000 = {0x4b, 0x0b, 0x24, 0x00, 0x77, 0x02, 0x00, 0x00, 0x00,
                            0x07, 0xd4,           // FCS 0xD407
                            0x7e};
 
-// The FCS-16 of RFC 1662, bit by bit: the simulator's own is not trusted here.
-uint16_t fcs16(const Bytes& bytes) {
-  uint16_t reg = 0xFFFF;
-  for (uint8_t b : bytes) {
-    reg ^= b;
-    for (int bit = 0; bit < 8; ++bit) reg = (reg & 1) ? (reg >> 1) ^ 0x8408 : reg >> 1;
-  }
-  return static_cast<uint16_t>(~reg);
-}
-
 struct ReadReply {
   uint16_t read_len = 0;
   uint16_t remaining = 0;
@@ -159,7 +149,7 @@ ReadReply read_reply_of(const Bytes& message) {
     return r;
   }
   const Bytes body(raw.begin(), raw.end() - 2);
-  EXPECT_EQ(get_le16(&raw[raw.size() - 2]), fcs16(body));
+  EXPECT_EQ(get_le16(&raw[raw.size() - 2]), reference_fcs(body));
   EXPECT_EQ(Bytes(body.begin(), body.begin() + 14), head);
   r.read_len = get_le16(&body[14]);
   r.remaining = get_le16(&body[16]);

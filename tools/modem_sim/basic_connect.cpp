@@ -25,9 +25,6 @@ namespace {
 //  48  FirmwareInfo offset      52  size
 //  56  HardwareInfo offset      60  size
 constexpr size_t kCapsFixedSize = 64;
-constexpr size_t kCapsDeviceIdOffset = 40;
-constexpr size_t kCapsFirmwareInfoOffset = 48;
-constexpr size_t kCapsHardwareInfoOffset = 56;
 
 // An embedded GSM-family modem without voice, with a removable SIM, doing
 // GPRS to LTE, SMS in PDU mode and manual registration, one session.
@@ -41,30 +38,36 @@ constexpr std::array<uint32_t, 8> kCapsWords = {
     0x01,  // ControlCaps: manual registration
     1,     // MaxSessions
 };
-constexpr char kDeviceId[] = "123456789012345";
-constexpr char kFirmwareInfo[] = "TESSEL-SIM 1.0";
-constexpr char kHardwareInfo[] = "tessel-modem-sim";
 
-// MBIM_SUBSCRIBER_READY_INFO:
-//   0  ReadyState   4  SubscriberId offset   8  size   12  SimIccId offset
-//  16  size        20  ReadyInfo            24  ElementCount (telephone numbers)
-//  28  TelephoneNumbersRefList (ElementCount pairs), strings after it
-constexpr size_t kReadyStateOffset = 0;
-constexpr size_t kReadyInfoOffset = 20;
-constexpr size_t kReadyElementCountOffset = 24;
-constexpr size_t kSubscriberReadyFixedSize = 28;
-constexpr uint32_t kReadySimNotInserted = 2;
+// The strings after the fixed part, by the offset of their (offset, size)
+// pair; CustomDataClass is left empty.
+struct CapsString {
+  size_t pair_offset;
+  const char* text;
+};
+constexpr CapsString kCapsStrings[] = {
+    {40, "123456789012345"},   // DeviceId
+    {48, "TESSEL-SIM 1.0"},    // FirmwareInfo
+    {56, "tessel-modem-sim"},  // HardwareInfo
+};
 
-// MBIM_PIN_INFO: 0  PinType   4  PinState   8  RemainingAttempts.
-constexpr size_t kPinTypeOffset = 0;
-constexpr size_t kPinStateOffset = 4;
-constexpr size_t kPinRemainingOffset = 8;
-constexpr size_t kPinInfoSize = 12;
-constexpr uint32_t kPinTypeNone = 0;
-constexpr uint32_t kPinStateUnlocked = 0;
+// MBIM_SUBSCRIBER_READY_INFO with the slot empty: no subscriber or SIM
+// identity strings, no telephone numbers.
+constexpr std::array<uint32_t, 7> kNoSimReadyWords = {
+    2,     // ReadyState: SIM not inserted
+    0, 0,  // SubscriberId offset, size
+    0, 0,  // SimIccId offset, size
+    0,     // ReadyInfo
+    0,     // ElementCount (telephone numbers)
+};
 
-// Radio state answer: 0  HwRadioState   4  SwRadioState.
-constexpr size_t kRadioStateSize = 8;
+// MBIM_PIN_INFO: nothing to unlock.
+constexpr std::array<uint32_t, 3> kNoPinWords = {
+    0,  // PinType: none
+    0,  // PinState: unlocked
+    0,  // RemainingAttempts
+};
+
 constexpr uint32_t kRadioOn = 1;
 
 // Appends `text` as UTF-16LE at the next 4-byte boundary and writes its
@@ -83,11 +86,11 @@ void append_string(std::vector<uint8_t>* caps, size_t pair_offset, const char* t
 Answer device_caps(const CommandRequest& rq) {
   if (rq.command_type != kCommandQuery) return not_supported();
   Answer answer;
-  answer.info.assign(kCapsFixedSize, 0);
-  for (size_t i = 0; i < kCapsWords.size(); ++i) put_le32(&answer.info[4 * i], kCapsWords[i]);
-  append_string(&answer.info, kCapsDeviceIdOffset, kDeviceId);
-  append_string(&answer.info, kCapsFirmwareInfoOffset, kFirmwareInfo);
-  append_string(&answer.info, kCapsHardwareInfoOffset, kHardwareInfo);
+  answer.info = words_info(kCapsWords);
+  answer.info.resize(kCapsFixedSize);  // the string pairs, written below
+  for (const CapsString& string : kCapsStrings) {
+    append_string(&answer.info, string.pair_offset, string.text);
+  }
   while (answer.info.size() % 4 != 0) answer.info.push_back(0);
   return answer;
 }
@@ -103,33 +106,16 @@ Answer radio_state(SimState* state, const CommandRequest& rq) {
     state->sw_radio_state = wanted;
     note("radio state set to %u", wanted);
   }
-  Answer answer;
-  answer.info.assign(kRadioStateSize, 0);
-  put_le32(&answer.info[0], kRadioOn);
-  put_le32(&answer.info[4], state->sw_radio_state);
-  return answer;
+  // The answer: HwRadioState, always on, then SwRadioState.
+  const std::array<uint32_t, 2> radio = {kRadioOn, state->sw_radio_state};
+  return Answer{kStatusSuccess, words_info(radio)};
 }
 
-// No SIM: no subscriber or SIM identity strings, no telephone numbers.
-Answer subscriber_ready(const CommandRequest& rq) {
+// Answers a query with the fixed `words`.
+template <size_t N>
+Answer fixed_answer(const CommandRequest& rq, const std::array<uint32_t, N>& words) {
   if (rq.command_type != kCommandQuery) return not_supported();
-  Answer answer;
-  answer.info.assign(kSubscriberReadyFixedSize, 0);
-  put_le32(&answer.info[kReadyStateOffset], kReadySimNotInserted);
-  put_le32(&answer.info[kReadyInfoOffset], 0);
-  put_le32(&answer.info[kReadyElementCountOffset], 0);
-  return answer;
-}
-
-// Nothing to unlock.
-Answer pin_state(const CommandRequest& rq) {
-  if (rq.command_type != kCommandQuery) return not_supported();
-  Answer answer;
-  answer.info.assign(kPinInfoSize, 0);
-  put_le32(&answer.info[kPinTypeOffset], kPinTypeNone);
-  put_le32(&answer.info[kPinStateOffset], kPinStateUnlocked);
-  put_le32(&answer.info[kPinRemainingOffset], 0);
-  return answer;
+  return Answer{kStatusSuccess, words_info(words)};
 }
 
 Answer subscribe_list(const CommandRequest& rq) {
@@ -145,9 +131,9 @@ Answer subscribe_list(const CommandRequest& rq) {
 Answer answer_basic_connect(SimState* state, const CommandRequest& request) {
   switch (request.cid) {
     case kCidDeviceCaps: return device_caps(request);
-    case kCidSubscriberReady: return subscriber_ready(request);
+    case kCidSubscriberReady: return fixed_answer(request, kNoSimReadyWords);
     case kCidRadioState: return radio_state(state, request);
-    case kCidPin: return pin_state(request);
+    case kCidPin: return fixed_answer(request, kNoPinWords);
     case kCidDeviceServices: return answer_device_services(request);
     case kCidSubscribeList: return subscribe_list(request);
     default:

@@ -2,7 +2,6 @@
 // the modem answers. ModemManager asks it right after the open and gives up
 // on a modem that lists nothing. The proxy control service is not listed:
 // it belongs to libmbim's proxy, which never passes it on to a device.
-#include <algorithm>
 #include <array>
 
 #include "byte_order/byte_order.h"
@@ -19,13 +18,9 @@ namespace {
 // then each MBIM_DEVICE_SERVICE_ELEMENT, 4-byte aligned:
 //   0  DeviceServiceId (16 bytes)   16  DssPayload   20  MaxDssInstances
 //  24  CidCount                     28  CidList (CidCount words)
-constexpr size_t kServicesCountOffset = 0;
-constexpr size_t kMaxDssSessionsOffset = 4;
+// The answer is written field by field in this order; only the pairs of the
+// reference list are filled in afterwards, once each element's place is known.
 constexpr size_t kServicesRefListOffset = 8;
-constexpr size_t kElementDssPayloadOffset = 16;
-constexpr size_t kElementMaxDssInstancesOffset = 20;
-constexpr size_t kElementCidCountOffset = 24;
-constexpr size_t kElementCidListOffset = 28;
 
 struct ServiceCids {
   const ServiceId* service;
@@ -44,31 +39,32 @@ const ServiceCids kServed[] = {
 };
 constexpr size_t kServedCount = sizeof(kServed) / sizeof(kServed[0]);
 
+void append_le32(std::vector<uint8_t>* out, uint32_t v) {
+  out->resize(out->size() + 4);
+  put_le32(out->data() + out->size() - 4, v);
+}
+
 }  // namespace
 
 Answer answer_device_services(const CommandRequest& rq) {
   if (rq.command_type != kCommandQuery) return not_supported();
   Answer answer;
   std::vector<uint8_t>& info = answer.info;
-  info.assign(kServicesRefListOffset + 8 * kServedCount, 0);
-  put_le32(&info[kServicesCountOffset], static_cast<uint32_t>(kServedCount));
-  put_le32(&info[kMaxDssSessionsOffset], 0);
+  append_le32(&info, static_cast<uint32_t>(kServedCount));  // DeviceServicesCount
+  append_le32(&info, 0);                                     // MaxDssSessions
+  info.resize(kServicesRefListOffset + 8 * kServedCount);    // DeviceServicesRefList
   for (size_t i = 0; i < kServedCount; ++i) {
-    uint32_t count = 0;
-    while (count < kServed[i].cids.size() && kServed[i].cids[count] != 0) ++count;
+    const ServiceCids& served = kServed[i];
     const size_t start = info.size();
-    const size_t length = kElementCidListOffset + 4 * size_t{count};
-    info.resize(start + length, 0);
-    uint8_t* element = &info[start];
-    std::copy(kServed[i].service->begin(), kServed[i].service->end(), element);
-    put_le32(element + kElementDssPayloadOffset, 0);
-    put_le32(element + kElementMaxDssInstancesOffset, 0);
-    put_le32(element + kElementCidCountOffset, count);
-    for (uint32_t c = 0; c < count; ++c) {
-      put_le32(element + kElementCidListOffset + 4 * c, kServed[i].cids[c]);
-    }
+    info.insert(info.end(), served.service->begin(), served.service->end());  // DeviceServiceId
+    append_le32(&info, 0);  // DssPayload
+    append_le32(&info, 0);  // MaxDssInstances
+    uint32_t count = 0;
+    while (count < served.cids.size() && served.cids[count] != 0) ++count;
+    append_le32(&info, count);  // CidCount
+    for (uint32_t c = 0; c < count; ++c) append_le32(&info, served.cids[c]);  // CidList
     put_le32(&info[kServicesRefListOffset + 8 * i], static_cast<uint32_t>(start));
-    put_le32(&info[kServicesRefListOffset + 8 * i + 4], static_cast<uint32_t>(length));
+    put_le32(&info[kServicesRefListOffset + 8 * i + 4], static_cast<uint32_t>(info.size() - start));
   }
   return answer;
 }

@@ -2,6 +2,7 @@
 #include "modem_sim/inject.h"
 
 #include <algorithm>
+#include <array>
 
 #include "mbim_format/mbim_message.h"
 #include "byte_order/byte_order.h"
@@ -14,17 +15,14 @@ namespace {
 constexpr uint32_t kUnrelatedTransactionOffset = 1000;
 constexpr size_t kGarbageSize = 64;
 
-// MBIM_SIGNAL_STATE_INFO: Rssi, ErrorRate, SignalStrengthInterval,
-// RssiThreshold, ErrorRateThreshold.
-std::vector<uint8_t> signal_state() {
-  std::vector<uint8_t> info(20, 0);
-  put_le32(&info[0], 20);  // Rssi: -73 dBm
-  put_le32(&info[4], 99);  // ErrorRate: unknown
-  put_le32(&info[8], 5);   // SignalStrengthInterval: seconds
-  put_le32(&info[12], 0);  // RssiThreshold: modem's default
-  put_le32(&info[16], 0);  // ErrorRateThreshold: modem's default
-  return info;
-}
+// MBIM_SIGNAL_STATE_INFO.
+constexpr std::array<uint32_t, 5> kSignalStateWords = {
+    20,  // Rssi: -73 dBm
+    99,  // ErrorRate: unknown
+    5,   // SignalStrengthInterval: seconds
+    0,   // RssiThreshold: modem's default
+    0,   // ErrorRateThreshold: modem's default
+};
 
 // A done for another TransactionId: the request's own service and CID when it
 // is a command, else basic connect radio state.
@@ -62,7 +60,8 @@ std::vector<std::vector<uint8_t>> injected_messages(const std::vector<InjectKind
   for (InjectKind kind : kinds) {
     switch (kind) {
       case InjectKind::kIndication:
-        out.push_back(indicate_status(kServiceBasicConnect, kCidSignalState, signal_state()));
+        out.push_back(
+            indicate_status(kServiceBasicConnect, kCidSignalState, words_info(kSignalStateWords)));
         break;
       case InjectKind::kUnrelated: out.push_back(unrelated_done(request, length)); break;
       case InjectKind::kLength0: out.push_back(lying_header(0)); break;

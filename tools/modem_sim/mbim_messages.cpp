@@ -13,12 +13,28 @@ namespace {
 // MBIM_OPEN_DONE, MBIM_CLOSE_DONE and MBIM_FUNCTION_ERROR_MSG: header + one word.
 constexpr size_t kShortReplySize = 16;
 
+// A message of `size` bytes, zeroed but for its header, whose MessageLength
+// is `size`.
+std::vector<uint8_t> with_header(uint32_t type, size_t size, uint32_t transaction_id) {
+  std::vector<uint8_t> m(size);
+  put_le32(&m[kMessageTypeOffset], type);
+  put_le32(&m[kMessageLengthOffset], static_cast<uint32_t>(size));
+  put_le32(&m[kTransactionIdOffset], transaction_id);
+  return m;
+}
+
+// What a command done and an indication carry after the header: one
+// fragment (TotalFragments 1, CurrentFragment 0), DeviceServiceId, CID.
+void put_single_fragment(std::vector<uint8_t>* m, const ServiceId& service, uint32_t cid) {
+  put_le32(&(*m)[kTotalFragmentsOffset], 1);
+  put_le32(&(*m)[kCurrentFragmentOffset], 0);
+  std::copy(service.begin(), service.end(), m->begin() + kServiceIdOffset);
+  put_le32(&(*m)[kCidOffset], cid);
+}
+
 std::vector<uint8_t> short_reply(uint32_t type, uint32_t transaction_id, size_t word_offset,
                                  uint32_t word) {
-  std::vector<uint8_t> m(kShortReplySize);
-  put_le32(&m[kMessageTypeOffset], type);
-  put_le32(&m[kMessageLengthOffset], kShortReplySize);
-  put_le32(&m[kTransactionIdOffset], transaction_id);
+  std::vector<uint8_t> m = with_header(type, kShortReplySize, transaction_id);
   put_le32(&m[word_offset], word);
   return m;
 }
@@ -55,14 +71,9 @@ uint32_t parse_command(const uint8_t* message, size_t length, CommandRequest* ou
 
 std::vector<uint8_t> command_done(const CommandRequest& request, uint32_t status,
                                   const std::vector<uint8_t>& info) {
-  std::vector<uint8_t> m(kInfoOffset + info.size());
-  put_le32(&m[kMessageTypeOffset], MBIM_COMMAND_DONE);
-  put_le32(&m[kMessageLengthOffset], static_cast<uint32_t>(m.size()));
-  put_le32(&m[kTransactionIdOffset], request.transaction_id);
-  put_le32(&m[kTotalFragmentsOffset], 1);
-  put_le32(&m[kCurrentFragmentOffset], 0);
-  std::copy(request.service.begin(), request.service.end(), m.begin() + kServiceIdOffset);
-  put_le32(&m[kCidOffset], request.cid);
+  std::vector<uint8_t> m =
+      with_header(MBIM_COMMAND_DONE, kInfoOffset + info.size(), request.transaction_id);
+  put_single_fragment(&m, request.service, request.cid);
   put_le32(&m[kCommandDoneStatusOffset], status);
   put_le32(&m[kInfoLengthOffset], static_cast<uint32_t>(info.size()));
   std::copy(info.begin(), info.end(), m.begin() + kInfoOffset);
@@ -80,14 +91,9 @@ std::vector<uint8_t> function_error(uint32_t transaction_id, uint32_t error_stat
 
 std::vector<uint8_t> indicate_status(const ServiceId& service, uint32_t cid,
                                      const std::vector<uint8_t>& info) {
-  std::vector<uint8_t> m(kIndicateInfoOffset + info.size());
-  put_le32(&m[kMessageTypeOffset], MBIM_INDICATE_STATUS_MSG);
-  put_le32(&m[kMessageLengthOffset], static_cast<uint32_t>(m.size()));
-  put_le32(&m[kTransactionIdOffset], 0);
-  put_le32(&m[kTotalFragmentsOffset], 1);
-  put_le32(&m[kCurrentFragmentOffset], 0);
-  std::copy(service.begin(), service.end(), m.begin() + kServiceIdOffset);
-  put_le32(&m[kCidOffset], cid);
+  std::vector<uint8_t> m =
+      with_header(MBIM_INDICATE_STATUS_MSG, kIndicateInfoOffset + info.size(), 0);
+  put_single_fragment(&m, service, cid);
   put_le32(&m[kIndicateInfoLengthOffset], static_cast<uint32_t>(info.size()));
   std::copy(info.begin(), info.end(), m.begin() + kIndicateInfoOffset);
   return m;

@@ -11,20 +11,26 @@
 #include <cstdint>
 #include <vector>
 
+#include "byte_order/byte_order.h"
+
 namespace tessel::sim {
 
 using ServiceId = std::array<uint8_t, 16>;
 
 // MBIM Status values the simulator answers with.
-constexpr uint32_t kStatusSuccess = 0;
-constexpr uint32_t kStatusBusy = 1;
-constexpr uint32_t kStatusFailure = 2;
-constexpr uint32_t kStatusNoDeviceSupport = 9;
+enum MbimStatus : uint32_t {
+  kStatusSuccess = 0,
+  kStatusBusy = 1,
+  kStatusFailure = 2,
+  kStatusNoDeviceSupport = 9,
+};
 
 // MBIM_FUNCTION_ERROR_MSG ErrorStatusCode values.
-constexpr uint32_t kErrorFragmentOutOfSequence = 2;
-constexpr uint32_t kErrorLengthMismatch = 3;
-constexpr uint32_t kErrorNotOpened = 5;
+enum MbimError : uint32_t {
+  kErrorFragmentOutOfSequence = 2,
+  kErrorLengthMismatch = 3,
+  kErrorNotOpened = 5,
+};
 
 // One MBIM_COMMAND_MSG as received. `info` points into the message, which
 // must outlive this view.
@@ -60,6 +66,14 @@ std::vector<uint8_t> function_error(uint32_t transaction_id, uint32_t error_stat
 // MBIM_INDICATE_STATUS_MSG, TransactionId 0.
 std::vector<uint8_t> indicate_status(const ServiceId& service, uint32_t cid,
                                      const std::vector<uint8_t>& info);
+
+// An InformationBuffer of `words`, one after another, each little-endian.
+template <size_t N>
+std::vector<uint8_t> words_info(const std::array<uint32_t, N>& words) {
+  std::vector<uint8_t> info(4 * N);
+  for (size_t i = 0; i < N; ++i) put_le32(&info[4 * i], words[i]);
+  return info;
+}
 
 }  // namespace tessel::sim
 

@@ -9,9 +9,11 @@
 namespace tessel::sim {
 
 // Exit statuses.
-constexpr int kExitOk = 0;
-constexpr int kExitSetupFailed = 1;
-constexpr int kExitUsage = 2;
+enum ExitStatus : int {
+  kExitOk = 0,
+  kExitSetupFailed = 1,
+  kExitUsage = 2,
+};
 
 // Runs the simulator as `options` say. Returns kExitOk after a stop signal,
 // stdin's end (--exit-on-stdin-eof) or a --hangup-at on the pty, or

@@ -29,6 +29,23 @@ void poke(int fd) {
 void on_stop_signal(int) { poke(g_stop_write); }
 void on_unplug_signal(int) { poke(g_unplug_write); }
 
+// Opens a self-pipe into `*read_end` and `*write_end`, then makes `handler`
+// (which pokes the write end) the action of `first` and, unless 0, `second`.
+// Without SA_RESTART, so the signal also wakes a wait that is under way.
+int install_self_pipe(int* read_end, int* write_end, void (*handler)(int), int first,
+                      int second = 0) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  *read_end = ends[0];
+  *write_end = ends[1];
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  if (sigaction(first, &action, nullptr) != 0) return -1;
+  return second == 0 ? 0 : sigaction(second, &action, nullptr);
+}
+
 }  // namespace
 
 int64_t monotonic_ms() {
@@ -38,15 +55,7 @@ int64_t monotonic_ms() {
 }
 
 int install_stop_signals() {
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
-  g_stop_read = ends[0];
-  g_stop_write = ends[1];
-  struct sigaction action {};
-  action.sa_handler = on_stop_signal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0) {
+  if (install_self_pipe(&g_stop_read, &g_stop_write, on_stop_signal, SIGTERM, SIGINT) != 0) {
     return -1;
   }
   signal(SIGPIPE, SIG_IGN);
@@ -68,15 +77,7 @@ bool sleep_unless_stopped(uint32_t ms) {
 }
 
 int install_unplug_signal() {
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
-  g_unplug_read = ends[0];
-  g_unplug_write = ends[1];
-  struct sigaction action {};
-  action.sa_handler = on_unplug_signal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  return sigaction(SIGUSR1, &action, nullptr);
+  return install_self_pipe(&g_unplug_read, &g_unplug_write, on_unplug_signal, SIGUSR1);
 }
 
 int unplug_fd() { return g_unplug_read; }

@@ -11,26 +11,30 @@ namespace tessel::sim {
 namespace {
 
 // Standard requests (USB 2.0, table 9-4).
-constexpr uint8_t kGetStatus = 0;
-constexpr uint8_t kClearFeature = 1;
-constexpr uint8_t kSetFeature = 3;
-constexpr uint8_t kSetAddress = 5;
-constexpr uint8_t kGetDescriptor = 6;
-constexpr uint8_t kGetConfiguration = 8;
-constexpr uint8_t kSetConfiguration = 9;
-constexpr uint8_t kGetInterface = 10;
-constexpr uint8_t kSetInterface = 11;
+enum StandardRequest : uint8_t {
+  kGetStatus = 0,
+  kClearFeature = 1,
+  kSetFeature = 3,
+  kSetAddress = 5,
+  kGetDescriptor = 6,
+  kGetConfiguration = 8,
+  kSetConfiguration = 9,
+  kGetInterface = 10,
+  kSetInterface = 11,
+};
 
 // NCM class requests (include/uapi/linux/usb/cdc.h).
-constexpr uint8_t kGetNtbParameters = 0x80;
-constexpr uint8_t kGetNtbFormat = 0x83;
-constexpr uint8_t kSetNtbFormat = 0x84;
-constexpr uint8_t kGetNtbInputSize = 0x85;
-constexpr uint8_t kSetNtbInputSize = 0x86;
-constexpr uint8_t kGetMaxDatagramSize = 0x87;
-constexpr uint8_t kSetMaxDatagramSize = 0x88;
-constexpr uint8_t kGetCrcMode = 0x89;
-constexpr uint8_t kSetCrcMode = 0x8a;
+enum NcmRequest : uint8_t {
+  kGetNtbParameters = 0x80,
+  kGetNtbFormat = 0x83,
+  kSetNtbFormat = 0x84,
+  kGetNtbInputSize = 0x85,
+  kSetNtbInputSize = 0x86,
+  kGetMaxDatagramSize = 0x87,
+  kSetMaxDatagramSize = 0x88,
+  kGetCrcMode = 0x89,
+  kSetCrcMode = 0x8a,
+};
 
 ControlReply stall() {
   ControlReply r;

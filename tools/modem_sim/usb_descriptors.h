@@ -27,9 +27,11 @@ constexpr uint8_t kDataEndpoint = 2;     // 0x82 bulk IN, 0x02 bulk OUT
 constexpr uint8_t kDataAltSettings = 2;  // alternate settings 0 and 1 of the data interface
 
 // Descriptor types (wValue's high byte of GET_DESCRIPTOR).
-constexpr uint8_t kDescriptorDevice = 1;
-constexpr uint8_t kDescriptorConfiguration = 2;
-constexpr uint8_t kDescriptorString = 3;
+enum DescriptorType : uint8_t {
+  kDescriptorDevice = 1,
+  kDescriptorConfiguration = 2,
+  kDescriptorString = 3,
+};
 
 // The largest MBIM message one control transfer carries, either way
 // (wMaxControlMessage): cdc-wdm sizes its buffers by it.

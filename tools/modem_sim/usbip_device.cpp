@@ -16,9 +16,11 @@ namespace tessel::sim {
 namespace {
 
 // The MBIM class requests (MBIM 1.0, table 6-1); the rest go to UsbControl.
-constexpr uint8_t kSendEncapsulatedCommand = 0x00;
-constexpr uint8_t kGetEncapsulatedResponse = 0x01;
-constexpr uint8_t kResetFunction = 0x05;
+enum MbimRequest : uint8_t {
+  kSendEncapsulatedCommand = 0x00,
+  kGetEncapsulatedResponse = 0x01,
+  kResetFunction = 0x05,
+};
 
 constexpr size_t kReadSize = 65536;
 

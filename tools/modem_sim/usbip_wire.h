@@ -29,13 +29,17 @@ namespace tessel::sim {
 
 constexpr size_t kUsbipHeaderSize = 48;
 
-constexpr uint32_t kUsbipCmdSubmit = 1;
-constexpr uint32_t kUsbipCmdUnlink = 2;
-constexpr uint32_t kUsbipRetSubmit = 3;
-constexpr uint32_t kUsbipRetUnlink = 4;
+enum UsbipCommandCode : uint32_t {
+  kUsbipCmdSubmit = 1,
+  kUsbipCmdUnlink = 2,
+  kUsbipRetSubmit = 3,
+  kUsbipRetUnlink = 4,
+};
 
-constexpr uint32_t kUsbipDirOut = 0;
-constexpr uint32_t kUsbipDirIn = 1;
+enum UsbipDirection : uint32_t {
+  kUsbipDirOut = 0,
+  kUsbipDirIn = 1,
+};
 
 // Header offsets.
 constexpr size_t kUsbipCommandOffset = 0;
@@ -55,9 +59,11 @@ constexpr size_t kUsbipActualLengthOffset = 24;   // RET_SUBMIT
 constexpr uint32_t kUsbipMaxOutLength = 65536;
 
 // Status values, as the kernel's negative errno.
-constexpr int32_t kUsbStatusOk = 0;
-constexpr int32_t kUsbStatusStall = -32;       // -EPIPE: the endpoint stalled
-constexpr int32_t kUsbStatusUnlinked = -104;   // -ECONNRESET: taken back by CMD_UNLINK
+enum UsbStatus : int32_t {
+  kUsbStatusOk = 0,
+  kUsbStatusStall = -32,      // -EPIPE: the endpoint stalled
+  kUsbStatusUnlinked = -104,  // -ECONNRESET: taken back by CMD_UNLINK
+};
 
 // The 8-byte setup packet of a control transfer (USB 2.0, 9.3).
 struct SetupPacket {

@@ -61,17 +61,32 @@ bool high_speed_bus(std::string* busnum) {
   return found;
 }
 
-bool port_state(uint32_t port, uint32_t* state) {
-  std::string status;
-  if (!read_text(std::string(kVhciDir) + "/status", &status)) return false;
+// The first three columns of one port's line of the status file.
+struct PortLine {
+  char hub[8] = {};  // "hs" or "ss"
+  unsigned int port = 0;
+  unsigned int state = 0;
+};
+
+// The port lines of the status file's text; the heading and anything else
+// that does not start with a hub, a port and a state are passed over.
+std::vector<PortLine> port_lines(const std::string& status) {
+  std::vector<PortLine> ports;
   std::istringstream lines(status);
   std::string line;
   while (std::getline(lines, line)) {
-    char hub[8] = {};
-    unsigned int p = 0;
-    unsigned int s = 0;
-    if (std::sscanf(line.c_str(), "%7s %u %u", hub, &p, &s) == 3 && p == port) {
-      *state = s;
+    PortLine p;
+    if (std::sscanf(line.c_str(), "%7s %u %u", p.hub, &p.port, &p.state) == 3) ports.push_back(p);
+  }
+  return ports;
+}
+
+bool port_state(uint32_t port, uint32_t* state) {
+  std::string status;
+  if (!read_text(std::string(kVhciDir) + "/status", &status)) return false;
+  for (const PortLine& p : port_lines(status)) {
+    if (p.port == port) {
+      *state = p.state;
       return true;
     }
   }
@@ -82,16 +97,8 @@ bool port_state(uint32_t port, uint32_t* state) {
 
 std::vector<uint32_t> free_high_speed_ports(const std::string& status) {
   std::vector<uint32_t> ports;
-  std::istringstream lines(status);
-  std::string line;
-  while (std::getline(lines, line)) {
-    char hub[8] = {};
-    unsigned int port = 0;
-    unsigned int state = 0;
-    if (std::sscanf(line.c_str(), "%7s %u %u", hub, &port, &state) == 3 &&
-        std::strcmp(hub, "hs") == 0 && state == kPortFree) {
-      ports.push_back(port);
-    }
+  for (const PortLine& p : port_lines(status)) {
+    if (std::strcmp(p.hub, "hs") == 0 && p.state == kPortFree) ports.push_back(p.port);
   }
   return ports;
 }
