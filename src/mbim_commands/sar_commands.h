@@ -16,10 +16,14 @@
 
 namespace tessel {
 
-constexpr uint32_t kCidDiagOverMbimCfg = 21;
-constexpr uint32_t kCidSarMd5 = 22;
-constexpr uint32_t kCidSarApply = 23;
-constexpr uint32_t kCidDiagPacket = 25;
+// The vendor service's CIDs (uuid_qmbe), one set as libmbim keeps a
+// service's CIDs.
+enum QmbeCid : uint32_t {
+  kCidDiagOverMbimCfg = 21,  // DIAG-over-MBIM switch
+  kCidSarMd5 = 22,           // the stored table's digest
+  kCidSarApply = 23,         // apply the stored table
+  kCidDiagPacket = 25,       // one HDLC-framed DIAG packet
+};
 constexpr uint32_t kApplyTimeoutSeconds = 3;
 
 // Switches DIAG-over-MBIM on (enable non-zero) or off. The vendor SAR

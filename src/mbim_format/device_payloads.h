@@ -30,12 +30,15 @@
 
 namespace tessel {
 
-constexpr uint32_t kCidDeviceCaps = 1;
-constexpr uint32_t kCidRadioState = 3;
-constexpr uint32_t kCidSubscribeList = 19;
-constexpr uint32_t kCidProxyConfiguration = 1;
-constexpr uint32_t kCidRadioStateAlt = 1;
-constexpr uint32_t kCidMsSarConfig = 1;
+// The CIDs these commands use, per service (libmbim keeps one set each).
+enum BasicConnectCid : uint32_t {
+  kCidDeviceCaps = 1,
+  kCidRadioState = 3,
+  kCidSubscribeList = 19,
+};
+constexpr uint32_t kCidProxyConfiguration = 1;  // proxy control
+constexpr uint32_t kCidRadioStateAlt = 1;       // the alternative radio service
+constexpr uint32_t kCidMsSarConfig = 1;         // Microsoft SAR control
 
 // Proxy configuration.
 constexpr size_t kProxyPathOffsetField = 0;

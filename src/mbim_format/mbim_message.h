@@ -14,16 +14,20 @@
 
 namespace tessel {
 
-// MessageType values. The high bit marks the modem-to-host direction.
-constexpr uint32_t MBIM_OPEN_MSG = 0x00000001;
-constexpr uint32_t MBIM_CLOSE_MSG = 0x00000002;
-constexpr uint32_t MBIM_COMMAND_MSG = 0x00000003;
-constexpr uint32_t MBIM_HOST_ERROR_MSG = 0x00000004;
-constexpr uint32_t MBIM_OPEN_DONE = 0x80000001;
-constexpr uint32_t MBIM_CLOSE_DONE = 0x80000002;
-constexpr uint32_t MBIM_COMMAND_DONE = 0x80000003;
-constexpr uint32_t MBIM_FUNCTION_ERROR_MSG = 0x80000004;
-constexpr uint32_t MBIM_INDICATE_STATUS_MSG = 0x80000007;
+// MessageType values, one set as in libmbim's MbimMessageType; a message's
+// field is read as a plain word and compared with them. The high bit marks
+// the modem-to-host direction.
+enum MessageType : uint32_t {
+  MBIM_OPEN_MSG = 0x00000001,
+  MBIM_CLOSE_MSG = 0x00000002,
+  MBIM_COMMAND_MSG = 0x00000003,
+  MBIM_HOST_ERROR_MSG = 0x00000004,
+  MBIM_OPEN_DONE = 0x80000001,
+  MBIM_CLOSE_DONE = 0x80000002,
+  MBIM_COMMAND_DONE = 0x80000003,
+  MBIM_FUNCTION_ERROR_MSG = 0x80000004,
+  MBIM_INDICATE_STATUS_MSG = 0x80000007,
+};
 constexpr uint32_t kModemToHostBit = 0x80000000;
 
 // Header, the first 12 bytes of every message:
