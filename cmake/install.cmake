@@ -14,6 +14,7 @@
 #   <prefix>/share/doc/tessel-modem-sim/copyright, changelog
 #   <prefix>/share/mender/modules/v3/tessel-sar          component mender
 #   <prefix>/share/mender/inventory/mender-inventory-tessel-sar
+#   <prefix>/share/tessel-mender/tessel-mender-lib.sh    what both scripts share
 #   <prefix>/share/doc/tessel-mender/copyright, changelog
 #
 # The simulator is for tests and for trying the tool without hardware, not
@@ -57,6 +58,9 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/mender/tessel-sar
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mender/modules/v3 COMPONENT mender EXCLUDE_FROM_ALL)
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/mender/mender-inventory-tessel-sar
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mender/inventory COMPONENT mender EXCLUDE_FROM_ALL)
+# What the two scripts share, sourced by both (not a program of its own).
+install(FILES ${PROJECT_SOURCE_DIR}/mender/tessel-mender-lib.sh
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/tessel-mender COMPONENT mender EXCLUDE_FROM_ALL)
 
 # <build>/changelog: made by package.cmake, whose Maintainer signs its entry.
 foreach(tessel_component tessel modem-sim mender)

@@ -133,7 +133,8 @@ class Mender : public ModemTest {
 
   process::Options env() const {
     process::Options o;
-    o.env = {std::string("TESSEL_BIN=") + TESSEL_BIN, "TESSEL_DEFAULTS=" + settings()};
+    o.env = {std::string("TESSEL_BIN=") + TESSEL_BIN, "TESSEL_DEFAULTS=" + settings(),
+             std::string("TESSEL_MENDER_LIB=") + TESSEL_MENDER_LIB};
     o.unset = {"VERBOSE"};
     o.timeout_ms = 30000;
     return o;
