@@ -28,6 +28,7 @@
 #include "api/service_api.h"
 #include "api/state_directory.h"
 #include "diag_log/diag_log.h"
+#include "diag_log/operator_line.h"
 #include "main/outcome.h"
 #include "main/sar_steps.h"
 #include "main/sub_commands.h"
@@ -138,10 +139,10 @@ class Update {
     const char* why = volatile_note ? "a reboot would lose it" : std::strerror(e != 0 ? e : EIO);
     LOG_TXT(LOG_ERROR, "[tessel] cannot keep the note of this update in %s (%s); nothing written to the modem",
             path, why);
-    std::fprintf(stderr,
-                 "tessel: cannot keep the note of this update in %s (%s): nothing was written to the modem; "
-                 "%s must be a writable directory on a persistent file system (see tessel(1))\n",
-                 path, why, kStateDirectory);
+    operator_line(LinePriority::kError,
+                  "tessel: cannot keep the note of this update in %s (%s): nothing was written to the modem; "
+                  "%s must be a writable directory on a persistent file system (see tessel(1))\n",
+                  path, why, kStateDirectory);
     o_.fail(kept.at(Step::kState));
     return false;
   }

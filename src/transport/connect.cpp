@@ -28,6 +28,7 @@
 #include <cstring>
 
 #include "diag_log/diag_log.h"
+#include "diag_log/operator_line.h"
 #include "transport/context.h"
 #include "transport/transport.h"
 #include "transport/transport_log.h"
@@ -253,8 +254,8 @@ Status ctx_connect(const char* path) {
     case Listed::kUnknown:
       LOG_TXT(LOG_ERROR, "[tessel] cannot tell whether mbim-proxy serves the modem; not opening %s behind its back",
               path);
-      std::fprintf(stderr, "tessel: cannot read the process list to look for mbim-proxy: not opening %s\n",
-                   path);
+      operator_line(LinePriority::kError,
+                    "tessel: cannot read the process list to look for mbim-proxy: not opening %s\n", path);
       return Code::kNoChannel;
     case Listed::kNo: break;
   }
