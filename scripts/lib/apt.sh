@@ -21,6 +21,10 @@
 #   For an optional package: as root, installs it if apt can (the package
 #   lists updated first, once); non-zero, with apt's last lines on standard
 #   error, when it cannot. Never ends the script.
+# apt_mirror
+#   Prints the mirror this machine's apt uses (a deb822 .sources file first,
+#   then sources.list), else Debian's own. Never fails: a fresh root may have
+#   neither file.
 
 apt_refused_status=1
 apt_install_options=()
@@ -69,4 +73,11 @@ apt_try_install() {
   [ "$status" -eq 0 ] || tail -n 5 "$log" | sed 's/^/    /' >&2
   rm -f "$log"
   return "$status"
+}
+
+apt_mirror() {
+  local mirror
+  mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '/^URIs:/ {print $2; exit}' || true)
+  [ -n "$mirror" ] || mirror=$(awk '/^deb / {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
+  echo "${mirror:-http://deb.debian.org/debian}"
 }
